@@ -1,0 +1,23 @@
+// The one header through which the core reaches the operating system.
+//
+// On Windows it brings in the real Windows and COM headers; elsewhere it declares the
+// same subset of names, implemented by the substitute layer in platform/posix/.  The core
+// includes nothing else of the system and never tests which system it is built for.
+#pragma once
+
+#if defined(_WIN32)
+#include "platform/win32/Win32Headers.h"
+#else
+#include "platform/posix/Win32Api.h"
+#endif
+
+#include "platform/SystemApi.h"
+
+namespace platform {
+
+// Bytes taken by the narrow character at p in the ANSI code page in force:
+// 0 at the terminator, -1 for a multibyte character cut short by the terminator,
+// otherwise 1 or more (2 for a double-byte character, up to 4 in UTF-8).
+int NarrowCharLength(const char* p);
+
+}  // namespace platform

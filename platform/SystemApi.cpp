@@ -1,0 +1,72 @@
+#include "platform/Platform.h"
+
+#include <cstdlib>
+
+namespace platform {
+namespace {
+
+// Forwarders give every entry the default calling convention, whatever the system's.
+LPVOID CoTaskMemAllocImpl(SIZE_T size) { return ::CoTaskMemAlloc(size); }
+BSTR SysAllocStringImpl(const OLECHAR* text) { return ::SysAllocString(text); }
+BSTR SysAllocStringLenImpl(const OLECHAR* text, UINT length) { return ::SysAllocStringLen(text, length); }
+void* HeapAllocateImpl(SIZE_T size) { return std::malloc(size); }
+void HeapReleaseImpl(void* block) { std::free(block); }
+
+int MultiByteToWideCharImpl(UINT codePage, DWORD flags, LPCSTR source, int sourceLength, LPWSTR dest,
+                            int destLength) {
+    return ::MultiByteToWideChar(codePage, flags, source, sourceLength, dest, destLength);
+}
+int WideCharToMultiByteImpl(UINT codePage, DWORD flags, LPCWSTR source, int sourceLength, LPSTR dest,
+                            int destLength, LPCSTR defaultChar, LPBOOL usedDefaultChar) {
+    return ::WideCharToMultiByte(codePage, flags, source, sourceLength, dest, destLength, defaultChar,
+                                 usedDefaultChar);
+}
+DWORD FormatMessageAImpl(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                         DWORD size, va_list* arguments) {
+    return ::FormatMessageA(flags, source, messageId, languageId, buffer, size, arguments);
+}
+
+HRESULT VariantCopyImpl(VARIANTARG* dest, const VARIANTARG* src) {
+    // The Windows prototype takes a non-const source; it does not modify it.
+    return ::VariantCopy(dest, const_cast<VARIANTARG*>(src));
+}
+HRESULT VariantClearImpl(VARIANTARG* v) { return ::VariantClear(v); }
+
+HRESULT CoCreateInstanceImpl(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID riid, LPVOID* object) {
+    return ::CoCreateInstance(clsid, outer, context, riid, object);
+}
+
+LANGID GetSystemDefaultLangIDImpl() { return ::GetSystemDefaultLangID(); }
+int MessageBoxAImpl(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    return ::MessageBoxA(owner, text, caption, type);
+}
+BOOL GetDiskFreeSpaceExAImpl(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
+                             PULARGE_INTEGER totalFreeBytes) {
+    return ::GetDiskFreeSpaceExA(directory, freeBytesAvailable, totalBytes, totalFreeBytes);
+}
+HANDLE CreateFileAImpl(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                       DWORD disposition, DWORD flags, HANDLE templateFile) {
+    return ::CreateFileA(name, access, share, security, disposition, flags, templateFile);
+}
+BOOL WriteFileImpl(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    return ::WriteFile(file, data, size, written, overlapped);
+}
+BOOL FlushFileBuffersImpl(HANDLE file) { return ::FlushFileBuffers(file); }
+BOOL CloseHandleImpl(HANDLE handle) { return ::CloseHandle(handle); }
+BOOL DeleteFileAImpl(LPCSTR name) { return ::DeleteFileA(name); }
+void SleepImpl(DWORD milliseconds) { ::Sleep(milliseconds); }
+
+constexpr SystemApi kDefaults = {
+    CoTaskMemAllocImpl,     SysAllocStringImpl,   SysAllocStringLenImpl, HeapAllocateImpl,
+    HeapReleaseImpl,        MultiByteToWideCharImpl, WideCharToMultiByteImpl, FormatMessageAImpl,
+    VariantCopyImpl,        VariantClearImpl,     CoCreateInstanceImpl,  GetSystemDefaultLangIDImpl,
+    MessageBoxAImpl,        GetDiskFreeSpaceExAImpl, CreateFileAImpl,    WriteFileImpl,
+    FlushFileBuffersImpl,   CloseHandleImpl,      DeleteFileAImpl,       SleepImpl,
+};
+
+}  // namespace
+
+const SystemApi kSystemDefaults = kDefaults;
+SystemApi sys = kDefaults;
+
+}  // namespace platform

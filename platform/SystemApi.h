@@ -1,0 +1,58 @@
+// The operating-system services that tests must be able to replace or make fail.
+//
+// The core calls these through `platform::sys` (sys.CoTaskMemAlloc(n), ...); production
+// entries forward straight to the system.  A test swaps an entry for the length of one
+// scope (tests/support/FaultInjection.h) to fail the n-th allocation or conversion, to
+// answer a message box, to report a card's free space, and so on.  Every entry has the
+// signature of the Win32 function it stands for, in the default calling convention.
+#pragma once
+
+#include <cstdarg>
+
+namespace platform {
+
+struct SystemApi {
+    // Allocators: the COM task allocator, the BSTR allocator and the ordinary heap.
+    LPVOID (*CoTaskMemAlloc)(SIZE_T size);
+    BSTR (*SysAllocString)(const OLECHAR* text);
+    BSTR (*SysAllocStringLen)(const OLECHAR* text, UINT length);
+    void* (*HeapAllocate)(SIZE_T size);  // released with HeapRelease
+    void (*HeapRelease)(void* block);
+
+    // Code-page conversion and message formatting.
+    int (*MultiByteToWideChar)(UINT codePage, DWORD flags, LPCSTR source, int sourceLength, LPWSTR dest,
+                               int destLength);
+    int (*WideCharToMultiByte)(UINT codePage, DWORD flags, LPCWSTR source, int sourceLength, LPSTR dest,
+                               int destLength, LPCSTR defaultChar, LPBOOL usedDefaultChar);
+    DWORD (*FormatMessageA)(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                            DWORD size, va_list* arguments);
+
+    // VARIANT copy and clear, which the camera conversation checks.
+    HRESULT (*VariantCopy)(VARIANTARG* dest, const VARIANTARG* src);
+    HRESULT (*VariantClear)(VARIANTARG* v);
+
+    // Activation of the camera component.
+    HRESULT (*CoCreateInstance)(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID riid, LPVOID* object);
+
+    // The services of the upgrade procedure.
+    LANGID (*GetSystemDefaultLangID)();
+    int (*MessageBoxA)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+    BOOL (*GetDiskFreeSpaceExA)(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
+                                PULARGE_INTEGER totalFreeBytes);
+    HANDLE (*CreateFileA)(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE templateFile);
+    BOOL (*WriteFile)(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+    BOOL (*FlushFileBuffers)(HANDLE file);
+    BOOL (*CloseHandle)(HANDLE handle);
+    BOOL (*DeleteFileA)(LPCSTR name);
+    void (*Sleep)(DWORD milliseconds);
+};
+
+// The entries in force.  Initialized at compile time with the system's own services, so
+// it is usable before any constructor of static objects has run.
+extern SystemApi sys;
+
+// The production entries, for tests that wrap them.
+extern const SystemApi kSystemDefaults;
+
+}  // namespace platform

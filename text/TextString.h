@@ -1,0 +1,61 @@
+// The system's narrow text: zero-terminated text in the ANSI code page, in an exact-fit
+// buffer from the COM task allocator that this string alone owns.  It also carries the
+// loading of localized catalogue texts (StringLoader.cpp).
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstdarg>
+
+class WideStringHandle;
+
+class TextString {
+public:
+    TextString() noexcept = default;
+    explicit TextString(const char* text);
+    explicit TextString(const WideStringHandle& handle);
+    TextString(const TextString& other);
+    TextString& operator=(const TextString& other);
+    TextString& operator=(const char* text);
+    virtual ~TextString();
+
+    void AssignWide(const WCHAR* text);
+
+    // Never null: an empty string gives an empty text.
+    const char* Text() const noexcept;
+    UINT Length() const noexcept { return length_; }
+    void Clear() noexcept;
+
+    // Writable-buffer protocol: at least count + 1 bytes; Length and Text keep describing
+    // the old text until ReleaseWriteBuffer (count, or -1 to measure up to the first zero).
+    char* GetWriteBuffer(int count);
+    void ReleaseWriteBuffer(int count);
+
+    // Positions and counts are characters of the narrow code page.
+    const char* CharPointer(int index) const;
+    TextString Left(UINT count) const;
+    TextString Mid(UINT first, UINT count) const;
+
+    // Replaces the content by `format` with its numbered inserts (%1, %2, %3!d!, ...)
+    // filled in; `format` may be this string's own Text.  Returns FormatMessageA's count,
+    // 0 on failure (the string is then empty).
+    int Format(const char* format, ...);
+    int FormatV(const char* format, va_list* arguments);
+
+    // Localized catalogue texts (string tables of the given module).
+    bool LoadLocalized(int id, LANGID language, bool fallback, HMODULE module);
+    bool LoadInLanguage(int id, LANGID language, HMODULE module);
+    bool LoadFromStringBlock(HMODULE module, int id, LANGID language);
+
+private:
+    void AssignNarrow(const char* text);
+
+    char* buffer_ = nullptr;
+    UINT length_ = 0;
+    int capacity_ = 0;
+    bool bufferOut_ = false;
+    char emptyText_ = 0;
+};
+
+// The module whose image holds `address` (the base of its allocation).
+HMODULE ModuleFromAddress(const void* address);
