@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds and tests all four presets: native, native-asan, windows-x86, windows-x64.
+# Fails if any build or any test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+presets=(${FWUPGRADE_PRESETS:-native native-asan windows-x86 windows-x64})
+jobs=$(nproc)
+for preset in "${presets[@]}"; do
+  echo "=== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs"
+done
