@@ -243,12 +243,24 @@ struct IClassFactory : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) = 0;
 };
 
+struct IBindCtx;
+
+// OleRun starts an object that offers this interface; an object without it is running.
+struct IRunnableObject : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetRunningClass(CLSID* clsid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Run(IBindCtx* context) = 0;
+    virtual BOOL STDMETHODCALLTYPE IsRunning() = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockRunning(BOOL lock, BOOL lastUnlockCloses) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetContainedObject(BOOL contained) = 0;
+};
+
 extern const IID IID_IUnknown;
 extern const IID IID_IDispatch;
 extern const IID IID_IEnumVARIANT;
 extern const IID IID_ISupportErrorInfo;
 extern const IID IID_IErrorInfo;
 extern const IID IID_IClassFactory;
+extern const IID IID_IRunnableObject;
 extern const IID IID_NULL;
 
 // ---------------------------------------------------------------------------------------
@@ -259,12 +271,21 @@ enum VARENUM : VARTYPE {
     VT_NULL = 1,
     VT_I2 = 2,
     VT_I4 = 3,
+    VT_R4 = 4,
+    VT_R8 = 5,
+    VT_CY = 6,
+    VT_DATE = 7,
     VT_BSTR = 8,
     VT_DISPATCH = 9,
     VT_ERROR = 10,
     VT_BOOL = 11,
     VT_UNKNOWN = 13,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
     VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
     VT_INT = 22,
     VT_UINT = 23,
     VT_BYREF = 0x4000,
@@ -288,6 +309,12 @@ struct VARIANT {
         IDispatch* pdispVal;
         PVOID byref;
         LONGLONG llVal;
+        ULONGLONG ullVal;
+        BYTE bVal;
+        CHAR cVal;
+        WORD uiVal;
+        float fltVal;
+        double dblVal;
     };
 };
 
