@@ -193,6 +193,12 @@ inline bool operator!=(REFGUID a, REFGUID b) { return !IsEqualGUID(a, b); }
 
 // ---------------------------------------------------------------------------------------
 // COM interfaces, in the Windows vtable order
+//
+// They have no destructor of their own: an object ends through its Release, and a virtual
+// destructor would add a slot that the Windows layout does not have.  Classes that
+// implement them are declared final.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
 struct ITypeInfo;
 struct IErrorInfo;
@@ -253,6 +259,7 @@ struct IRunnableObject : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE LockRunning(BOOL lock, BOOL lastUnlockCloses) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetContainedObject(BOOL contained) = 0;
 };
+#pragma GCC diagnostic pop
 
 extern const IID IID_IUnknown;
 extern const IID IID_IDispatch;
