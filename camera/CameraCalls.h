@@ -1,0 +1,61 @@
+// The client side of the camera component: one function per call the system makes.
+//
+// Each function calls through an InterfaceRef (an empty one raises _com_error with
+// E_POINTER) and turns a failed status into _com_error by the rule of ComCall.h.
+// Everything handed out is owned on return: references by the InterfaceRef passed in,
+// strings by the returned WideStringHandle, VARIANTs by the caller, who clears them.
+//
+// The order of the conversation:
+//   ActivateCameraManager(manager);
+//   GetCameraCollection(manager, collection);
+//   GetCameraEnumerator(collection, enumerator);
+//   ResetEnumerator(enumerator);
+//   for each position while position < GetCameraCount(collection):
+//       ClearVariant(&item); NextItem(enumerator, &item);
+//       AssignCamera(camera, item); GetModelName(camera);
+//   GetCameraAt(collection, index, &result); CopyVariant(&item, &result); ClearVariant(&result);
+//   AssignCamera(camera, item); GetModelName(camera); GetDrivePath(camera);
+#pragma once
+
+#include "platform/Platform.h"
+
+#include "camera/CameraInterfaces.h"
+#include "camera/InterfaceRef.h"
+#include "camera/WideStringHandle.h"
+
+namespace camera {
+
+// Creates the component (in-process server, handler or local server), starts it and asks
+// it for CameraManager.  No status is examined: after any failure `manager` is empty, and
+// its first use raises E_POINTER.  Raises nothing.
+void ActivateCameraManager(InterfaceRef<CameraManager>& manager) noexcept;
+
+// The collection as the manager hands it out, without asking it for its interface; a
+// null collection leaves `collection` empty.
+void GetCameraCollection(const InterfaceRef<CameraManager>& manager, InterfaceRef<CameraCollection>& collection);
+
+LONG GetCameraCount(const InterfaceRef<CameraCollection>& collection);
+
+// The camera at the position `index` holds (VT_I4), into `camera`, which the caller has
+// initialized and must clear.
+void GetCameraAt(const InterfaceRef<CameraCollection>& collection, const VARIANT& index, VARIANT* camera);
+
+// Asks the object that GetCameraEnumerator hands out for IEnumVARIANT and releases it.
+// A null object, or one that answers E_NOINTERFACE, leaves `enumerator` empty without an
+// error; any other failing answer raises it.
+void GetCameraEnumerator(const InterfaceRef<CameraCollection>& collection, InterfaceRef<IEnumVARIANT>& enumerator);
+
+// Reset and Next(1) of the enumerator; their statuses are not examined.
+void ResetEnumerator(const InterfaceRef<IEnumVARIANT>& enumerator);
+void NextItem(const InterfaceRef<IEnumVARIANT>& enumerator, VARIANT* item);
+
+// Asks the object in the interface-pointer field of `item` for CameraItem; the type tag is
+// not looked at.  A null pointer or E_NOINTERFACE leaves `camera` empty; another failure raises.
+void AssignCamera(InterfaceRef<CameraItem>& camera, const VARIANT& item);
+
+// The camera's strings, taken over without a copy (a null string gives a handle with a
+// null string).  E_OUTOFMEMORY if the handle cannot be made; the string is freed then.
+WideStringHandle GetDrivePath(const InterfaceRef<CameraItem>& camera);
+WideStringHandle GetModelName(const InterfaceRef<CameraItem>& camera);
+
+}  // namespace camera

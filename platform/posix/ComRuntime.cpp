@@ -1,0 +1,221 @@
+// Activation of COM classes: per-thread initialization, a class registry of factories
+// registered in this process, and component plugins.
+//
+// A plugin is a shared object exporting DllGetClassObject, found as a Windows DLL is
+// found through HKCR\CLSID\{clsid}\InprocServer32: the registry is a directory (env
+// POSIXCOM_REGISTRY, else $HOME/.posixcom) in which the text file
+//     CLSID/{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}/InprocServer32
+// holds the plugin's path on its first line.  A plugin stays loaded until the process
+// ends.  Its calls of the runtime (BSTR, VARIANT, error information) reach this process's
+// runtime when the executable exports its symbols (platform/CMakeLists.txt sees to it).
+#include "platform/Platform.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+thread_local int threadInitializations = 0;
+
+struct RegisteredClass {
+    DWORD cookie;
+    CLSID clsid;
+    DWORD context;
+    IUnknown* factory;
+};
+
+class ClassTable {
+public:
+    DWORD Add(REFCLSID clsid, DWORD context, IUnknown* factory) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        factory->AddRef();
+        classes_.push_back(RegisteredClass{++lastCookie_, clsid, context, factory});
+        return lastCookie_;
+    }
+
+    // The factory that was registered under `cookie`, for the caller to release; null if none.
+    IUnknown* Remove(DWORD cookie) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = std::find_if(classes_.begin(), classes_.end(),
+                                  [cookie](const RegisteredClass& c) { return c.cookie == cookie; });
+        if (found == classes_.end()) {
+            return nullptr;
+        }
+        IUnknown* factory = found->factory;
+        classes_.erase(found);
+        return factory;
+    }
+
+    // A new reference to the factory registered for the class in one of the contexts; null if none.
+    IUnknown* Find(REFCLSID clsid, DWORD context) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const RegisteredClass& c : classes_) {
+            if (IsEqualCLSID(c.clsid, clsid) && (c.context & context) != 0) {
+                c.factory->AddRef();
+                return c.factory;
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<RegisteredClass> classes_;
+    DWORD lastCookie_ = 0;
+};
+
+ClassTable& RegisteredClasses() {
+    static ClassTable table;
+    return table;
+}
+
+using GetClassObjectFunction = HRESULT (*)(REFCLSID, REFIID, LPVOID*);
+
+std::string GuidText(REFGUID g) {
+    char text[39];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2,
+                  g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
+                  g.Data4[7]);
+    return text;
+}
+
+std::string RegistryDirectory() {
+    const char* configured = std::getenv("POSIXCOM_REGISTRY");
+    if (configured != nullptr && *configured != '\0') {
+        return configured;
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.posixcom";
+}
+
+// The plugin path registered for the class; empty when the class has no entry.
+std::string RegisteredPluginPath(REFCLSID clsid) {
+    std::ifstream entry(RegistryDirectory() + "/CLSID/" + GuidText(clsid) + "/InprocServer32");
+    std::string path;
+    if (entry) {
+        std::getline(entry, path);
+    }
+    while (!path.empty() && (path.back() == '\r' || path.back() == ' ' || path.back() == '\t')) {
+        path.pop_back();
+    }
+    return path;
+}
+
+HRESULT GetPluginClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
+    const std::string path = RegisteredPluginPath(clsid);
+    if (path.empty()) {
+        return REGDB_E_CLASSNOTREG;
+    }
+    // Never closed: objects of the plugin may live until the process ends.
+    void* plugin = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (plugin == nullptr) {
+        return CO_E_DLLNOTFOUND;
+    }
+    void* symbol = dlsym(plugin, "DllGetClassObject");
+    if (symbol == nullptr) {
+        return CO_E_ERRORINDLL;
+    }
+    GetClassObjectFunction getClassObject;
+    static_assert(sizeof getClassObject == sizeof symbol, "dlsym hands out function addresses as data pointers");
+    std::memcpy(&getClassObject, &symbol, sizeof symbol);
+    const HRESULT status = getClassObject(clsid, riid, object);
+    if (FAILED(status)) {
+        *object = nullptr;
+    }
+    return status;
+}
+
+}  // namespace
+
+HRESULT CoInitialize(LPVOID /*reserved*/) {
+    return ++threadInitializations == 1 ? S_OK : S_FALSE;
+}
+
+void CoUninitialize() {
+    if (threadInitializations == 0) {
+        return;
+    }
+    if (--threadInitializations == 0) {
+        SetErrorInfo(0, nullptr);
+    }
+}
+
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID /*reserved*/, REFIID riid, LPVOID* object) {
+    if (object == nullptr) {
+        return E_INVALIDARG;
+    }
+    *object = nullptr;
+    if (threadInitializations == 0) {
+        return CO_E_NOTINITIALIZED;
+    }
+    if (IUnknown* factory = RegisteredClasses().Find(clsid, context)) {
+        const HRESULT status = factory->QueryInterface(riid, object);
+        factory->Release();
+        return status;
+    }
+    if ((context & CLSCTX_INPROC_SERVER) == 0) {
+        return REGDB_E_CLASSNOTREG;
+    }
+    return GetPluginClassObject(clsid, riid, object);
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID riid, LPVOID* object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    IClassFactory* factory = nullptr;
+    HRESULT status = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory, reinterpret_cast<LPVOID*>(&factory));
+    if (FAILED(status)) {
+        return status;
+    }
+    status = factory->CreateInstance(outer, riid, object);
+    factory->Release();
+    if (FAILED(status)) {
+        *object = nullptr;
+    }
+    return status;
+}
+
+HRESULT CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN factory, DWORD context, DWORD /*flags*/,
+                              LPDWORD cookie) {
+    if (factory == nullptr || cookie == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (threadInitializations == 0) {
+        return CO_E_NOTINITIALIZED;
+    }
+    *cookie = RegisteredClasses().Add(clsid, context, factory);
+    return S_OK;
+}
+
+HRESULT CoRevokeClassObject(DWORD cookie) {
+    IUnknown* factory = RegisteredClasses().Remove(cookie);
+    if (factory == nullptr) {
+        return E_INVALIDARG;
+    }
+    factory->Release();
+    return S_OK;
+}
+
+HRESULT OleRun(LPUNKNOWN object) {
+    if (object == nullptr) {
+        return E_INVALIDARG;
+    }
+    IRunnableObject* runnable = nullptr;
+    if (FAILED(object->QueryInterface(IID_IRunnableObject, reinterpret_cast<void**>(&runnable))) ||
+        runnable == nullptr) {
+        return S_OK;  // an object that cannot be started is running already
+    }
+    const HRESULT status = runnable->Run(nullptr);
+    runnable->Release();
+    return status;
+}
