@@ -47,6 +47,8 @@ public:
 private:
     struct Record;
     explicit WideStringHandle(Record* record) noexcept : record_(record) {}
+    // A record with count 1 around `wide`, which it takes over (also when it raises).
+    static Record* NewRecord(BSTR wide);
 
     Record* record_ = nullptr;
 };

@@ -49,6 +49,11 @@ public:
 
 private:
     void AssignNarrow(const char* text);
+    void CopyFrom(const TextString& other);
+    // Replaces the content by `text`, an exact-fit block of length + 1 bytes.
+    void Adopt(char* text, UINT length) noexcept;
+    // A block from the COM task allocator; raises E_OUTOFMEMORY when refused.
+    static char* AllocateText(SIZE_T bytes);
 
     char* buffer_ = nullptr;
     UINT length_ = 0;

@@ -163,6 +163,7 @@ using PMEMORY_BASIC_INFORMATION = MEMORY_BASIC_INFORMATION*;
 #define ERROR_INVALID_NAME 123L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_NO_WORK_DONE 235L
 #define ERROR_INVALID_FLAGS 1004L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
@@ -388,6 +389,9 @@ struct EXCEPINFO {
 #define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000u
 #define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FFu
 
+#define LMEM_FIXED 0x0000u
+#define LMEM_ZEROINIT 0x0040u
+
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
 #define RT_ICON MAKEINTRESOURCEA(3)
@@ -444,6 +448,7 @@ DWORD GetLastError();
 void SetLastError(DWORD error);
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
                      DWORD size, va_list* arguments);
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
 HLOCAL LocalFree(HLOCAL memory);
 int wvsprintfA(LPSTR buffer, LPCSTR format, va_list arguments);
 

@@ -1,0 +1,237 @@
+// Code-page conversion between narrow text and UTF-16, with the Win32 rules, over iconv.
+//
+// The ANSI code page is the character set of the locale's LC_CTYPE (after setlocale);
+// the "C"/"POSIX" locale counts as Latin-1, so every byte is one character there, as
+// NarrowCharLength sees it too.  CP_UTF8 is always UTF-8.
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+#include <initializer_list>
+#include <langinfo.h>
+#include <strings.h>
+
+namespace {
+
+constexpr const char* kUtf16 = "UTF-16LE";
+constexpr UINT kLatin1CodePage = 28591;
+
+struct Charset {
+    const char* name;  // for iconv
+    UINT codePage;     // the Windows number of the same character set, 0 if it has none
+};
+
+// The locale's character set.  Names are those glibc and the BSDs report.
+Charset LocaleCharset() {
+    static constexpr struct {
+        const char* codeset;
+        UINT codePage;
+    } kKnown[] = {
+        {"UTF-8", CP_UTF8},          {"ISO-8859-1", kLatin1CodePage}, {"ISO-8859-15", 28605},
+        {"SHIFT_JIS", 932},          {"EUC-JP", 20932},               {"GBK", 936},
+        {"GB18030", 54936},          {"BIG5", 950},                   {"EUC-KR", 51949},
+        {"KOI8-R", 20866},           {"CP1251", 1251},                {"CP1252", 1252},
+    };
+    const char* codeset = nl_langinfo(CODESET);
+    if (codeset == nullptr || codeset[0] == 0 || std::strcmp(codeset, "ANSI_X3.4-1968") == 0 ||
+        std::strcmp(codeset, "US-ASCII") == 0 || std::strcmp(codeset, "ASCII") == 0) {
+        return {"ISO-8859-1", kLatin1CodePage};
+    }
+    for (const auto& known : kKnown) {
+        if (strcasecmp(codeset, known.codeset) == 0) {
+            return {codeset, known.codePage};
+        }
+    }
+    return {codeset, 0};
+}
+
+// The character set a Win32 code-page number stands for; null for one this layer lacks.
+const char* CharsetOf(UINT codePage, bool& isUtf8) {
+    if (codePage == CP_UTF8) {
+        isUtf8 = true;
+        return "UTF-8";
+    }
+    const Charset locale = LocaleCharset();
+    if (codePage != CP_ACP && codePage != locale.codePage) {
+        return nullptr;
+    }
+    isUtf8 = locale.codePage == CP_UTF8;
+    return locale.name;
+}
+
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (IsOpen()) {
+            iconv_close(cd_);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool IsOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    // iconv's count of irreversible conversions, or -1 with errno set.
+    std::size_t Convert(char** in, std::size_t* inLeft, char** out, std::size_t* outLeft) {
+        return iconv(cd_, in, inLeft, out, outLeft);
+    }
+    void ResetState() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
+private:
+    iconv_t cd_;
+};
+
+// Collects output units, counting them all, storing them while the caller's buffer has
+// room; with no buffer (capacity 0) it only counts.
+template <typename Unit>
+class Output {
+public:
+    Output(Unit* dest, int capacity) : dest_(dest), capacity_(capacity) {}
+
+    void Put(Unit unit) {
+        if (capacity_ != 0 && count_ < capacity_) {
+            dest_[count_] = unit;
+        }
+        ++count_;
+    }
+    bool Overflowed() const { return capacity_ != 0 && count_ > capacity_; }
+    int Count() const { return count_; }
+
+private:
+    Unit* dest_;
+    int capacity_;
+    int count_ = 0;
+};
+
+bool ValidArguments(const void* source, int sourceLength, const void* dest, int destLength) {
+    return source != nullptr && sourceLength != 0 && sourceLength >= -1 && destLength >= 0 &&
+           (destLength == 0 || dest != nullptr);
+}
+
+int Fail(DWORD error) {
+    SetLastError(error);
+    return 0;
+}
+
+constexpr WCHAR kReplacementCharacter = 0xFFFD;
+
+bool IsHighSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(WCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+}  // namespace
+
+// A character set without a Windows number answers 0, which is CP_ACP itself.
+UINT GetACP() { return LocaleCharset().codePage; }
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLength, LPWSTR dest,
+                        int destLength) {
+    if (!ValidArguments(source, sourceLength, dest, destLength)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    bool isUtf8 = false;
+    const char* charset = CharsetOf(codePage, isUtf8);
+    if (charset == nullptr) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    Converter converter(kUtf16, charset);
+    if (!converter.IsOpen()) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+
+    char* in = const_cast<char*>(source);  // iconv's prototype; it does not write the input
+    std::size_t inLeft = sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
+    Output<WCHAR> output(dest, destLength);
+    while (inLeft != 0) {
+        char chunk[64];
+        char* out = chunk;
+        std::size_t outLeft = sizeof chunk;
+        const std::size_t result = converter.Convert(&in, &inLeft, &out, &outLeft);
+        const int error = errno;
+        for (const char* unit = chunk; unit < out; unit += 2) {
+            output.Put(static_cast<WCHAR>(static_cast<unsigned char>(unit[0]) |
+                                          (static_cast<unsigned char>(unit[1]) << 8)));
+        }
+        if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
+            continue;
+        }
+        if (error != EILSEQ && error != EINVAL) {
+            return Fail(ERROR_INVALID_PARAMETER);
+        }
+        // An invalid or cut-short sequence: its first byte becomes U+FFFD.
+        if ((flags & MB_ERR_INVALID_CHARS) != 0) {
+            return Fail(ERROR_NO_UNICODE_TRANSLATION);
+        }
+        output.Put(kReplacementCharacter);
+        ++in;
+        --inLeft;
+        converter.ResetState();
+    }
+    if (output.Overflowed()) {
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+    return output.Count();
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR source, int sourceLength, LPSTR dest,
+                        int destLength, LPCSTR defaultChar, LPBOOL usedDefaultChar) {
+    if (!ValidArguments(source, sourceLength, dest, destLength)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    bool isUtf8 = false;
+    const char* charset = CharsetOf(codePage, isUtf8);
+    if (charset == nullptr) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    // UTF-8 represents every character: Windows refuses a default character for it.
+    if (isUtf8 && (defaultChar != nullptr || usedDefaultChar != nullptr)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    Converter converter(charset, kUtf16);
+    if (!converter.IsOpen()) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+
+    const int units = sourceLength == -1 ? lstrlenW(source) + 1 : sourceLength;
+    Output<char> output(dest, destLength);
+    bool usedDefault = false;
+    // One character at a time, so that one that the character set lacks, or a lone
+    // surrogate, is replaced on its own.
+    for (int i = 0; i < units;) {
+        const int width = IsHighSurrogate(source[i]) && i + 1 < units && IsLowSurrogate(source[i + 1]) ? 2 : 1;
+        char utf16[4];
+        for (int k = 0; k < width; ++k) {
+            utf16[2 * k] = static_cast<char>(source[i + k] & 0xFF);
+            utf16[2 * k + 1] = static_cast<char>(source[i + k] >> 8);
+        }
+        i += width;
+
+        char* in = utf16;
+        std::size_t inLeft = static_cast<std::size_t>(width) * 2;
+        char converted[16];
+        char* out = converted;
+        std::size_t outLeft = sizeof converted;
+        if (converter.Convert(&in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+            converter.ResetState();
+            if (isUtf8) {
+                for (const char byte : {'\xEF', '\xBF', '\xBD'}) {  // U+FFFD
+                    output.Put(byte);
+                }
+            } else {
+                output.Put(defaultChar != nullptr ? defaultChar[0] : '?');
+                usedDefault = true;
+            }
+            continue;
+        }
+        for (const char* byte = converted; byte < out; ++byte) {
+            output.Put(*byte);
+        }
+    }
+    if (usedDefaultChar != nullptr) {
+        *usedDefaultChar = usedDefault ? TRUE : FALSE;
+    }
+    if (output.Overflowed()) {
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    }
+    return output.Count();
+}
