@@ -1,0 +1,91 @@
+#include "Camera.h"
+
+#include "ErrorObject.h"
+
+namespace sim {
+
+Camera::Camera(std::shared_ptr<Component> component, std::size_t position)
+    : DispatchObject<ICameraItem>("Camera", std::move(component), "position=" + std::to_string(position)),
+      position_(position),
+      support_(*this, Name(), kItemId) {}
+
+void* Camera::Find(REFIID iid) {
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, kItemId)) {
+        return static_cast<ICameraItem*>(this);
+    }
+    if (IsEqualGUID(iid, IID_ISupportErrorInfo) && component_->Play().supportsErrorInfo) {
+        return static_cast<ISupportErrorInfo*>(&support_);
+    }
+    return nullptr;
+}
+
+HRESULT Camera::GetDrivePath(BSTR* path) {
+    return HandOut("GetDrivePath", component_->Play().cameras[position_].drive, path);
+}
+
+HRESULT Camera::GetModelName(BSTR* name) {
+    return HandOut("GetModelName", component_->Play().cameras[position_].model, name);
+}
+
+HRESULT Camera::HandOut(const std::string& operation, const ReportedText& text, BSTR* out) {
+    return Guarded([&] {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        *out = nullptr;
+        const Outcome outcome = component_->Decide(operation);
+        if (outcome.fails) {
+            LogCall(operation, outcome.status, ReportFailure(outcome, kItemId, operation));
+            return outcome.status;
+        }
+        const bool none = outcome.handsOutNull || text.absent;
+        if (!none) {
+            *out = SysAllocStringLen(text.units.c_str(), static_cast<UINT>(text.units.size()));
+            if (*out == nullptr) {
+                LogCall(operation, E_OUTOFMEMORY);
+                return E_OUTOFMEMORY;
+            }
+        }
+        const char* key = operation == "GetModelName" ? "name=" : "path=";
+        LogCall(operation, outcome.status, key + Quoted(none ? ReportedText{true, {}} : text));
+        return outcome.status;
+    });
+}
+
+NotCamera::NotCamera(std::shared_ptr<Component> component, std::size_t position)
+    : DispatchObject<IDispatch>("Item", std::move(component), "position=" + std::to_string(position)) {}
+
+void* NotCamera::Find(REFIID iid) {
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch)) {
+        return static_cast<IDispatch*>(this);
+    }
+    return nullptr;
+}
+
+void MakeEmpty(VARIANT* item) {
+    VariantInit(item);
+    item->punkVal = nullptr;
+}
+
+std::string MakeItem(const std::shared_ptr<Component>& component, std::size_t position, ItemKind kind,
+                     VARIANT* item) {
+    MakeEmpty(item);
+    const VARTYPE type = component->Play().cameras[position].type;
+    const std::string tag = type == VT_DISPATCH ? "VT_DISPATCH:" : "VT_UNKNOWN:";
+    // One pointer serves VT_DISPATCH and VT_UNKNOWN alike: IDispatch begins with IUnknown.
+    if (kind == ItemKind::Camera) {
+        auto* camera = new Camera(component, position);
+        item->vt = type;
+        item->pdispVal = camera;
+        return tag + camera->Name();
+    }
+    if (kind == ItemKind::NoCamera) {
+        auto* other = new NotCamera(component, position);
+        item->vt = type;
+        item->pdispVal = other;
+        return tag + other->Name();
+    }
+    return "VT_EMPTY";
+}
+
+}  // namespace sim

@@ -1,0 +1,25 @@
+// The list of connected cameras that the manager hands out.
+#pragma once
+
+#include "ErrorInfoSupport.h"
+#include "SimInterfaces.h"
+#include "SimObject.h"
+
+namespace sim {
+
+class Collection final : public DispatchObject<ICameraCollection> {
+public:
+    explicit Collection(std::shared_ptr<Component> component);
+
+    HRESULT STDMETHODCALLTYPE GetCameraCount(LONG* count) override;
+    HRESULT STDMETHODCALLTYPE GetCameraAt(VARIANT index, VARIANT* camera) override;
+    HRESULT STDMETHODCALLTYPE GetCameraEnumerator(IUnknown** enumerator) override;
+
+private:
+    void* Find(REFIID iid) override;
+    HRESULT Fail(const std::string& operation, const Outcome& outcome, const std::string& arguments = "");
+
+    ErrorInfoSupport support_;
+};
+
+}  // namespace sim

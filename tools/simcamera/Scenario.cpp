@@ -1,0 +1,435 @@
+#include "Scenario.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <set>
+#include <sstream>
+
+namespace sim {
+
+namespace {
+
+const std::set<std::string>& FaultNames() {
+    static const std::set<std::string> names = {
+        "CreateInstance",      "Run",          "QueryInterface.CameraManager", "QueryInterface.IEnumVARIANT",
+        "GetCameraCollection", "GetCameraEnumerator", "GetCameraCount",        "GetCameraAt",
+        "GetModelName",        "GetDrivePath",
+    };
+    return names;
+}
+
+// Operations that hand something out and so can hand out nothing instead.
+bool CanHandOutNull(const std::string& operation) {
+    return operation == "GetCameraCollection" || operation == "GetCameraEnumerator" ||
+           operation == "GetCameraAt" || operation == "GetModelName" || operation == "GetDrivePath";
+}
+
+// Operations whose failure a client fetches error information for.
+bool CanCarryErrorInfo(const std::string& operation) {
+    return operation.rfind("Get", 0) == 0;
+}
+
+std::string Trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = s.find_last_not_of(" \t\r");
+    return s.substr(first, last - first + 1);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// UTF-8 to UTF-16; a byte that does not begin a well-formed sequence becomes U+FFFD.
+void AppendUtf8(const std::string& bytes, std::u16string& out) {
+    const auto at = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const unsigned lead = at(i);
+        std::size_t length = 0;
+        unsigned lowest = 0x80;
+        unsigned highest = 0xBF;  // the range allowed for the second byte
+        if (lead < 0x80) {
+            out.push_back(static_cast<char16_t>(lead));
+            ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            lowest = lead == 0xE0 ? 0xA0 : 0x80;
+            highest = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            lowest = lead == 0xF0 ? 0x90 : 0x80;
+            highest = lead == 0xF4 ? 0x8F : 0xBF;
+        }
+        bool wellFormed = length != 0 && i + length <= bytes.size();
+        for (std::size_t k = 1; wellFormed && k < length; ++k) {
+            const unsigned b = at(i + k);
+            wellFormed = k == 1 ? (b >= lowest && b <= highest) : (b >= 0x80 && b <= 0xBF);
+        }
+        if (!wellFormed) {
+            out.push_back(u'\xFFFD');
+            ++i;
+            continue;
+        }
+        unsigned codePoint = lead & (0xFFu >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            codePoint = (codePoint << 6) | (at(i + k) & 0x3Fu);
+        }
+        if (codePoint >= 0x10000) {
+            codePoint -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(codePoint));
+        }
+        i += length;
+    }
+}
+
+// A value as written: bare (taken literally, trimmed) or in double quotes with escapes.
+// Bytes are UTF-8; \uXXXX puts one UTF-16 code unit in place, whatever its value.
+class Value {
+public:
+    static bool Parse(const std::string& raw, Value& value, std::string& error) {
+        value = Value();
+        if (raw.empty() || raw.front() != '"') {
+            value.isNull_ = raw == "null";
+            value.bytes_ = raw;
+            AppendUtf8(raw, value.units_);
+            return true;
+        }
+        std::string pending;
+        std::size_t i = 1;
+        for (;;) {
+            if (i >= raw.size()) {
+                error = "missing closing quote";
+                return false;
+            }
+            const char c = raw[i++];
+            if (c == '"') {
+                break;
+            }
+            if (c != '\\') {
+                pending.push_back(c);
+                continue;
+            }
+            if (i >= raw.size()) {
+                error = "escape at the end of the value";
+                return false;
+            }
+            const char e = raw[i++];
+            switch (e) {
+            case '\\': case '"': pending.push_back(e); break;
+            case 'n': pending.push_back('\n'); break;
+            case 't': pending.push_back('\t'); break;
+            case 'r': pending.push_back('\r'); break;
+            case '0': pending.push_back('\0'); break;
+            case 'x':
+            case 'u': {
+                const std::size_t digits = e == 'x' ? 2 : 4;
+                unsigned number = 0;
+                for (std::size_t k = 0; k < digits; ++k) {
+                    const int d = i + k < raw.size() ? HexDigit(raw[i + k]) : -1;
+                    if (d < 0) {
+                        error = std::string("\\") + e + " needs " + std::to_string(digits) + " hex digits";
+                        return false;
+                    }
+                    number = number * 16 + static_cast<unsigned>(d);
+                }
+                i += digits;
+                if (e == 'x') {
+                    pending.push_back(static_cast<char>(number));
+                } else {
+                    value.bytes_ += pending;
+                    AppendUtf8(pending, value.units_);
+                    pending.clear();
+                    value.units_.push_back(static_cast<char16_t>(number));
+                    value.hasUnitEscape_ = true;
+                }
+                break;
+            }
+            default:
+                error = std::string("unknown escape \\") + e;
+                return false;
+            }
+        }
+        if (!Trim(raw.substr(i)).empty()) {
+            error = "text after the closing quote";
+            return false;
+        }
+        value.bytes_ += pending;
+        AppendUtf8(pending, value.units_);
+        return true;
+    }
+
+    ReportedText Text() const { return ReportedText{isNull_, isNull_ ? std::u16string() : units_}; }
+
+    // The value as bytes, for file paths; \u escapes have no place there.
+    bool Bytes(std::string& out, std::string& error) const {
+        if (hasUnitEscape_) {
+            error = "\\u is for reported texts only";
+            return false;
+        }
+        out = bytes_;
+        return true;
+    }
+
+    const std::string& Word() const { return bytes_; }
+
+private:
+    bool isNull_ = false;
+    bool hasUnitEscape_ = false;
+    std::string bytes_;
+    std::u16string units_;
+};
+
+bool ParseBool(const std::string& word, bool& out) {
+    if (word == "yes" || word == "true" || word == "1") {
+        out = true;
+        return true;
+    }
+    if (word == "no" || word == "false" || word == "0") {
+        out = false;
+        return true;
+    }
+    return false;
+}
+
+bool ParseItemKind(const std::string& word, ItemKind& out) {
+    if (word == "camera") {
+        out = ItemKind::Camera;
+    } else if (word == "nocamera") {
+        out = ItemKind::NoCamera;
+    } else if (word == "empty") {
+        out = ItemKind::Empty;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool ParseNumber(const std::string& word, long long& out) {
+    if (word.empty()) {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    out = std::strtoll(word.c_str(), &end, 0);
+    return errno == 0 && *end == '\0';
+}
+
+// "<status>|null [from <n>] [unplugged] [errorinfo]", commas counting as spaces.
+bool ParseFault(const std::string& operation, std::string text, FaultRule& rule, std::string& error) {
+    for (char& c : text) {
+        if (c == ',') c = ' ';
+    }
+    std::istringstream words(text);
+    std::string word;
+    if (!(words >> word)) {
+        error = "a fault needs a status or null";
+        return false;
+    }
+    long long number = 0;
+    if (word == "null") {
+        if (!CanHandOutNull(operation)) {
+            error = operation + " hands out nothing that could be null";
+            return false;
+        }
+        rule.handsOutNull = true;
+    } else if (ParseNumber(word, number) && number >= -2147483648LL && number <= 0xFFFFFFFFLL) {
+        rule.status = static_cast<HRESULT>(static_cast<std::uint32_t>(number & 0xFFFFFFFFLL));
+    } else {
+        error = "bad status '" + word + "'";
+        return false;
+    }
+    while (words >> word) {
+        if (word == "from") {
+            std::string n;
+            if (!(words >> n) || !ParseNumber(n, number) || number < 1 || number > 1000000) {
+                error = "from needs a call number of 1 or more";
+                return false;
+            }
+            rule.from = static_cast<int>(number);
+        } else if (word == "unplugged") {
+            rule.unplugged = true;
+        } else if (word == "errorinfo") {
+            if (!CanCarryErrorInfo(operation)) {
+                error = "errorinfo is for the camera operations only";
+                return false;
+            }
+            rule.errorInfo = true;
+        } else {
+            error = "unknown fault option '" + word + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+class Parser {
+public:
+    explicit Parser(Scenario& scenario) : scenario_(scenario) {}
+
+    bool Line(const std::string& rawLine, std::string& error) {
+        const std::string line = Trim(rawLine);
+        if (line.empty() || line[0] == '#' || line[0] == ';') {
+            return true;
+        }
+        if (line.front() == '[') {
+            return Section(line, error);
+        }
+        const auto equals = line.find('=');
+        if (equals == std::string::npos) {
+            error = "expected [section] or key = value";
+            return false;
+        }
+        const std::string key = Trim(line.substr(0, equals));
+        Value value;
+        if (!Value::Parse(Trim(line.substr(equals + 1)), value, error)) {
+            return false;
+        }
+        if (section_ == "component") {
+            return Component(key, value, error);
+        }
+        if (section_ == "faults") {
+            return Fault(key, value, error);
+        }
+        if (section_ == "camera") {
+            return Camera(key, value, error);
+        }
+        error = "key outside a section";
+        return false;
+    }
+
+    void Finish() { EndCamera(); }
+
+private:
+    bool Section(const std::string& line, std::string& error) {
+        if (line.back() != ']') {
+            error = "unclosed section name";
+            return false;
+        }
+        EndCamera();
+        section_ = Trim(line.substr(1, line.size() - 2));
+        if (section_ == "camera") {
+            scenario_.cameras.emplace_back();
+            selectedGiven_ = false;
+            return true;
+        }
+        if (section_ == "component" || section_ == "faults") {
+            return true;
+        }
+        error = "unknown section [" + section_ + "]";
+        return false;
+    }
+
+    void EndCamera() {
+        if (section_ == "camera" && !selectedGiven_) {
+            scenario_.cameras.back().selected = scenario_.cameras.back().enumerated;
+        }
+    }
+
+    bool Component(const std::string& key, const Value& value, std::string& error) {
+        if (key == "unplugged_marker") {
+            return value.Bytes(scenario_.unpluggedMarker, error);
+        }
+        if (key == "error_info") {
+            if (ParseBool(value.Word(), scenario_.supportsErrorInfo)) return true;
+            error = "error_info is yes or no";
+            return false;
+        }
+        if (key == "count") {
+            long long number = 0;
+            if (!ParseNumber(value.Word(), number) || number < -2147483648LL || number > 2147483647LL) {
+                error = "count is a signed 32-bit number";
+                return false;
+            }
+            scenario_.countGiven = true;
+            scenario_.count = static_cast<LONG>(number);
+            return true;
+        }
+        error = "unknown key '" + key + "' in [component]";
+        return false;
+    }
+
+    bool Fault(const std::string& key, const Value& value, std::string& error) {
+        if (FaultNames().count(key) == 0) {
+            error = "no operation '" + key + "' to fail";
+            return false;
+        }
+        FaultRule rule;
+        if (!ParseFault(key, value.Word(), rule, error)) {
+            return false;
+        }
+        scenario_.faults[key] = rule;
+        return true;
+    }
+
+    bool Camera(const std::string& key, const Value& value, std::string& error) {
+        CameraEntry& camera = scenario_.cameras.back();
+        if (key == "model") {
+            camera.model = value.Text();
+        } else if (key == "drive") {
+            camera.drive = value.Text();
+        } else if (key == "item") {
+            if (!ParseItemKind(value.Word(), camera.enumerated)) {
+                error = "item is camera, nocamera or empty";
+                return false;
+            }
+        } else if (key == "selected") {
+            if (!ParseItemKind(value.Word(), camera.selected)) {
+                error = "selected is camera, nocamera or empty";
+                return false;
+            }
+            selectedGiven_ = true;
+        } else if (key == "vt") {
+            if (value.Word() == "dispatch") {
+                camera.type = VT_DISPATCH;
+            } else if (value.Word() == "unknown") {
+                camera.type = VT_UNKNOWN;
+            } else {
+                error = "vt is dispatch or unknown";
+                return false;
+            }
+        } else {
+            error = "unknown key '" + key + "' in [camera]";
+            return false;
+        }
+        return true;
+    }
+
+    Scenario& scenario_;
+    std::string section_;
+    bool selectedGiven_ = false;
+};
+
+}  // namespace
+
+bool ParseScenario(const std::string& text, Scenario& scenario, std::string& error) {
+    scenario = Scenario();
+    Parser parser(scenario);
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(lines, line)) {
+        ++number;
+        std::string problem;
+        if (!parser.Line(line, problem)) {
+            error = "line " + std::to_string(number) + ": " + problem;
+            return false;
+        }
+    }
+    parser.Finish();
+    return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,55 @@
+// The scenario the simulated component plays: the connected cameras and the faults to
+// inject.  The file format is described in README.md.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// What a camera's place in the list hands out.
+enum class ItemKind {
+    Camera,    // a camera object
+    NoCamera,  // an object that does not answer for the camera interface
+    Empty,     // a VARIANT of type VT_EMPTY with a null pointer
+};
+
+// A text the component reports: UTF-16, or absent (a null BSTR).
+struct ReportedText {
+    bool absent = false;
+    std::u16string units;
+};
+
+struct CameraEntry {
+    ReportedText model;
+    ReportedText drive;
+    ItemKind enumerated = ItemKind::Camera;  // what the enumerator yields
+    ItemKind selected = ItemKind::Camera;    // what GetCameraAt hands out
+    VARTYPE type = VT_DISPATCH;              // the VARIANT type tag of a handed-out object
+};
+
+// When and how one operation fails.
+struct FaultRule {
+    bool handsOutNull = false;  // succeeds but hands out nothing
+    HRESULT status = S_OK;      // otherwise fails with this status
+    int from = 1;               // from this call on (counted from 1)
+    bool unplugged = false;     // only while the unplugged marker exists
+    bool errorInfo = false;     // with an error information object
+};
+
+struct Scenario {
+    std::vector<CameraEntry> cameras;
+    std::map<std::string, FaultRule> faults;  // by operation name
+    std::string unpluggedMarker;
+    bool supportsErrorInfo = true;
+    bool countGiven = false;
+    LONG count = 0;  // GetCameraCount's answer when countGiven, else the number of cameras
+};
+
+// Parses a scenario file's text; on failure returns false with `error` naming the line.
+bool ParseScenario(const std::string& text, Scenario& scenario, std::string& error);
+
+}  // namespace sim

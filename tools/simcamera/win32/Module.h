@@ -1,0 +1,10 @@
+// The DLL's own module handle.
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace sim {
+
+HMODULE ThisModule();
+
+}  // namespace sim
