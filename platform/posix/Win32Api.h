@@ -170,6 +170,13 @@ using PMEMORY_BASIC_INFORMATION = MEMORY_BASIC_INFORMATION*;
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
+// Further errors of the file services
+#define ERROR_TOO_MANY_OPEN_FILES 4L
+#define ERROR_WRITE_PROTECT 19L
+#define ERROR_GEN_FAILURE 31L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_DIRECTORY 267L
 
 // ---------------------------------------------------------------------------------------
 // GUIDs

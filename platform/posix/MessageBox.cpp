@@ -1,0 +1,176 @@
+// MessageBoxA as a modal dialog on the controlling terminal.
+//
+// The box is written to /dev/tty between marker lines, so that a person can read it and a
+// pseudo-terminal driver can find it:
+//
+//   === MessageBox: <caption> ===
+//   <text, one or more lines>
+//   === [OK] [Cancel] (Enter: OK, Esc or c: Cancel) ===      or  === [OK] (Enter: OK) ===
+//   === OK ===                                                or  === Cancel ===
+//
+// The last line follows the answer.  Keys are read raw: Enter is OK; Escape or "c" is
+// Cancel when the box has a Cancel button; other keys, including the escape sequences of
+// cursor keys, are ignored.  Keys typed before the box appeared are discarded, so no
+// answer is given ahead.  Without a terminal, or if the box cannot be written, the call
+// fails and returns 0.  Only the MB_OK and MB_OKCANCEL button sets are offered; icon and
+// default-button flags are accepted and ignored.
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr UINT kButtonMask = 0xF;
+constexpr int kEscape = 0x1B;
+// A cursor key sends Escape and more bytes at once; a lone Escape stays alone this long.
+constexpr int kSequenceWaitMs = 50;
+
+// The controlling terminal, opened for one box; its modes are restored on every path.
+class Terminal {
+public:
+    Terminal() : descriptor_(open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC)) {}
+    ~Terminal() {
+        if (modesChanged_) {
+            tcsetattr(descriptor_, TCSADRAIN, &saved_);
+        }
+        if (descriptor_ >= 0) {
+            close(descriptor_);
+        }
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    bool IsOpen() const { return descriptor_ >= 0; }
+
+    // Keys one at a time, without echo, line editing or signal keys; typed-ahead input is
+    // discarded.
+    bool StartRawInput() {
+        if (tcgetattr(descriptor_, &saved_) != 0) {
+            return false;
+        }
+        termios raw = saved_;
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        if (tcsetattr(descriptor_, TCSAFLUSH, &raw) != 0) {
+            return false;
+        }
+        modesChanged_ = true;
+        return true;
+    }
+
+    bool Write(const char* text, std::size_t length) {
+        while (length > 0) {
+            const ssize_t count = write(descriptor_, text, length);
+            if (count < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            text += count;
+            length -= static_cast<std::size_t>(count);
+        }
+        return true;
+    }
+    bool Write(const char* text) { return Write(text, std::strlen(text)); }
+
+    // The text with its line ends made single line feeds, ending with one.
+    bool WriteText(const char* text) {
+        const char* run = text;
+        const char* p = text;
+        for (; *p != '\0'; ++p) {
+            if (*p == '\r') {
+                if (!Write(run, static_cast<std::size_t>(p - run)) || (p[1] != '\n' && !Write("\n"))) {
+                    return false;
+                }
+                run = p + 1;
+            }
+        }
+        if (!Write(run, static_cast<std::size_t>(p - run))) {
+            return false;
+        }
+        return p == text || p[-1] == '\n' || p[-1] == '\r' ? true : Write("\n");
+    }
+
+    // The next byte typed, or -1 when the terminal has gone.
+    int ReadKey() {
+        unsigned char key = 0;
+        for (;;) {
+            const ssize_t count = read(descriptor_, &key, 1);
+            if (count == 1) {
+                return key;
+            }
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+    }
+
+    bool InputWithin(int milliseconds) {
+        pollfd entry{descriptor_, POLLIN, 0};
+        return poll(&entry, 1, milliseconds) > 0 && (entry.revents & POLLIN) != 0;
+    }
+
+    // Discards the rest of an escape sequence.
+    void SkipSequence() {
+        while (InputWithin(kSequenceWaitMs) && ReadKey() >= 0) {
+        }
+    }
+
+private:
+    int descriptor_;
+    termios saved_{};
+    bool modesChanged_ = false;
+};
+
+}  // namespace
+
+int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
+    const UINT buttons = type & kButtonMask;
+    if (buttons != MB_OK && buttons != MB_OKCANCEL) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    const bool hasCancel = buttons == MB_OKCANCEL;
+
+    Terminal terminal;
+    if (!terminal.IsOpen() || !terminal.StartRawInput()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    const bool shown = terminal.Write("\n=== MessageBox: ") && terminal.Write(caption != nullptr ? caption : "Error") &&
+                       terminal.Write(" ===\n") && terminal.WriteText(text != nullptr ? text : "") &&
+                       terminal.Write(hasCancel ? "=== [OK] [Cancel] (Enter: OK, Esc or c: Cancel) ===\n"
+                                                : "=== [OK] (Enter: OK) ===\n");
+    if (!shown) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+
+    for (;;) {
+        const int key = terminal.ReadKey();
+        if (key < 0) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return 0;
+        }
+        if (key == '\r' || key == '\n') {
+            terminal.Write("=== OK ===\n");
+            return IDOK;
+        }
+        if (key == kEscape && terminal.InputWithin(kSequenceWaitMs)) {
+            terminal.SkipSequence();
+            continue;
+        }
+        if (hasCancel && (key == kEscape || key == 'c' || key == 'C')) {
+            terminal.Write("=== Cancel ===\n");
+            return IDCANCEL;
+        }
+    }
+}

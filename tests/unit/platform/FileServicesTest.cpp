@@ -1,0 +1,204 @@
+// The file services of the package write, with paths spelled as the core spells them
+// (backslash separators); the errors are those Windows reports.
+#include "platform/Platform.h"
+
+#include "support/RowName.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& file) {
+    std::string bytes(static_cast<std::size_t>(fs::file_size(file)), '\0');
+    std::ifstream in(file, std::ios::binary);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+void WriteAll(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+}
+
+// A fresh folder holding "Current\Firmware\" and a plain file "plain.txt".
+class FileServices : public testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("fw-files-" + std::to_string(std::random_device{}()));
+        fs::create_directories(root_ / "Current" / "Firmware");
+        WriteAll(root_ / "plain.txt", "plain");
+        base_ = root_.string();
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    // `relative` uses backslashes, as the core writes paths.
+    std::string Path(const char* relative) const { return base_ + "\\" + relative; }
+
+    HANDLE Create(const std::string& path, DWORD disposition = CREATE_ALWAYS) const {
+        return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+
+    fs::path root_;
+    std::string base_;
+};
+
+TEST_F(FileServices, WritesFlushesAndClosesANewFile) {
+    const std::string payload(70000, '\x5A');
+    SetLastError(1234);
+    const HANDLE file = Create(Path("Current\\Firmware\\package.fw"));
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_SUCCESS});
+
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, payload.data(), static_cast<DWORD>(payload.size()), &written, nullptr));
+    EXPECT_EQ(written, payload.size());
+    EXPECT_TRUE(WriteFile(file, payload.data(), 0, &written, nullptr));
+    EXPECT_EQ(written, 0u);
+    EXPECT_TRUE(FlushFileBuffers(file));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(ReadAll(root_ / "Current" / "Firmware" / "package.fw"), payload);
+}
+
+TEST_F(FileServices, CreateAlwaysReplacesAnExistingFile) {
+    WriteAll(root_ / "Current" / "Firmware" / "package.fw", std::string(100, 'x'));
+    const HANDLE file = Create(Path("Current\\Firmware\\package.fw"));
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_ALREADY_EXISTS});
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, "new", 3, &written, nullptr));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(ReadAll(root_ / "Current" / "Firmware" / "package.fw"), "new");
+}
+
+struct CreateFailure {
+    const char* name;
+    const char* relative;
+    DWORD access;
+    DWORD disposition;
+    DWORD error;
+};
+
+class FileServicesCreateFailure : public FileServices, public testing::WithParamInterface<CreateFailure> {};
+
+TEST_P(FileServicesCreateFailure, GivesInvalidHandleAndTheError) {
+    const CreateFailure& row = GetParam();
+    const std::string path = Path(row.relative);
+    const HANDLE file = CreateFileA(path.c_str(), row.access, FILE_SHARE_READ, nullptr, row.disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), row.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileServicesCreateFailure,
+    testing::Values(
+        CreateFailure{"FolderMissing", "Current\\Missing\\package.fw", GENERIC_WRITE, CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
+        CreateFailure{"FolderIsAFile", "plain.txt\\package.fw", GENERIC_WRITE, CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
+        CreateFailure{"NameIsAFolder", "Current\\Firmware", GENERIC_WRITE, CREATE_ALWAYS, ERROR_ACCESS_DENIED},
+        CreateFailure{"FolderOpenedForReading", "Current", GENERIC_READ, OPEN_EXISTING, ERROR_ACCESS_DENIED},
+        CreateFailure{"NewButExists", "plain.txt", GENERIC_WRITE, CREATE_NEW, ERROR_FILE_EXISTS},
+        CreateFailure{"ExistingButMissing", "absent.txt", GENERIC_WRITE, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
+        CreateFailure{"ExistingInMissingFolder", "Missing\\absent.txt", GENERIC_WRITE, OPEN_EXISTING,
+                      ERROR_PATH_NOT_FOUND}),
+    RowName<CreateFailure>);
+
+TEST_F(FileServices, HandlesThatNameNoFileAreRefused) {
+    const HANDLE closed = Create(Path("closed.bin"));
+    ASSERT_NE(closed, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(CloseHandle(closed));
+
+    for (const HANDLE handle : {HANDLE{nullptr}, INVALID_HANDLE_VALUE, closed}) {
+        DWORD written = 99;
+        SetLastError(0);
+        EXPECT_FALSE(WriteFile(handle, "x", 1, &written, nullptr));
+        EXPECT_EQ(written, 0u);
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+        SetLastError(0);
+        EXPECT_FALSE(FlushFileBuffers(handle));
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+    }
+    // INVALID_HANDLE_VALUE is left out: on Windows it is also the current process.
+    for (const HANDLE handle : {HANDLE{nullptr}, closed}) {
+        SetLastError(0);
+        EXPECT_FALSE(CloseHandle(handle));
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+    }
+}
+
+TEST_F(FileServices, FreeSpaceOfTheVolumeHoldingTheFolder) {
+    ULARGE_INTEGER available{};
+    ULARGE_INTEGER total{};
+    ULARGE_INTEGER totalFree{};
+    ASSERT_TRUE(GetDiskFreeSpaceExA(Path("Current\\Firmware\\").c_str(), &available, &total, &totalFree));
+    const fs::space_info space = fs::space(root_);
+    EXPECT_EQ(total.QuadPart, space.capacity);
+    EXPECT_LE(available.QuadPart, totalFree.QuadPart);
+    EXPECT_LE(totalFree.QuadPart, total.QuadPart);
+    // Other programs write meanwhile: the free counts may move a little between queries.
+    constexpr ULONGLONG kSlack = 256ull << 20;
+    EXPECT_LT(available.QuadPart > space.available ? available.QuadPart - space.available
+                                                   : space.available - available.QuadPart,
+              kSlack);
+    EXPECT_LT(totalFree.QuadPart > space.free ? totalFree.QuadPart - space.free : space.free - totalFree.QuadPart,
+              kSlack);
+
+    ULARGE_INTEGER onlyTotal{};
+    EXPECT_TRUE(GetDiskFreeSpaceExA(Path("Current").c_str(), nullptr, &onlyTotal, nullptr));
+    EXPECT_EQ(onlyTotal.QuadPart, total.QuadPart);
+}
+
+struct FreeSpaceFailure {
+    const char* name;
+    const char* relative;
+    DWORD error;
+};
+
+class FileServicesFreeSpaceFailure : public FileServices, public testing::WithParamInterface<FreeSpaceFailure> {};
+
+TEST_P(FileServicesFreeSpaceFailure, FailsWithTheError) {
+    const FreeSpaceFailure& row = GetParam();
+    ULARGE_INTEGER available{};
+    ULARGE_INTEGER total{};
+    ULARGE_INTEGER totalFree{};
+    EXPECT_FALSE(GetDiskFreeSpaceExA(Path(row.relative).c_str(), &available, &total, &totalFree));
+    EXPECT_EQ(GetLastError(), row.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileServicesFreeSpaceFailure,
+    testing::Values(FreeSpaceFailure{"FolderMissing", "Current\\Missing\\", ERROR_FILE_NOT_FOUND},
+                    FreeSpaceFailure{"ParentMissingToo", "Missing\\Firmware\\", ERROR_PATH_NOT_FOUND},
+                    FreeSpaceFailure{"NotAFolder", "plain.txt", ERROR_DIRECTORY}),
+    RowName<FreeSpaceFailure>);
+
+TEST_F(FileServices, DeleteRemovesTheFileOnly) {
+    EXPECT_TRUE(DeleteFileA(Path("plain.txt").c_str()));
+    EXPECT_FALSE(fs::exists(root_ / "plain.txt"));
+
+    const struct {
+        const char* relative;
+        DWORD error;
+    } failures[] = {{"plain.txt", ERROR_FILE_NOT_FOUND},
+                    {"Missing\\plain.txt", ERROR_PATH_NOT_FOUND},
+                    {"Current", ERROR_ACCESS_DENIED}};
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(failure.relative);
+        SetLastError(0);
+        EXPECT_FALSE(DeleteFileA(Path(failure.relative).c_str()));
+        EXPECT_EQ(GetLastError(), failure.error);
+    }
+    EXPECT_TRUE(fs::is_directory(root_ / "Current"));
+}
+
+}  // namespace

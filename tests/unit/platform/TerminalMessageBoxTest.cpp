@@ -1,0 +1,192 @@
+// The message box on the controlling terminal, driven through a pseudo-terminal: what it
+// shows, which keys answer it, and that the terminal's modes come back.
+#include "platform/Platform.h"
+
+#include "support/RowName.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+// Longer than the box waits to tell a lone Escape from a cursor key's sequence.
+constexpr useconds_t kKeyGapUs = 200000;
+
+// The child's exit code: the box's answer, plus 10 when the terminal's modes differ after
+// the call from what they were before.
+constexpr int kModesChanged = 10;
+
+bool SameModes(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
+           std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+[[noreturn]] void RunBoxInChild(const char* text, const char* caption, UINT type, useconds_t delayUs) {
+    std::signal(SIGHUP, SIG_IGN);
+    termios before{};
+    tcgetattr(STDIN_FILENO, &before);
+    usleep(delayUs);
+    const int answer = MessageBoxA(nullptr, text, caption, type);
+    termios after{};
+    const bool restored = tcgetattr(STDIN_FILENO, &after) != 0 || SameModes(before, after);
+    _exit(answer + (restored ? 0 : kModesChanged));
+}
+
+struct Session {
+    int exitCode = -1;
+    std::string output;  // carriage returns removed
+};
+
+// Appends what the terminal shows until `marker` has appeared (or, with no marker, until
+// the child closes the terminal).
+bool ReadUntil(int master, std::string& output, const char* marker) {
+    for (;;) {
+        if (marker != nullptr && output.find(marker) != std::string::npos) {
+            return true;
+        }
+        pollfd entry{master, POLLIN, 0};
+        if (poll(&entry, 1, kWaitMs) <= 0) {
+            return false;
+        }
+        char chunk[512];
+        const ssize_t count = read(master, chunk, sizeof chunk);
+        if (count <= 0) {
+            return marker == nullptr;
+        }
+        for (ssize_t i = 0; i < count; ++i) {
+            if (chunk[i] != '\r') {
+                output += chunk[i];
+            }
+        }
+    }
+}
+
+// Shows a box in a child whose controlling terminal is a new pseudo-terminal, then sends
+// `early` at once (before the box is up) and each of `keys` once its buttons are shown.
+Session RunBox(const char* text, const char* caption, UINT type, const std::vector<std::string>& keys,
+               const std::string& early = std::string()) {
+    Session session;
+    int master = -1;
+    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    if (child < 0) {
+        ADD_FAILURE() << "forkpty failed";
+        return session;
+    }
+    if (child == 0) {
+        RunBoxInChild(text, caption, type, early.empty() ? 0 : 300000);
+    }
+    if (!early.empty() && write(master, early.data(), early.size()) < 0) {
+        ADD_FAILURE() << "cannot type ahead";
+    }
+    if (ReadUntil(master, session.output, ") ===\n")) {
+        for (const std::string& key : keys) {
+            usleep(kKeyGapUs);
+            if (write(master, key.data(), key.size()) < 0) {
+                ADD_FAILURE() << "cannot type";
+            }
+        }
+    } else {
+        ADD_FAILURE() << "no box shown; the terminal showed: " << session.output;
+    }
+    ReadUntil(master, session.output, nullptr);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(master);
+    session.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return session;
+}
+
+struct KeyCase {
+    const char* name;
+    UINT type;
+    std::vector<std::string> keys;
+    int answer;
+};
+
+class TerminalMessageBoxKeys : public testing::TestWithParam<KeyCase> {};
+
+TEST_P(TerminalMessageBoxKeys, AnswersAndRestoresTheTerminal) {
+    const KeyCase& row = GetParam();
+    const Session session = RunBox("Text", "Caption", row.type, row.keys);
+    EXPECT_EQ(session.exitCode, row.answer) << session.output;
+    const char* answerLine = row.answer == IDOK ? "\n=== OK ===\n" : "\n=== Cancel ===\n";
+    EXPECT_NE(session.output.find(answerLine), std::string::npos) << session.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, TerminalMessageBoxKeys,
+    testing::Values(KeyCase{"OkByEnter", MB_OK, {"\r"}, IDOK},
+                    KeyCase{"OkBoxIgnoresCancelKeys", MB_OK, {"\x1b", "c", "\r"}, IDOK},
+                    KeyCase{"OkCancelByEnter", MB_OKCANCEL, {"\r"}, IDOK},
+                    KeyCase{"CancelByEscape", MB_OKCANCEL, {"\x1b"}, IDCANCEL},
+                    KeyCase{"CancelByC", MB_OKCANCEL, {"c"}, IDCANCEL},
+                    KeyCase{"CursorKeyIsNoEscape", MB_OKCANCEL, {"\x1b[A", "x", " ", "\r"}, IDOK},
+                    KeyCase{"IconFlagsIgnored", MB_OKCANCEL | 0x40u, {"C"}, IDCANCEL}),
+    RowName<KeyCase>);
+
+TEST(TerminalMessageBox, ShowsCaptionTextAndButtonsBetweenMarkers) {
+    const Session okCancel = RunBox("Line one\r\nLine two", "The caption", MB_OKCANCEL, {"\r"});
+    EXPECT_NE(okCancel.output.find("=== MessageBox: The caption ===\nLine one\nLine two\n"
+                                   "=== [OK] [Cancel] (Enter: OK, Esc or c: Cancel) ===\n=== OK ===\n"),
+              std::string::npos)
+        << okCancel.output;
+
+    const Session ok = RunBox("Single", "Only OK", MB_OK, {"\r"});
+    EXPECT_NE(ok.output.find("=== MessageBox: Only OK ===\nSingle\n=== [OK] (Enter: OK) ===\n=== OK ===\n"),
+              std::string::npos)
+        << ok.output;
+}
+
+TEST(TerminalMessageBox, KeysTypedBeforeTheBoxAreNoAnswer) {
+    const Session session = RunBox("Text", "Caption", MB_OKCANCEL, {"\x1b"}, "\r");
+    EXPECT_EQ(session.exitCode, IDCANCEL) << session.output;
+}
+
+TEST(TerminalMessageBox, TerminalGoneFailsTheCall) {
+    int master = -1;
+    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        RunBoxInChild("Text", "Caption", MB_OKCANCEL, 0);
+    }
+    std::string output;
+    EXPECT_TRUE(ReadUntil(master, output, "=== [OK]"));
+    close(master);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status) % kModesChanged, 0);
+}
+
+TEST(TerminalMessageBox, NoTerminalFailsTheCall) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setsid();  // a new session has no controlling terminal
+        SetLastError(0);
+        const int answer = MessageBoxA(nullptr, "Text", "Caption", MB_OKCANCEL);
+        _exit(answer == 0 && GetLastError() == ERROR_INVALID_HANDLE ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(TerminalMessageBox, OnlyOkAndOkCancelAreOffered) {
+    SetLastError(0);
+    EXPECT_EQ(MessageBoxA(nullptr, "Text", "Caption", 4u /* yes and no */), 0);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_FLAGS});
+}
+
+}  // namespace
