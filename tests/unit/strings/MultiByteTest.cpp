@@ -87,10 +87,11 @@ TEST_F(MultiByteCodePage, NarrowTextBecomesTheSameUnitsAgain) {
     EXPECT_TRUE((WideText{kSun[0], kBook[0]}) == WideText(handle.Wide(), handle.Length()));
 }
 
-TEST_F(MultiByteCodePage, FormatWidthCountsCharacters) {
+// Width counts bytes, as printf does; Wine's FormatMessageA counts them the same way.
+TEST_F(MultiByteCodePage, FormatWidthCountsBytes) {
     TextString s;
-    s.Format("[%1!-3s!]", sun_.c_str());
-    EXPECT_EQ("[" + sun_ + "  ]", s.Text());
+    s.Format("[%1!-4s!]", sun_.c_str());
+    EXPECT_EQ("[" + sun_ + std::string(4 - sun_.size(), ' ') + "]", s.Text());
 }
 
 }  // namespace
