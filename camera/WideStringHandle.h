@@ -22,7 +22,10 @@ public:
     WideStringHandle(WideStringHandle&& other) noexcept;
     WideStringHandle& operator=(const WideStringHandle& other) noexcept;
     WideStringHandle& operator=(WideStringHandle&& other) noexcept;
-    WideStringHandle& operator=(const char* narrow);        // release the old record, then a new one
+    // Refers to a new record made from the text; the old one is released only once the new
+    // one exists, so a failure leaves the handle as it was (and the text may be its own
+    // narrow copy).
+    WideStringHandle& operator=(const char* narrow);
     ~WideStringHandle();
 
     void Release() noexcept;                                // the handle is empty afterwards
@@ -36,6 +39,8 @@ public:
     // or a null string.
     const char* Narrow() const;
 
+    // A new record holding both texts by their stored lengths; on failure the handle keeps
+    // its text.  A handle may be appended to itself.
     WideStringHandle& operator+=(const WideStringHandle& right);
     WideStringHandle& operator+=(const char* right);
 

@@ -1,6 +1,9 @@
 // The system's narrow text: zero-terminated text in the ANSI code page, in an exact-fit
 // buffer from the COM task allocator that this string alone owns.  It also carries the
 // loading of localized catalogue texts (StringLoader.cpp).
+//
+// A refused allocation raises _com_error with E_OUTOFMEMORY; the string is then as it
+// was, or empty where the operation had already cleared it (AssignWide).
 #pragma once
 
 #include "platform/Platform.h"
@@ -28,6 +31,7 @@ public:
 
     // Writable-buffer protocol: at least count + 1 bytes; Length and Text keep describing
     // the old text until ReleaseWriteBuffer (count, or -1 to measure up to the first zero).
+    // A negative request, or a release count outside the buffer, raises E_INVALIDARG.
     char* GetWriteBuffer(int count);
     void ReleaseWriteBuffer(int count);
 
