@@ -42,6 +42,16 @@ _CODE_PAGES = {
 }
 
 
+def _fits_code_page(character, codec):
+    """Whether the character survives the trip to the code page and back.  Python's
+    encoders take some characters to a look-alike (U+301C to the code of U+FF5E in 932),
+    where Windows gives the default character; the return trip finds those."""
+    try:
+        return character.encode(codec).decode(codec) == character
+    except UnicodeError:
+        return False
+
+
 class ScriptError(Exception):
     pass
 
@@ -244,11 +254,9 @@ class _Parser:
             text = "".join(_unquote(p.text, p.where) for p in parts)
             if codec is None:
                 raise ScriptError(f"{where}: no code page known for language 0x{self.language:04X}")
-            try:
-                text.encode(codec)
-            except UnicodeEncodeError as error:
-                bad = text[error.start:error.end]
-                raise ScriptError(f"{where}: text {ident} has {bad!r}, which code page {codec} cannot show")
+            for character in text:
+                if not _fits_code_page(character, codec):
+                    raise ScriptError(f"{where}: text {ident} has {character!r}, which code page {codec} cannot show")
             if not 0 <= ident <= 0xFFFF:
                 raise ScriptError(f"{where}: id {ident} out of range")
             if (self.language, ident) in self.strings:

@@ -4,9 +4,10 @@
   resgen.py text OUTPUT TEXT            the text's ASCII bytes, no terminator
   resgen.py payload OUTPUT SIZE         SIZE bytes: "SOLEAN F/W", then a fixed pattern
   resgen.py icon OUTPUT                 the camera icon (16, 32 and 48 pixels, 256 colours)
-  resgen.py embed SCRIPT OUTPUT [-I DIR]...
+  resgen.py embed SCRIPT OUTPUT [-I DIR]... [--depfile FILE]
                                         the resources SCRIPT defines, as a C++ source
-                                        holding a POSIX program's resource directory
+                                        holding a POSIX program's resource directory;
+                                        FILE lists every file read, for the build tool
 
 Every output is the same for the same input, byte for byte.
 """
@@ -30,14 +31,7 @@ _TYPE_NAMES = {
 }
 
 
-def write_if_changed(path, data):
-    """Leaves an unchanged output alone, so what depends on it is not rebuilt."""
-    try:
-        with open(path, "rb") as f:
-            if f.read() == data:
-                return
-    except FileNotFoundError:
-        pass
+def write(path, data):
     os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
@@ -130,20 +124,24 @@ def main():
     embed.add_argument("script")
     embed.add_argument("output")
     embed.add_argument("-I", dest="include_dirs", action="append", default=[])
+    embed.add_argument("--depfile")
     args = parser.parse_args()
 
     if args.command == "text":
-        write_if_changed(args.output, make_text(args.text))
+        write(args.output, make_text(args.text))
     elif args.command == "payload":
-        write_if_changed(args.output, make_payload(args.size))
+        write(args.output, make_payload(args.size))
     elif args.command == "icon":
-        write_if_changed(args.output, camera_icon.icon_file())
+        write(args.output, camera_icon.icon_file())
     else:
         try:
-            resources, _ = rcscript.read_script(args.script, args.include_dirs)
+            resources, sources = rcscript.read_script(args.script, args.include_dirs)
         except rcscript.ScriptError as error:
             sys.exit(f"resgen: {error}")
-        write_if_changed(args.output, make_embedded_source(args.script, resources))
+        write(args.output, make_embedded_source(args.script, resources))
+        if args.depfile:
+            names = " ".join(os.path.abspath(p).replace(" ", "\\ ") for p in sources)
+            write(args.depfile, f"{args.output}: {names}\n".encode("utf-8"))
 
 
 if __name__ == "__main__":
