@@ -8,7 +8,7 @@ HRESULT HandOutText(const std::string& ascii, BSTR* out) {
     if (out == nullptr) {
         return E_POINTER;
     }
-    const std::u16string wide(ascii.begin(), ascii.end());
+    const Units wide(ascii.begin(), ascii.end());
     *out = SysAllocStringLen(wide.c_str(), static_cast<UINT>(wide.size()));
     return *out != nullptr ? S_OK : E_OUTOFMEMORY;
 }

@@ -46,7 +46,7 @@ int HexDigit(char c) {
 }
 
 // UTF-8 to UTF-16; a byte that does not begin a well-formed sequence becomes U+FFFD.
-void AppendUtf8(const std::string& bytes, std::u16string& out) {
+void AppendUtf8(const std::string& bytes, Units& out) {
     const auto at = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     std::size_t i = 0;
     while (i < bytes.size()) {
@@ -55,7 +55,7 @@ void AppendUtf8(const std::string& bytes, std::u16string& out) {
         unsigned lowest = 0x80;
         unsigned highest = 0xBF;  // the range allowed for the second byte
         if (lead < 0x80) {
-            out.push_back(static_cast<char16_t>(lead));
+            out.push_back(static_cast<OLECHAR>(lead));
             ++i;
             continue;
         }
@@ -76,7 +76,7 @@ void AppendUtf8(const std::string& bytes, std::u16string& out) {
             wellFormed = k == 1 ? (b >= lowest && b <= highest) : (b >= 0x80 && b <= 0xBF);
         }
         if (!wellFormed) {
-            out.push_back(u'\xFFFD');
+            out.push_back(static_cast<OLECHAR>(0xFFFD));
             ++i;
             continue;
         }
@@ -86,10 +86,10 @@ void AppendUtf8(const std::string& bytes, std::u16string& out) {
         }
         if (codePoint >= 0x10000) {
             codePoint -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+            out.push_back(static_cast<OLECHAR>(0xD800 + (codePoint >> 10)));
+            out.push_back(static_cast<OLECHAR>(0xDC00 + (codePoint & 0x3FF)));
         } else {
-            out.push_back(static_cast<char16_t>(codePoint));
+            out.push_back(static_cast<OLECHAR>(codePoint));
         }
         i += length;
     }
@@ -152,7 +152,7 @@ public:
                     value.bytes_ += pending;
                     AppendUtf8(pending, value.units_);
                     pending.clear();
-                    value.units_.push_back(static_cast<char16_t>(number));
+                    value.units_.push_back(static_cast<OLECHAR>(number));
                     value.hasUnitEscape_ = true;
                 }
                 break;
@@ -171,7 +171,7 @@ public:
         return true;
     }
 
-    ReportedText Text() const { return ReportedText{isNull_, isNull_ ? std::u16string() : units_}; }
+    ReportedText Text() const { return ReportedText{isNull_, isNull_ ? Units() : units_}; }
 
     // The value as bytes, for file paths; \u escapes have no place there.
     bool Bytes(std::string& out, std::string& error) const {
@@ -189,7 +189,7 @@ private:
     bool isNull_ = false;
     bool hasUnitEscape_ = false;
     std::string bytes_;
-    std::u16string units_;
+    Units units_;
 };
 
 bool ParseBool(const std::string& word, bool& out) {

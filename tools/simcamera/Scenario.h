@@ -17,10 +17,13 @@ enum class ItemKind {
     Empty,     // a VARIANT of type VT_EMPTY with a null pointer
 };
 
+// UTF-16 code units as the system's BSTRs hold them.
+using Units = std::basic_string<OLECHAR>;
+
 // A text the component reports: UTF-16, or absent (a null BSTR).
 struct ReportedText {
     bool absent = false;
-    std::u16string units;
+    Units units;
 };
 
 struct CameraEntry {

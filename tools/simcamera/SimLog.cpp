@@ -132,8 +132,8 @@ std::string Quoted(const ReportedText& text) {
         return "null";
     }
     std::string out = "\"";
-    for (char16_t unit : text.units) {
-        if (unit == u'"' || unit == u'\\') {
+    for (const OLECHAR unit : text.units) {
+        if (unit == '"' || unit == '\\') {
             out += '\\';
             out += static_cast<char>(unit);
         } else if (unit >= 0x20 && unit < 0x7F) {

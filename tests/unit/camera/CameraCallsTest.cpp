@@ -1,0 +1,76 @@
+// The camera's string operations: what the returned handle holds, and that a failure
+// to wrap the string raises E_OUTOFMEMORY without losing it.
+#include "camera/CameraCalls.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FakeComObject.h"
+#include "support/FaultInjection.h"
+
+namespace {
+
+class CameraStrings : public testing::Test {
+protected:
+    void SetUp() override { camera = object.Unknown(); }
+
+    FakeComObject object;
+    InterfaceRef<CameraItem> camera;
+};
+
+TEST_F(CameraStrings, HandleTakesOverTheStringWithItsLength) {
+    object.itemText = OLESTR("E:\\");
+    const WideStringHandle path = camera::GetDrivePath(camera);
+    ASSERT_NE(path.Wide(), nullptr);
+    EXPECT_EQ(path.Length(), 3u);
+    EXPECT_EQ(path, WideStringHandle(OLESTR("E:\\")));
+}
+
+TEST_F(CameraStrings, NullStringGivesAHandleWithoutText) {
+    object.itemText = nullptr;
+    const WideStringHandle name = camera::GetModelName(camera);
+    EXPECT_FALSE(name.IsEmpty());
+    EXPECT_EQ(name.Wide(), nullptr);
+    EXPECT_EQ(name, WideStringHandle(static_cast<const char*>(nullptr)));
+}
+
+TEST_F(CameraStrings, SuccessOtherThanSOkCounts) {
+    object.itemStatus = S_FALSE;
+    object.itemText = OLESTR("RQ5600");
+    EXPECT_EQ(camera::GetModelName(camera).Length(), 6u);
+}
+
+TEST_F(CameraStrings, FailureRaisesTheStatus) {
+    object.itemStatus = E_ACCESSDENIED;
+    try {
+        camera::GetModelName(camera);
+        FAIL() << "no error raised";
+    } catch (const _com_error& e) {
+        EXPECT_EQ(e.Error(), E_ACCESSDENIED);
+    }
+}
+
+TEST_F(CameraStrings, HandleThatCannotBeMadeRaisesOutOfMemoryAndFreesTheString) {
+    object.itemText = OLESTR("RQ5600 Zoom Digital Camera");
+    FailingCall<&platform::SystemApi::HeapAllocate> noHeap(1, nullptr);
+    try {
+        camera::GetModelName(camera);
+        FAIL() << "no error raised";
+    } catch (const _com_error& e) {
+        EXPECT_EQ(e.Error(), E_OUTOFMEMORY);
+        EXPECT_EQ(e.ErrorInfo(), nullptr);
+    }
+    EXPECT_EQ(noHeap.Calls(), 1);
+    // The string itself is freed: the sanitizer and valgrind builds would report it otherwise.
+}
+
+TEST_F(CameraStrings, EmptyCameraRaisesPointerError) {
+    camera.Release();
+    try {
+        camera::GetDrivePath(camera);
+        FAIL() << "no error raised";
+    } catch (const _com_error& e) {
+        EXPECT_EQ(e.Error(), E_POINTER);
+    }
+}
+
+}  // namespace

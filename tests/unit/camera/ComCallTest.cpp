@@ -1,0 +1,113 @@
+// The raising rule for a failed component operation: which error information the error
+// carries, and what is asked and released on the way.
+#include "camera/ComCall.h"
+
+#include "camera/CameraInterfaces.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FakeComObject.h"
+#include "support/RowName.h"
+
+namespace {
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"  // COM bases have no destructor; this one is final
+
+// The error information object a component stores; counts its references.
+class FakeErrorInfo final : public IErrorInfo {
+public:
+    FakeErrorInfo() = default;
+    FakeErrorInfo(const FakeErrorInfo&) = delete;
+    FakeErrorInfo& operator=(const FakeErrorInfo&) = delete;
+    ~FakeErrorInfo() { EXPECT_EQ(refs_, 1u); }
+
+    ULONG Refs() const { return refs_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        *object = nullptr;
+        if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IErrorInfo)) {
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<IErrorInfo*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD*) override { return E_NOTIMPL; }
+
+private:
+    ULONG refs_ = 1;
+};
+
+#pragma GCC diagnostic pop
+
+struct RuleCase {
+    const char* name;
+    HRESULT supportQuery;   // the object's answer for ISupportErrorInfo
+    HRESULT supportAnswer;  // InterfaceSupportsErrorInfo's answer
+    bool threadHasInfo;     // an error information object is stored for the thread
+    bool carried;           // the error carries it
+};
+
+class RaisingRule : public testing::TestWithParam<RuleCase> {
+protected:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
+    void TearDown() override { CoUninitialize(); }
+};
+
+TEST_P(RaisingRule, FetchesErrorInformationOnlyWhenTheObjectVouchesForIt) {
+    const RuleCase& row = GetParam();
+    FakeComObject object;
+    object.Answer(IID_ISupportErrorInfo, row.supportQuery);
+    object.supportsAnswer = row.supportAnswer;
+    FakeErrorInfo info;
+    if (row.threadHasInfo) {
+        ASSERT_EQ(SetErrorInfo(0, &info), S_OK);
+        ASSERT_EQ(info.Refs(), 2u);
+    }
+
+    try {
+        CheckCall(E_ACCESSDENIED, static_cast<CameraItem*>(&object));
+        FAIL() << "no error raised";
+    } catch (const _com_error& e) {
+        EXPECT_EQ(e.Error(), E_ACCESSDENIED);
+        EXPECT_EQ(e.ErrorInfo(), row.carried ? &info : nullptr);
+        if (row.carried) {
+            EXPECT_EQ(info.Refs(), 2u) << "the error took over the thread's reference";
+        }
+    }
+
+    EXPECT_EQ(object.Asked(IID_ISupportErrorInfo), 1);
+    if (SUCCEEDED(row.supportQuery)) {
+        ASSERT_EQ(object.supportQuestions.size(), 1u);
+        EXPECT_TRUE(IsEqualGUID(object.supportQuestions[0], IID_CameraItem)) << "asked about the failing interface";
+    }
+    EXPECT_EQ(object.Refs(), 1u) << "ISupportErrorInfo released";
+    // What was not fetched is still the thread's.
+    EXPECT_EQ(info.Refs(), row.threadHasInfo && !row.carried ? 2u : 1u);
+    SetErrorInfo(0, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RaisingRule,
+    testing::Values(RuleCase{"vouched_with_info", S_OK, S_OK, true, true},
+                    RuleCase{"vouched_without_info", S_OK, S_OK, false, false},
+                    RuleCase{"not_for_this_interface", S_OK, S_FALSE, true, false},
+                    RuleCase{"positive_but_not_S_OK", S_OK, static_cast<HRESULT>(2), true, false},
+                    RuleCase{"no_ISupportErrorInfo", E_NOINTERFACE, S_OK, true, false}),
+    RowName<RuleCase>);
+
+TEST(CheckCall, PassesSuccessStatusesThrough) {
+    FakeComObject object;
+    EXPECT_EQ(CheckCall(S_OK, static_cast<CameraItem*>(&object)), S_OK);
+    EXPECT_EQ(CheckCall(S_FALSE, static_cast<CameraItem*>(&object)), S_FALSE);
+    EXPECT_EQ(object.Asked(IID_ISupportErrorInfo), 0);
+}
+
+}  // namespace

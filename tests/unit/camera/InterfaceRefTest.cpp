@@ -1,0 +1,114 @@
+// InterfaceRef: what assignment asks, what it keeps and releases, and what raises.
+#include "camera/InterfaceRef.h"
+
+#include "camera/CameraInterfaces.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FakeComObject.h"
+#include "support/RowName.h"
+
+namespace {
+
+HRESULT RaisedBy(InterfaceRef<CameraItem>& ref, IUnknown* object) {
+    try {
+        ref = object;
+    } catch (const _com_error& e) {
+        EXPECT_EQ(e.ErrorInfo(), nullptr);
+        return e.Error();
+    }
+    return S_OK;
+}
+
+struct QueryCase {
+    const char* name;
+    HRESULT answer;       // the object's answer for CameraItem
+    bool holds;           // the reference holds the object afterwards
+    HRESULT raised;       // S_OK: nothing raised
+};
+
+class InterfaceRefAssignment : public testing::TestWithParam<QueryCase> {};
+
+TEST_P(InterfaceRefAssignment, KeepsOnlyWhatTheObjectHandsOutAndReleasesTheOldValue) {
+    const QueryCase& row = GetParam();
+    FakeComObject old;
+    FakeComObject object;
+    object.Answer(IID_CameraItem, row.answer);
+    {
+        InterfaceRef<CameraItem> ref;
+        ref = old.Unknown();
+        ASSERT_EQ(old.Refs(), 2u);
+
+        EXPECT_EQ(RaisedBy(ref, object.Unknown()), row.raised);
+
+        EXPECT_EQ(object.Asked(IID_CameraItem), 1);
+        EXPECT_EQ(old.Refs(), 1u) << "the old value is released whatever the answer";
+        EXPECT_EQ(ref.IsEmpty(), !row.holds);
+        EXPECT_EQ(object.Refs(), row.holds ? 2u : 1u);
+    }
+    EXPECT_EQ(object.Refs(), 1u) << "released at the end of the scope";
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, InterfaceRefAssignment,
+                         testing::Values(QueryCase{"answered", S_OK, true, S_OK},
+                                         QueryCase{"refused", E_NOINTERFACE, false, S_OK},
+                                         QueryCase{"failed", E_UNEXPECTED, false, E_UNEXPECTED},
+                                         QueryCase{"out_of_memory", E_OUTOFMEMORY, false, E_OUTOFMEMORY}),
+                         RowName<QueryCase>);
+
+TEST(InterfaceRef, NullObjectEmptiesWithoutAsking) {
+    FakeComObject old;
+    InterfaceRef<CameraItem> ref;
+    ref = old.Unknown();
+    ref = nullptr;
+    EXPECT_TRUE(ref.IsEmpty());
+    EXPECT_EQ(old.Refs(), 1u);
+    EXPECT_EQ(ref.Query(nullptr), S_OK);
+}
+
+TEST(InterfaceRef, AssigningTheHeldObjectKeepsExactlyOneReference) {
+    FakeComObject object;
+    InterfaceRef<CameraItem> ref;
+    ref = object.Unknown();
+    ref = ref.Get();
+    EXPECT_EQ(ref.Get(), static_cast<CameraItem*>(&object));
+    EXPECT_EQ(object.Refs(), 2u);
+}
+
+TEST(InterfaceRef, QueryReportsTheAnswerWithoutRaising) {
+    FakeComObject object;
+    object.Answer(IID_CameraItem, E_ACCESSDENIED);
+    InterfaceRef<CameraItem> ref;
+    EXPECT_EQ(ref.Query(object.Unknown()), E_ACCESSDENIED);
+    EXPECT_TRUE(ref.IsEmpty());
+    EXPECT_EQ(object.Refs(), 1u);
+}
+
+TEST(InterfaceRef, UseWhileEmptyRaisesPointerError) {
+    InterfaceRef<CameraItem> ref;
+    try {
+        BSTR name = nullptr;
+        ref->GetModelName(&name);
+        FAIL() << "no error raised";
+    } catch (const _com_error& e) {
+        EXPECT_EQ(e.Error(), E_POINTER);
+        EXPECT_EQ(e.ErrorInfo(), nullptr);
+    }
+}
+
+TEST(InterfaceRef, PutReleasesTheOldValueAndTakesTheHandedOutOne) {
+    FakeComObject old;
+    FakeComObject handedOut;
+    InterfaceRef<CameraItem> ref;
+    ref = old.Unknown();
+    CameraItem** slot = ref.Put();
+    EXPECT_EQ(old.Refs(), 1u);
+    EXPECT_EQ(*slot, nullptr);
+    handedOut.AddRef();  // what an operation does for the reference it hands out
+    *slot = &handedOut;
+    ref.Release();
+    EXPECT_TRUE(ref.IsEmpty());
+    EXPECT_EQ(handedOut.Refs(), 1u);
+}
+
+}  // namespace
