@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <ostream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -89,6 +90,8 @@ struct CreateFailure {
     DWORD error;
 };
 
+void PrintTo(const CreateFailure& row, std::ostream* out) { *out << row.name; }
+
 class FileServicesCreateFailure : public FileServices, public testing::WithParamInterface<CreateFailure> {};
 
 TEST_P(FileServicesCreateFailure, GivesInvalidHandleAndTheError) {
@@ -163,6 +166,8 @@ struct FreeSpaceFailure {
     const char* relative;
     DWORD error;
 };
+
+void PrintTo(const FreeSpaceFailure& row, std::ostream* out) { *out << row.name; }
 
 class FileServicesFreeSpaceFailure : public FileServices, public testing::WithParamInterface<FreeSpaceFailure> {};
 

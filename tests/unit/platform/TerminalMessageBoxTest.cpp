@@ -10,6 +10,7 @@
 #include <cstring>
 #include <poll.h>
 #include <pty.h>
+#include <ostream>
 #include <string>
 #include <sys/wait.h>
 #include <termios.h>
@@ -112,6 +113,8 @@ struct KeyCase {
     std::vector<std::string> keys;
     int answer;
 };
+
+void PrintTo(const KeyCase& row, std::ostream* out) { *out << row.name; }
 
 class TerminalMessageBoxKeys : public testing::TestWithParam<KeyCase> {};
 

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdarg>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -43,6 +44,8 @@ struct FormatCase {
     std::string expected;
     Formatted (*format)();
 };
+
+void PrintTo(const FormatCase& row, std::ostream* out) { *out << row.name; }
 
 class Wsprintf : public testing::TestWithParam<FormatCase> {};
 
@@ -96,6 +99,8 @@ struct CutCase {
     std::size_t kept;
     int count;
 };
+
+void PrintTo(const CutCase& row, std::ostream* out) { *out << row.name; }
 
 class WsprintfCut : public testing::TestWithParam<CutCase> {};
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <stdexcept>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,6 +84,8 @@ struct LayoutCase {
     std::vector<std::string> events;
 };
 
+void PrintTo(const LayoutCase& row, std::ostream* out) { *out << row.name; }
+
 class TraceScopeLayout : public TraceScopeTest, public testing::WithParamInterface<LayoutCase> {};
 
 TEST_P(TraceScopeLayout, LinesAndReadingsInOrder) {
@@ -118,6 +121,8 @@ struct DifferenceCase {
     LONGLONG end;
     const char* printed;
 };
+
+void PrintTo(const DifferenceCase& row, std::ostream* out) { *out << row.name; }
 
 class TraceScopeDifference : public TraceScopeTest, public testing::WithParamInterface<DifferenceCase> {};
 
@@ -180,6 +185,8 @@ struct CutCase {
     std::size_t deliveredLength;
     char lastKept;
 };
+
+void PrintTo(const CutCase& row, std::ostream* out) { *out << row.name; }
 
 class TraceScopeCut : public TraceScopeTest, public testing::WithParamInterface<CutCase> {};
 
