@@ -1,0 +1,61 @@
+#include "app/CameraSession.h"
+
+#include "camera/CameraCalls.h"
+#include "camera/ComError.h"
+#include "camera/VariantCalls.h"
+#include "trace/TraceFlags.h"
+
+namespace {
+
+// Raised when the camera at the matched position is not a camera of the model any more:
+// the list of cameras changed between the walk and the selection.
+constexpr HRESULT kCameraListChanged = E_UNEXPECTED;
+
+}  // namespace
+
+void CameraSession::Open(const InterfaceRef<CameraManager>& manager) {
+    camera::GetCameraCollection(manager, collection_);
+    camera::GetCameraEnumerator(collection_, enumerator_);
+}
+
+LONG CameraSession::CountMatching(const WideStringHandle& modelName, ScopedVariant& item, ScopedVariant& index,
+                                  TraceScope& trace) {
+    camera::ResetEnumerator(enumerator_);
+    if ((TraceFlags & TraceProgress) != 0) {
+        trace.Print("Looking for Cameras!");
+    }
+
+    LONG matches = 0;
+    // The count is asked anew before every pass, so a camera plugged or unplugged during
+    // the walk is seen at the next pass.
+    for (LONG position = 0; position < camera::GetCameraCount(collection_); ++position) {
+        camera::ClearVariant(item.Get());
+        camera::NextItem(enumerator_, item.Get());
+        camera::AssignCamera(camera_, item.Value());
+        if (camera::GetModelName(camera_) == modelName) {
+            ++matches;
+            V_I4(index.Get()) = position;
+        }
+    }
+    return matches;
+}
+
+void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& item, const ScopedVariant& index,
+                           WideStringHandle& drivePath, TextString& driveLetter) {
+    {
+        ScopedVariant result;
+        camera::GetCameraAt(collection_, index.Value(), result.Get());
+        camera::CopyVariant(item.Get(), result.Get());
+        camera::ClearVariant(result.Get());
+    }
+    camera::AssignCamera(camera_, item.Value());
+    // The position came from the walk; make sure it still names a camera of the model, so
+    // the package never goes to another camera's card.
+    if (camera::GetModelName(camera_) != modelName) {
+        ThrowComError(kCameraListChanged);
+    }
+    drivePath = camera::GetDrivePath(camera_);
+    driveLetter = TextString(drivePath).Left(1);
+}
+
+void CameraSession::CheckPresent() { camera::GetModelName(camera_); }

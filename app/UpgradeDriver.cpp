@@ -1,0 +1,120 @@
+#include "app/UpgradeDriver.h"
+
+#include "app/CameraSession.h"
+#include "app/MemoryCard.h"
+#include "app/MessageId.h"
+#include "camera/CameraCalls.h"
+#include "camera/ComError.h"
+#include "trace/TraceFlags.h"
+
+namespace {
+
+// Catalogue texts come from the module that holds this code.
+HMODULE CatalogueModule() {
+    static const char anchor = 0;
+    return ModuleFromAddress(&anchor);
+}
+
+int KilobytesOf(DWORD bytes) { return static_cast<int>(bytes / 1000); }
+
+}  // namespace
+
+UpgradeDriver::UpgradeDriver()
+    : trace_("WinMain"), module_(GetModuleHandleA(nullptr)), indexVariant_(0) {
+    CoInitialize(nullptr);
+    camera::ActivateCameraManager(manager_);
+}
+
+int UpgradeDriver::Run() {
+    try {
+        Ending ending = Ending::Normal;
+        try {
+            ending = Converse();
+        } catch (const _com_error&) {
+            ReportComponentFailure();
+        }
+        if (ending == Ending::Normal && (TraceFlags & TraceProgress) != 0) {
+            trace_.Print("Completed WinMain!");
+        }
+    } catch (...) {
+        // Nothing sensible can be shown for a failure outside the camera conversation
+        // (or one while reporting it); the run just ends.
+    }
+    return 0;
+}
+
+UpgradeDriver::Ending UpgradeDriver::Converse() {
+    CameraSession session;
+    session.Open(manager_);
+    softwareReached_ = true;
+
+    modelName_ = LoadEmbeddedText(module_, kModelNameData).Text();
+    const LONG matches = session.CountMatching(modelName_, itemVariant_, indexVariant_, trace_);
+    if (matches != 1) {
+        LoadMessage(matches > 1 ? kMsgMoreThanOneCamera : kMsgNoCamera);
+        messageText_.Format(messageText_.Text(), TextString(modelName_).Text());
+        ShowMessage(MB_OK);
+        return Ending::Early;
+    }
+
+    session.Select(modelName_, itemVariant_, indexVariant_, targetPath_, driveLetter_);
+    return UpgradeSelectedCamera(session);
+}
+
+UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& session) {
+    versionLabel_ = LoadEmbeddedText(module_, kVersionLabelData);
+    payload_ = LocateEmbeddedData(module_, kPayloadData);
+
+    LoadMessage(kMsgConfirm);
+    messageText_.Format(messageText_.Text(), TextString(modelName_).Text(), versionLabel_.Text(),
+                        KilobytesOf(payload_.size));
+    // Only an explicit OK writes the package: a box that could not be shown is no consent.
+    if (ShowMessage(MB_OKCANCEL) != IDOK) {
+        return Ending::Early;
+    }
+
+    targetPath_ += "Current";
+    targetPath_ += "\\";
+    targetPath_ += "Firmware";
+    targetPath_ += "\\";
+    session.CheckPresent();
+    if (!ProbeMemoryCard(TextString(targetPath_), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
+        LoadMessage(kMsgNoCard);
+        ShowMessage(MB_OK);
+        return Ending::Early;
+    }
+
+    targetPath_ += LoadEmbeddedText(module_, kPackageFileNameData).Text();
+    if (PayloadExceedsFreeSpace(payload_.size, freeBytesAvailable_)) {
+        LoadMessage(kMsgCardFull);
+        ShowMessage(MB_OK);
+        return Ending::Early;
+    }
+
+    const bool written = WritePackageFile(TextString(targetPath_).Text(), payload_.data, payload_.size,
+                                          &bytesWritten_);
+    LoadMessage(written ? kMsgUpgradeDone : kMsgUpgradeFailed);
+    ShowMessage(MB_OK);
+    return Ending::Normal;
+}
+
+void UpgradeDriver::ReportComponentFailure() {
+    if (softwareReached_) {
+        LoadMessage(kMsgDisconnected);
+        messageText_.Format(messageText_.Text(), TextString(modelName_).Text(), driveLetter_.Text());
+    } else {
+        modelName_ = LoadEmbeddedText(module_, kModelNameData).Text();
+        LoadMessage(kMsgSoftwareMissing);
+        messageText_.Format(messageText_.Text(), TextString(modelName_).Text());
+    }
+    ShowMessage(MB_OK);
+}
+
+void UpgradeDriver::LoadMessage(int id) {
+    messageText_.LoadLocalized(id, platform::sys.GetSystemDefaultLangID(), true, CatalogueModule());
+}
+
+int UpgradeDriver::ShowMessage(UINT style) {
+    caption_.LoadLocalized(kMsgCaption, platform::sys.GetSystemDefaultLangID(), true, CatalogueModule());
+    return platform::sys.MessageBoxA(nullptr, messageText_.Text(), caption_.Text(), style);
+}

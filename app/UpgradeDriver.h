@@ -1,0 +1,57 @@
+// The whole life of the upgrade utility: find the one camera of the model, confirm with the
+// user, probe the memory card, write the package and report every outcome in a message box.
+//
+// One straight sequence on one thread.  The members are the procedure's state in the order
+// it is created; they are destroyed in the reverse order, which is the teardown order:
+// version label, drive letter, caption, message text, index variant, item variant, model
+// name, target path, manager, and the trace scope last.
+#pragma once
+
+#include "app/EmbeddedData.h"
+#include "app/ScopedVariant.h"
+#include "camera/CameraInterfaces.h"
+#include "camera/InterfaceRef.h"
+#include "camera/WideStringHandle.h"
+#include "platform/Platform.h"
+#include "text/TextString.h"
+#include "trace/TraceScope.h"
+
+class CameraSession;
+
+class UpgradeDriver {
+public:
+    UpgradeDriver();
+    UpgradeDriver(const UpgradeDriver&) = delete;
+    UpgradeDriver& operator=(const UpgradeDriver&) = delete;
+
+    // Runs the procedure once.  Always returns 0, the process exit code.
+    int Run();
+
+private:
+    enum class Ending { Normal, Early };
+
+    Ending Converse();
+    Ending UpgradeSelectedCamera(CameraSession& session);
+    void ReportComponentFailure();
+
+    void LoadMessage(int id);
+    int ShowMessage(UINT style);
+
+    TraceScope trace_;
+    HMODULE module_;
+    InterfaceRef<CameraManager> manager_;
+    WideStringHandle targetPath_;
+    WideStringHandle modelName_;
+    ScopedVariant itemVariant_;
+    ScopedVariant indexVariant_;
+    TextString messageText_;
+    TextString caption_;
+    TextString driveLetter_;
+    TextString versionLabel_;
+    bool softwareReached_ = false;
+    EmbeddedBytes payload_;
+    ULARGE_INTEGER freeBytesAvailable_{};
+    ULARGE_INTEGER totalBytes_{};
+    ULARGE_INTEGER totalFreeBytes_{};
+    DWORD bytesWritten_ = 0;
+};
