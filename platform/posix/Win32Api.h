@@ -487,3 +487,6 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* counter);
 DWORD GetCurrentThreadId();
 LONG InterlockedIncrement(LONG volatile* value);
 LONG InterlockedDecrement(LONG volatile* value);
+
+// The program's entry, as on Windows; the POSIX main() calls it.
+int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
