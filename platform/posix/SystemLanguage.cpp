@@ -8,7 +8,7 @@
 #include "platform/Platform.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace {

@@ -57,12 +57,11 @@ class ScriptError(Exception):
 
 
 class Resource:
-    def __init__(self, rtype, name, language, data, origin):
+    def __init__(self, rtype, name, language, data):
         self.rtype = rtype
         self.name = name
         self.language = language
         self.data = data
-        self.origin = origin
 
     def key(self):
         return (self.rtype, self.name, self.language)
@@ -312,7 +311,7 @@ class _Parser:
         self.add(RT_GROUP_ICON, name, group, where)
 
     def add(self, rtype, name, data, where):
-        resource = Resource(rtype, name, self.language, data, where)
+        resource = Resource(rtype, name, self.language, data)
         if any(r.key() == resource.key() for r in self.resources):
             raise ScriptError(f"{where}: resource {rtype}/{name} twice in language 0x{self.language:04X}")
         self.resources.append(resource)
@@ -329,7 +328,7 @@ class _Parser:
             for entry in range(16):
                 units = entries.get(entry, "").encode("utf-16-le")
                 data += struct.pack("<H", len(units) // 2) + units
-            result.append(Resource(RT_STRING, block, language, data, f"string table 0x{language:04X}"))
+            result.append(Resource(RT_STRING, block, language, data))
         return result
 
 
