@@ -6,8 +6,9 @@
 // POSIXCOM_REGISTRY, else $HOME/.posixcom) in which the text file
 //     CLSID/{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}/InprocServer32
 // holds the plugin's path on its first line.  A plugin stays loaded until the process
-// ends.  Its calls of the runtime (BSTR, VARIANT, error information) reach this process's
-// runtime when the executable exports its symbols (platform/CMakeLists.txt sees to it).
+// ends.  It calls the runtime (BSTR, VARIANT, error information) of the program that loads
+// it: executables export their symbols for it (platform/CMakeLists.txt), and a plugin
+// whose calls find nothing to bind to fails to load (CO_E_DLLNOTFOUND).
 #include "platform/Platform.h"
 
 #include <dlfcn.h>

@@ -5,13 +5,13 @@
 namespace sim {
 
 Camera::Camera(std::shared_ptr<Component> component, std::size_t position)
-    : DispatchObject<ICameraItem>("Camera", std::move(component), "position=" + std::to_string(position)),
+    : DispatchObject<CameraItem>("Camera", std::move(component), "position=" + std::to_string(position)),
       position_(position),
       support_(*this, Name(), kItemId) {}
 
 void* Camera::Find(REFIID iid) {
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, kItemId)) {
-        return static_cast<ICameraItem*>(this);
+        return static_cast<CameraItem*>(this);
     }
     if (IsEqualGUID(iid, IID_ISupportErrorInfo) && component_->Play().supportsErrorInfo) {
         return static_cast<ISupportErrorInfo*>(&support_);

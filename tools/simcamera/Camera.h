@@ -8,7 +8,7 @@
 
 namespace sim {
 
-class Camera final : public DispatchObject<ICameraItem> {
+class Camera final : public DispatchObject<CameraItem> {
 public:
     Camera(std::shared_ptr<Component> component, std::size_t position);
 

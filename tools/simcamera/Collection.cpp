@@ -12,11 +12,11 @@ const HRESULT kTypeMismatch = static_cast<HRESULT>(0x80020005u);
 }  // namespace
 
 Collection::Collection(std::shared_ptr<Component> component)
-    : DispatchObject<ICameraCollection>("Collection", std::move(component)), support_(*this, Name(), kCollectionId) {}
+    : DispatchObject<CameraCollection>("Collection", std::move(component)), support_(*this, Name(), kCollectionId) {}
 
 void* Collection::Find(REFIID iid) {
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, kCollectionId)) {
-        return static_cast<ICameraCollection*>(this);
+        return static_cast<CameraCollection*>(this);
     }
     if (IsEqualGUID(iid, IID_ISupportErrorInfo) && component_->Play().supportsErrorInfo) {
         return static_cast<ISupportErrorInfo*>(&support_);

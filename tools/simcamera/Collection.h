@@ -7,7 +7,7 @@
 
 namespace sim {
 
-class Collection final : public DispatchObject<ICameraCollection> {
+class Collection final : public DispatchObject<CameraCollection> {
 public:
     explicit Collection(std::shared_ptr<Component> component);
 

@@ -6,13 +6,13 @@
 namespace sim {
 
 Manager::Manager(std::shared_ptr<Component> component)
-    : DispatchObject<ICameraManager>("Manager", std::move(component)),
+    : DispatchObject<CameraManager>("Manager", std::move(component)),
       runnable_(*this),
       support_(*this, Name(), kManagerId) {}
 
 void* Manager::Find(REFIID iid) {
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, kManagerId)) {
-        return static_cast<ICameraManager*>(this);
+        return static_cast<CameraManager*>(this);
     }
     if (IsEqualGUID(iid, IID_IRunnableObject)) {
         return static_cast<IRunnableObject*>(&runnable_);
@@ -31,7 +31,7 @@ HRESULT Manager::Refusal(REFIID iid) {
     return outcome.fails ? outcome.status : S_OK;
 }
 
-HRESULT Manager::GetCameraCollection(ICameraCollection** collection) {
+HRESULT Manager::GetCameraCollection(CameraCollection** collection) {
     return Guarded([&] {
         if (collection == nullptr) {
             return E_POINTER;

@@ -8,11 +8,11 @@
 
 namespace sim {
 
-class Manager final : public DispatchObject<ICameraManager> {
+class Manager final : public DispatchObject<CameraManager> {
 public:
     explicit Manager(std::shared_ptr<Component> component);
 
-    HRESULT STDMETHODCALLTYPE GetCameraCollection(ICameraCollection** collection) override;
+    HRESULT STDMETHODCALLTYPE GetCameraCollection(CameraCollection** collection) override;
 
 private:
 #pragma GCC diagnostic push

@@ -3,7 +3,9 @@
 // Declared here a second time on purpose, from the component's own description and not
 // from the utility's camera/CameraInterfaces.h: the simulated component stands for the
 // camera maker's, so a mistake in the utility's declarations (an operation out of order,
-// a wrong identity) shows in the tests instead of being shared by both sides.
+// a wrong identity) shows in the tests instead of being shared by both sides.  The names
+// are the same, as they would be from the maker's type library; the undefined-behaviour
+// sanitizer matches an object to the interface it is called through by these names.
 #pragma once
 
 #include "platform/Platform.h"
@@ -11,19 +13,19 @@
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"  // COM interfaces have no destructor
 
-struct ICameraCollection;
+struct CameraCollection;
 
-struct ICameraManager : IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE GetCameraCollection(ICameraCollection** collection) = 0;
+struct CameraManager : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE GetCameraCollection(CameraCollection** collection) = 0;
 };
 
-struct ICameraCollection : IDispatch {
+struct CameraCollection : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE GetCameraCount(LONG* count) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetCameraAt(VARIANT index, VARIANT* camera) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetCameraEnumerator(IUnknown** enumerator) = 0;
 };
 
-struct ICameraItem : IDispatch {
+struct CameraItem : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE GetDrivePath(BSTR* path) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetModelName(BSTR* name) = 0;
 };

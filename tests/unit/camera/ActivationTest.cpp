@@ -63,6 +63,8 @@ struct ActivationCase {
     bool active;            // the manager reference holds the object afterwards
 };
 
+void PrintTo(const ActivationCase& row, std::ostream* out) { *out << row.name; }
+
 class Activation : public testing::TestWithParam<ActivationCase> {
 protected:
     void SetUp() override {

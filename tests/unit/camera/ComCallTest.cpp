@@ -55,6 +55,8 @@ struct RuleCase {
     bool carried;           // the error carries it
 };
 
+void PrintTo(const RuleCase& row, std::ostream* out) { *out << row.name; }
+
 class RaisingRule : public testing::TestWithParam<RuleCase> {
 protected:
     void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }

@@ -27,6 +27,8 @@ struct QueryCase {
     HRESULT raised;       // S_OK: nothing raised
 };
 
+void PrintTo(const QueryCase& row, std::ostream* out) { *out << row.name; }
+
 class InterfaceRefAssignment : public testing::TestWithParam<QueryCase> {};
 
 TEST_P(InterfaceRefAssignment, KeepsOnlyWhatTheObjectHandsOutAndReleasesTheOldValue) {
