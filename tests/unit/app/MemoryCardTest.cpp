@@ -95,6 +95,8 @@ struct PatternCase {
     bool usable;
 };
 
+void PrintTo(const PatternCase& row, std::ostream* out) { *out << row.name; }
+
 class NoCardPatternTest : public ProbeTest, public ::testing::WithParamInterface<PatternCase> {};
 
 TEST_P(NoCardPatternTest, TellsTheDriveWithoutACardFromAUsableCard) {

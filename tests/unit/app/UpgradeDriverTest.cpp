@@ -1,0 +1,347 @@
+// The whole procedure in-process: the driver against the simulated camera component through
+// the real COM runtime, with the message boxes answered by the test, the settling pause
+// skipped and the card a folder of the test.  Every allocation and conversion is made to
+// fail once, one run at a time.
+#include "app/UpgradeDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/EmbeddedData.h"
+#include "support/FaultInjection.h"
+#include "support/RowName.h"
+#include "support/SimulatedComponent.h"
+#include "trace/TraceFlags.h"
+#include "trace/TraceSink.h"
+
+namespace {
+
+const std::string kModel = "RQ5600 Zoom Digital Camera";
+const std::string kConfirm =
+    "This operation will upgrade your  RQ5600 Zoom Digital Camera to Version 1.02.\r\n\r\nPlease make sure:\r\n\r\n"
+    "1.) An AC adapter is connected or your battery is fully charged.\r\n2.) You have a memory card installed in "
+    "your camera.\r\n3.) You have at least 1935 KB of free space on your memory card.\r\n\r\nPress OK to perform "
+    "upgrade.";
+const std::string kDone =
+    "When the progress bar disappears:\r\n\r\n1.) Turn the camera off.\r\n2.) Disconnect the USB cable.\r\n3.) Turn "
+    "the camera on.\r\n4.) Follow the instructions on the camera to complete the upgrade.";
+const std::string kNoCamera = "This firmware upgrade utility will only upgrade cameras of type " + kModel +
+                              ". No cameras of this type have been detected.  Please verify the camera cables are "
+                              "connected and the power is on.";
+const std::string kSoftwareMissing = "This firmware upgrade utility will only work with  " + kModel +
+                                     " software installed on your system.  Please install the software and restart "
+                                     "the application.";
+const std::string kCaption = "QUELDA Digital Camera Firmware Upgrade Utility";
+
+std::string Disconnected(const std::string& driveLetter) {
+    return "The camera " + kModel + " on drive " + driveLetter +
+           " seems to have disconnected from the system.  Please verify the camera cables are connected and the "
+           "power is on.";
+}
+
+struct Box {
+    std::string text;
+    std::string caption;
+    UINT style;
+};
+
+// The boxes shown and the answers they get, in order; boxes beyond the answers get IDOK.
+struct Dialogue {
+    std::vector<Box> boxes;
+    std::vector<int> answers;
+    std::function<void(size_t)> beforeAnswer;
+    int sleeps = 0;
+};
+Dialogue* g_dialogue = nullptr;
+
+int AnswerBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+    EXPECT_EQ(owner, nullptr);
+    const size_t index = g_dialogue->boxes.size();
+    g_dialogue->boxes.push_back(Box{text, caption, style});
+    if (g_dialogue->beforeAnswer) {
+        g_dialogue->beforeAnswer(index);
+    }
+    return index < g_dialogue->answers.size() ? g_dialogue->answers[index] : IDOK;
+}
+
+class CapturingSink : public TraceSink {
+public:
+    void WriteLine(const char* line) override { lines.emplace_back(line); }
+    std::vector<std::string> lines;
+};
+
+class UpgradeDriverTest : public SimulatedComponentTest {
+protected:
+    void SetUp() override {
+        SimulatedComponentTest::SetUp();
+        card_ = Beside("card/");
+        std::filesystem::remove_all(card_);
+        std::filesystem::create_directories(card_ + "Current/Firmware");
+        g_dialogue = &dialogue_;
+    }
+    void TearDown() override { g_dialogue = nullptr; }
+
+    // A scenario with the given cameras, each "model|drive", plus extra scenario lines.
+    void PlayCameras(const std::vector<std::string>& cameras, const std::string& extra = "") {
+        std::string text = "[component]\n" + extra;
+        for (const std::string& camera : cameras) {
+            const size_t bar = camera.find('|');
+            text += "[camera]\nmodel = \"" + camera.substr(0, bar) + "\"\ndrive = \"" + Escaped(camera.substr(bar + 1)) +
+                    "\"\n";
+        }
+        Play(text);
+    }
+    void PlayOurCamera(const std::string& extra = "") { PlayCameras({kModel + "|" + card_}, extra); }
+
+    int Run() {
+        dialogue_.boxes.clear();
+        UpgradeDriver driver;
+        return driver.Run();
+    }
+
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const Box& box : dialogue_.boxes) {
+            texts.push_back(box.text);
+        }
+        return texts;
+    }
+
+    std::string PackagePath() const { return card_ + "Current/Firmware/R5610200.fw"; }
+    bool PackageExists() const { return std::filesystem::exists(PackagePath()); }
+    std::vector<char> Package() const {
+        std::ifstream file(PackagePath(), std::ios::binary);
+        return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    static std::vector<char> Payload() {
+        const EmbeddedBytes payload = LocateEmbeddedData(GetModuleHandleA(nullptr), kPayloadData);
+        return std::vector<char>(payload.data, payload.data + payload.size);
+    }
+
+    static std::string Escaped(const std::string& path) {
+        std::string escaped;
+        for (const char c : path) {
+            escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        }
+        return escaped;
+    }
+
+    std::string card_;
+    Dialogue dialogue_;
+    ScopedOverride<decltype(platform::SystemApi::MessageBoxA)> boxes_{&platform::SystemApi::MessageBoxA, AnswerBox};
+    ScopedOverride<decltype(platform::SystemApi::Sleep)> pause_{&platform::SystemApi::Sleep,
+                                                                [](DWORD) { ++g_dialogue->sleeps; }};
+    ScopedOverride<decltype(platform::SystemApi::GetSystemDefaultLangID)> language_{
+        &platform::SystemApi::GetSystemDefaultLangID, []() -> LANGID { return 0x0409; }};
+};
+
+TEST_F(UpgradeDriverTest, WritesThePackageAfterConfirmationAndReportsSuccess) {
+    std::ofstream(PackagePath()) << "an older package";
+    PlayOurCamera();
+
+    EXPECT_EQ(Run(), 0);
+
+    ASSERT_EQ(dialogue_.boxes.size(), 2u);
+    EXPECT_EQ(dialogue_.boxes[0].text, kConfirm);
+    EXPECT_EQ(dialogue_.boxes[0].style, static_cast<UINT>(MB_OKCANCEL));
+    EXPECT_EQ(dialogue_.boxes[1].text, kDone);
+    EXPECT_EQ(dialogue_.boxes[1].style, static_cast<UINT>(MB_OK));
+    for (const Box& box : dialogue_.boxes) {
+        EXPECT_EQ(box.caption, kCaption);
+    }
+    EXPECT_EQ(dialogue_.sleeps, 1);
+    EXPECT_TRUE(Package() == Payload()) << "the package on the card is the payload, byte for byte";
+
+    const std::vector<std::string> calls = {
+        "Factory CreateInstance", "Manager Run",           "Manager GetCameraCollection",
+        "Collection GetCameraEnumerator", "Enumerator Reset", "Collection GetCameraCount",
+        "Enumerator Next",        "Camera GetModelName",   "Collection GetCameraCount",
+        "Collection GetCameraAt", "Camera GetModelName",   "Camera GetDrivePath",
+        "Camera GetModelName",
+    };
+    EXPECT_EQ(Calls(), calls);
+    EXPECT_TRUE(Logged("GetCameraAt index=VT_I4:0"));
+    // The walked camera goes when the selected one replaces it; the selected camera object
+    // lives on in the item variant until the teardown clears it, before the manager goes.
+    const std::vector<std::string> destroyed = {"Factory", "Camera", "Enumerator", "Collection", "Camera", "Manager"};
+    EXPECT_EQ(Destroyed(), destroyed);
+    ExpectAllReleased();
+}
+
+TEST_F(UpgradeDriverTest, CameraOfTheModelBehindAnotherModelIsSelectedByItsPosition) {
+    PlayCameras({"RQ5600 Zoom Digital Camera |" + Beside("other/"), kModel + "|" + card_});
+    Run();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, kDone}));
+    EXPECT_TRUE(Logged("GetCameraAt index=VT_I4:1"));
+    EXPECT_TRUE(Package() == Payload());
+}
+
+TEST_F(UpgradeDriverTest, CancelOrAnUnansweredConfirmationWritesNothing) {
+    for (const int answer : {IDCANCEL, 0}) {
+        PlayOurCamera();
+        dialogue_.answers = {answer};
+        EXPECT_EQ(Run(), 0);
+        EXPECT_EQ(Texts(), std::vector<std::string>{kConfirm}) << "answer " << answer;
+        EXPECT_FALSE(PackageExists());
+        EXPECT_EQ(dialogue_.sleeps, 0);
+    }
+}
+
+TEST_F(UpgradeDriverTest, ComponentThatCannotBeCreatedMeansTheSoftwareIsMissing) {
+    ScopedOverride<decltype(platform::SystemApi::CoCreateInstance)> absent{
+        &platform::SystemApi::CoCreateInstance,
+        [](REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* object) -> HRESULT {
+            *object = nullptr;
+            return REGDB_E_CLASSNOTREG;
+        }};
+    PlayOurCamera();
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Texts(), std::vector<std::string>{kSoftwareMissing});
+}
+
+TEST_F(UpgradeDriverTest, CameraUnpluggedWhileTheConfirmationIsOpenIsReportedWithItsDrive) {
+    const std::string marker = Beside("unplugged");
+    std::filesystem::remove(marker);
+    PlayOurCamera("unplugged_marker = \"" + Escaped(marker) + "\"\n[faults]\nGetModelName = 0x8007048F unplugged\n");
+    dialogue_.beforeAnswer = [&marker](size_t box) {
+        if (box == 0) {
+            std::ofstream(marker) << "gone";
+        }
+    };
+
+    Run();
+    std::filesystem::remove(marker);
+
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, Disconnected(card_.substr(0, 1))}));
+    EXPECT_EQ(dialogue_.sleeps, 0) << "the card is not probed once the camera has gone";
+    EXPECT_FALSE(PackageExists());
+    ExpectAllReleased();
+}
+
+TEST_F(UpgradeDriverTest, MissingPackageFolderMeansNoCard) {
+    std::filesystem::remove_all(card_ + "Current");
+    PlayOurCamera();
+    Run();
+    ASSERT_EQ(dialogue_.boxes.size(), 2u);
+    EXPECT_EQ(dialogue_.boxes[1].text,
+              "Please confirm there is a flash card in the camera and restart the application.");
+    EXPECT_EQ(dialogue_.sleeps, 1);
+}
+
+// The progress lines of the trace, on the paths that emit them.
+struct ProgressRow {
+    const char* name;
+    const char* faults;
+    int cancelAt;  // box answered with Cancel, -1 for none
+    std::vector<std::string> lines;
+};
+
+void PrintTo(const ProgressRow& row, std::ostream* out) { *out << row.name; }
+
+class ProgressTest : public UpgradeDriverTest, public testing::WithParamInterface<ProgressRow> {};
+
+TEST_P(ProgressTest, ProgressLinesFollowTheEnding) {
+    const ProgressRow& row = GetParam();
+    PlayOurCamera(std::string("[faults]\n") + row.faults);
+    if (row.cancelAt >= 0) {
+        dialogue_.answers.assign(static_cast<size_t>(row.cancelAt) + 1, IDOK);
+        dialogue_.answers.back() = IDCANCEL;
+    }
+    CapturingSink sink;
+    TraceAddSink(&sink);
+    const DWORD saved = SetTraceFlags(TraceProgress);
+    Run();
+    SetTraceFlags(saved);
+    TraceRemoveSink(&sink);
+    EXPECT_EQ(sink.lines, row.lines);
+}
+
+const std::string kLooking = "WinMain: Looking for Cameras!\n";
+const std::string kCompleted = "WinMain: Completed WinMain!\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, ProgressTest,
+    testing::Values(ProgressRow{"normal", "", -1, {kLooking, kCompleted}},
+                    ProgressRow{"cancel", "", 0, {kLooking}},
+                    ProgressRow{"componentErrorBeforeTheWalk", "GetCameraCollection = 0x80004005\n", -1, {kCompleted}},
+                    ProgressRow{"componentErrorDuringTheWalk", "GetCameraCount = 0x80004005\n", -1,
+                                {kLooking, kCompleted}}),
+    RowName<ProgressRow>);
+
+// Every allocation and conversion that a run makes, failed once each, one run at a time.
+class FaultSweep : public UpgradeDriverTest {
+protected:
+    // Runs once counting the calls of the entry, then once per call with that call failing.
+    // `upTo` limits the sweep to the first calls (0: all of them).
+    template <auto Entry, typename R>
+    void SweepEntry(const char* name, R failure, DWORD lastError, int upTo = 0) {
+        int calls = 0;
+        {
+            PlayOurCamera();
+            FailingCall<Entry> counting(0);
+            Run();
+            calls = counting.Calls();
+        }
+        ASSERT_GT(calls, 0) << name << " is never called";
+        if (upTo > 0) {
+            ASSERT_GE(calls, upTo);
+            calls = upTo;
+        }
+        for (int nth = 1; nth <= calls; ++nth) {
+            SCOPED_TRACE(std::string(name) + " call " + std::to_string(nth));
+            std::filesystem::remove(PackagePath());
+            ClearLog();
+            PlayOurCamera();
+            {
+                FailingCall<Entry> failing(nth, failure, lastError);
+                EXPECT_EQ(Run(), 0);
+            }
+            CheckOutcome();
+        }
+    }
+
+    // A run that met a failure shows the message its moment calls for, never leaves a
+    // partial package and releases everything it got from the component.  (A failure after
+    // the write, while loading the success message, leaves the whole package.)
+    void CheckOutcome() {
+        ASSERT_FALSE(dialogue_.boxes.empty());
+        const std::string& last = dialogue_.boxes.back().text;
+        if (last == kDone) {
+            EXPECT_TRUE(Package() == Payload());
+        } else if (PackageExists()) {
+            EXPECT_TRUE(Package() == Payload()) << "a partial package was left on the card";
+        }
+        const bool reached = Logged("GetCameraEnumerator");
+        if (last == kSoftwareMissing) {
+            EXPECT_FALSE(reached) << "software reported missing after it was reached";
+        } else if (last.rfind("The camera ", 0) == 0) {
+            EXPECT_TRUE(reached) << "camera reported disconnected before the software was reached";
+        }
+        ExpectAllReleased();
+    }
+};
+
+TEST_F(FaultSweep, TaskAllocator) { SweepEntry<&platform::SystemApi::CoTaskMemAlloc>("CoTaskMemAlloc", LPVOID{}, 0); }
+TEST_F(FaultSweep, StringAllocator) {
+    SweepEntry<&platform::SystemApi::SysAllocString>("SysAllocString", BSTR{}, 0);
+    SweepEntry<&platform::SystemApi::SysAllocStringLen>("SysAllocStringLen", BSTR{}, 0);
+}
+TEST_F(FaultSweep, Heap) { SweepEntry<&platform::SystemApi::HeapAllocate>("HeapAllocate", static_cast<void*>(nullptr), 0); }
+TEST_F(FaultSweep, Conversions) {
+    SweepEntry<&platform::SystemApi::MultiByteToWideChar>("MultiByteToWideChar", 0, ERROR_NO_UNICODE_TRANSLATION);
+    SweepEntry<&platform::SystemApi::WideCharToMultiByte>("WideCharToMultiByte", 0, ERROR_INSUFFICIENT_BUFFER);
+}
+TEST_F(FaultSweep, VariantCopyAndClear) {
+    SweepEntry<&platform::SystemApi::VariantCopy>("VariantCopy", E_OUTOFMEMORY, 0);
+    // The clears of the walk and of the selection's result; the later ones are the teardown's,
+    // where a clear that failed without releasing would only be an artefact of the fake.
+    SweepEntry<&platform::SystemApi::VariantClear>("VariantClear", DISP_E_BADVARTYPE, 0, 2);
+}
+
+}  // namespace
