@@ -17,8 +17,7 @@
 #include "support/FaultInjection.h"
 #include "support/RowName.h"
 #include "support/SimulatedComponent.h"
-#include "trace/TraceFlags.h"
-#include "trace/TraceSink.h"
+#include "support/TraceCapture.h"
 
 namespace {
 
@@ -69,12 +68,6 @@ int AnswerBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     }
     return index < g_dialogue->answers.size() ? g_dialogue->answers[index] : IDOK;
 }
-
-class CapturingSink : public TraceSink {
-public:
-    void WriteLine(const char* line) override { lines.emplace_back(line); }
-    std::vector<std::string> lines;
-};
 
 class UpgradeDriverTest : public SimulatedComponentTest {
 protected:
@@ -253,12 +246,11 @@ TEST_P(ProgressTest, ProgressLinesFollowTheEnding) {
         dialogue_.answers.assign(static_cast<size_t>(row.cancelAt) + 1, IDOK);
         dialogue_.answers.back() = IDCANCEL;
     }
-    CapturingSink sink;
-    TraceAddSink(&sink);
-    const DWORD saved = SetTraceFlags(TraceProgress);
-    Run();
-    SetTraceFlags(saved);
-    TraceRemoveSink(&sink);
+    CapturingTraceSink sink;
+    {
+        ScopedTraceFlags progress(TraceProgress);
+        Run();
+    }
     EXPECT_EQ(sink.lines, row.lines);
 }
 
