@@ -136,6 +136,32 @@ HRESULT GetPluginClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
 
 }  // namespace
 
+// The runtime services a plugin may call.  A program that can load a plugin calls
+// CoGetClassObject, defined here; naming the services here links them into that program
+// too, where it exports them to the plugin.
+struct PluginRuntime {
+    BSTR (*sysAllocString)(const OLECHAR*);
+    BSTR (*sysAllocStringLen)(const OLECHAR*, UINT);
+    BSTR (*sysAllocStringByteLen)(LPCSTR, UINT);
+    void (*sysFreeString)(BSTR);
+    UINT (*sysStringLen)(BSTR);
+    UINT (*sysStringByteLen)(BSTR);
+    void (*variantInit)(VARIANTARG*);
+    HRESULT (*variantClear)(VARIANTARG*);
+    HRESULT (*variantCopy)(VARIANTARG*, const VARIANTARG*);
+    HRESULT (*getErrorInfo)(ULONG, IErrorInfo**);
+    HRESULT (*setErrorInfo)(ULONG, IErrorInfo*);
+    LPVOID (*coTaskMemAlloc)(SIZE_T);
+    void (*coTaskMemFree)(LPVOID);
+    bool (*isEqualGuid)(REFGUID, REFGUID);
+};
+extern const PluginRuntime kPluginRuntime;
+const PluginRuntime kPluginRuntime = {
+    SysAllocString, SysAllocStringLen, SysAllocStringByteLen, SysFreeString, SysStringLen,
+    SysStringByteLen, VariantInit, VariantClear, VariantCopy, GetErrorInfo,
+    SetErrorInfo, CoTaskMemAlloc, CoTaskMemFree, IsEqualGUID,
+};
+
 HRESULT CoInitialize(LPVOID /*reserved*/) {
     return ++threadInitializations == 1 ? S_OK : S_FALSE;
 }
