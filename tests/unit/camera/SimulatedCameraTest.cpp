@@ -8,14 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/RowName.h"
+#include "support/SimulatedComponent.h"
 
 namespace {
 
@@ -150,99 +148,13 @@ Conversation Converse(LONG select = 0) {
     return Converse(select, false, [] {});
 }
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-class SimulatedComponent : public testing::Test {
+class SimulatedComponent : public SimulatedComponentTest {
 protected:
     void SetUp() override {
-        scenarioPath_ = Environment("SIMCAMERA_SCENARIO");
-        logPath_ = Environment("SIMCAMERA_LOG");
-        ASSERT_FALSE(scenarioPath_.empty() || logPath_.empty())
-            << "SIMCAMERA_SCENARIO and SIMCAMERA_LOG come from the test's CTest entry";
-        std::ofstream truncate(logPath_, std::ios::trunc);
+        SimulatedComponentTest::SetUp();
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     }
     void TearDown() override { CoUninitialize(); }
-
-    void Play(const std::string& scenario) {
-        std::ofstream file(scenarioPath_, std::ios::binary | std::ios::trunc);
-        file << scenario;
-        ASSERT_TRUE(file.good());
-    }
-
-    std::string Beside(const std::string& name) const {
-        return scenarioPath_.substr(0, scenarioPath_.find_last_of("/\\") + 1) + name;
-    }
-
-    std::vector<std::string> LogLines() const {
-        std::ifstream file(logPath_);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(file, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
-
-    // The component operations called, as "Kind Operation" ("Collection GetCameraCount").
-    std::vector<std::string> Calls() const {
-        std::vector<std::string> calls;
-        for (const std::string& line : LogLines()) {
-            std::istringstream words(line);
-            std::string event, object, operation;
-            words >> event >> object >> operation;
-            if (event == "call" && object.find('#') != std::string::npos) {
-                calls.push_back(object.substr(0, object.find('#')) + " " + operation);
-            }
-        }
-        return calls;
-    }
-
-    // Every object the component created was destroyed; names the ones that were not.
-    void ExpectAllReleased() const {
-        std::set<std::string> alive;
-        for (const std::string& line : LogLines()) {
-            std::istringstream words(line);
-            std::string event, object;
-            words >> event >> object;
-            if (event == "create") {
-                alive.insert(object);
-            } else if (event == "destroy") {
-                alive.erase(object);
-            }
-        }
-        std::string names;
-        for (const std::string& name : alive) {
-            names += " " + name;
-        }
-        EXPECT_TRUE(alive.empty()) << "still alive:" << names;
-    }
-
-    // The kinds of the objects destroyed, in order ("Camera", "Enumerator", ...).
-    std::vector<std::string> Destroyed() const {
-        std::vector<std::string> kinds;
-        for (const std::string& line : LogLines()) {
-            if (line.rfind("destroy ", 0) == 0) {
-                kinds.push_back(line.substr(8, line.find('#') - 8));
-            }
-        }
-        return kinds;
-    }
-
-    bool Logged(const std::string& text) const {
-        for (const std::string& line : LogLines()) {
-            if (line.find(text) != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    std::string scenarioPath_;
-    std::string logPath_;
 };
 
 const char* const kFourCameras = R"([camera]
