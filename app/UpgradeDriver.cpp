@@ -10,10 +10,7 @@
 namespace {
 
 // Catalogue texts come from the module that holds this code.
-HMODULE CatalogueModule() {
-    static const char anchor = 0;
-    return ModuleFromAddress(&anchor);
-}
+HMODULE CatalogueModule() { return ModuleFromAddress(reinterpret_cast<const void*>(&CatalogueModule)); }
 
 int KilobytesOf(DWORD bytes) { return static_cast<int>(bytes / 1000); }
 
