@@ -336,4 +336,41 @@ TEST_F(FaultSweep, VariantCopyAndClear) {
     SweepEntry<&platform::SystemApi::VariantClear>("VariantClear", DISP_E_BADVARTYPE, 0, 2);
 }
 
+// FormatMessageA's entry cannot be a template argument on x64 (its va_list carries an
+// attribute), so its failure is staged by hand: call `nth` fails as the system's does.
+struct FormatFailure {
+    int nth = 0;
+    int calls = 0;
+    decltype(platform::SystemApi::FormatMessageA) real = nullptr;
+};
+FormatFailure g_format;
+
+DWORD FailingFormat(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size, va_list* args) {
+    if (++g_format.calls == g_format.nth) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    return g_format.real(flags, source, id, language, buffer, size, args);
+}
+
+TEST_F(FaultSweep, FormattingThatFailsShowsAnEmptyTextAndTheRunGoesOn) {
+    g_format = FormatFailure{0, 0, platform::sys.FormatMessageA};
+    platform::sys.FormatMessageA = FailingFormat;
+    PlayOurCamera();
+    Run();
+    const int calls = g_format.calls;
+    EXPECT_EQ(calls, 1) << "only the confirmation has inserts on the way to success";
+    for (int nth = 1; nth <= calls; ++nth) {
+        std::filesystem::remove(PackagePath());
+        ClearLog();
+        PlayOurCamera();
+        g_format.nth = nth;
+        g_format.calls = 0;
+        EXPECT_EQ(Run(), 0);
+        EXPECT_EQ(Texts(), (std::vector<std::string>{"", kDone}));
+        CheckOutcome();
+    }
+    platform::sys.FormatMessageA = g_format.real;
+}
+
 }  // namespace
