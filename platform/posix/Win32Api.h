@@ -203,8 +203,8 @@ inline bool operator!=(REFGUID a, REFGUID b) { return !IsEqualGUID(a, b); }
 // COM interfaces, in the Windows vtable order
 //
 // They have no destructor of their own: an object ends through its Release, and a virtual
-// destructor would add a slot that the Windows layout does not have.  Classes that
-// implement them are declared final.
+// destructor would add a slot that the Windows layout does not have.  A class that
+// implements them is final, or silences the same warning around its declaration.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
