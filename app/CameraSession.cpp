@@ -30,6 +30,9 @@ LONG CameraSession::CountMatching(const WideStringHandle& modelName, ScopedVaria
     // the walk is seen at the next pass.
     for (LONG position = 0; position < camera::GetCameraCount(collection_); ++position) {
         camera::ClearVariant(item.Get());
+        // A cleared VARIANT keeps its stale pointer, and Next need not write anything once
+        // the list has run short; the pointer is read whatever the type tag says.
+        V_UNKNOWN(item.Get()) = nullptr;
         camera::NextItem(enumerator_, item.Get());
         camera::AssignCamera(camera_, item.Value());
         if (camera::GetModelName(camera_) == modelName) {

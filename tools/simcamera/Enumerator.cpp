@@ -35,7 +35,7 @@ HRESULT Enumerator::Next(ULONG count, VARIANT* items, ULONG* fetched) {
                 handedOut += (i > 0 ? "," : "") + MakeItem(component_, position_, cameras[position_].enumerated, &items[i]);
                 ++position_;
                 ++done;
-            } else {
+            } else if (!component_->Play().pastEndUntouched) {
                 MakeEmpty(&items[i]);
             }
         }

@@ -347,6 +347,14 @@ private:
             error = "error_info is yes or no";
             return false;
         }
+        if (key == "past_end") {
+            if (value.Word() == "empty" || value.Word() == "untouched") {
+                scenario_.pastEndUntouched = value.Word() == "untouched";
+                return true;
+            }
+            error = "past_end is empty or untouched";
+            return false;
+        }
         if (key == "count") {
             long long number = 0;
             if (!ParseNumber(value.Word(), number) || number < -2147483648LL || number > 2147483647LL) {

@@ -48,6 +48,7 @@ struct Scenario {
     std::map<std::string, FaultRule> faults;  // by operation name
     std::string unpluggedMarker;
     bool supportsErrorInfo = true;
+    bool pastEndUntouched = false;  // Next leaves the VARIANT as it was past the list's end
     bool countGiven = false;
     LONG count = 0;  // GetCameraCount's answer when countGiven, else the number of cameras
 };

@@ -217,6 +217,15 @@ TEST_F(UpgradeDriverTest, CameraUnpluggedWhileTheConfirmationIsOpenIsReportedWit
     ExpectAllReleased();
 }
 
+TEST_F(UpgradeDriverTest, ListRunningShortIsNoCameraRatherThanTheLastCameraAgain) {
+    // The count promises a second camera, and Next leaves the VARIANT alone past the end.
+    PlayOurCamera("count = 2\npast_end = untouched\n");
+    Run();
+    EXPECT_EQ(Texts(), std::vector<std::string>{Disconnected("")});
+    EXPECT_FALSE(PackageExists());
+    ExpectAllReleased();
+}
+
 TEST_F(UpgradeDriverTest, MissingPackageFolderMeansNoCard) {
     std::filesystem::remove_all(card_ + "Current");
     PlayOurCamera();
