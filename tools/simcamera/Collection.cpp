@@ -61,11 +61,12 @@ HRESULT Collection::GetCameraAt(VARIANT index, VARIANT* camera) {
             return kTypeMismatch;
         }
         const auto& cameras = component_->Play().cameras;
-        if (index.lVal < 0 || static_cast<std::size_t>(index.lVal) >= cameras.size()) {
+        const long long shifted = static_cast<long long>(index.lVal) + component_->Play().atOffset;
+        if (shifted < 0 || static_cast<std::size_t>(shifted) >= cameras.size()) {
             LogCall("GetCameraAt", DISP_E_BADINDEX, "", arguments);
             return DISP_E_BADINDEX;
         }
-        const auto position = static_cast<std::size_t>(index.lVal);
+        const auto position = static_cast<std::size_t>(shifted);
         const std::string handedOut =
             outcome.handsOutNull ? "VT_EMPTY" : MakeItem(component_, position, cameras[position].selected, camera);
         LogCall("GetCameraAt", outcome.status, "camera=" + handedOut, arguments);

@@ -355,6 +355,15 @@ private:
             error = "past_end is empty or untouched";
             return false;
         }
+        if (key == "at_offset") {
+            long long number = 0;
+            if (!ParseNumber(value.Word(), number) || number < -1000 || number > 1000) {
+                error = "at_offset is a small signed number";
+                return false;
+            }
+            scenario_.atOffset = static_cast<LONG>(number);
+            return true;
+        }
         if (key == "count") {
             long long number = 0;
             if (!ParseNumber(value.Word(), number) || number < -2147483648LL || number > 2147483647LL) {

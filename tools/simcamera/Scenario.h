@@ -49,6 +49,7 @@ struct Scenario {
     std::string unpluggedMarker;
     bool supportsErrorInfo = true;
     bool pastEndUntouched = false;  // Next leaves the VARIANT as it was past the list's end
+    LONG atOffset = 0;              // GetCameraAt(i) hands out the camera at i + atOffset
     bool countGiven = false;
     LONG count = 0;  // GetCameraCount's answer when countGiven, else the number of cameras
 };

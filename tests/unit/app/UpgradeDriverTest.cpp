@@ -175,6 +175,18 @@ TEST_F(UpgradeDriverTest, CameraOfTheModelBehindAnotherModelIsSelectedByItsPosit
     EXPECT_TRUE(Package() == Payload());
 }
 
+TEST_F(UpgradeDriverTest, CameraAtTheMatchedPositionMustStillBeOfTheModel) {
+    // The collection's order changed after the walk: position 1 is now the other camera.
+    const std::string other = Beside("other/");
+    std::filesystem::create_directories(other + "Current/Firmware");
+    PlayCameras({"RQ5601 Zoom Digital Camera|" + other, kModel + "|" + card_}, "at_offset = -1\n");
+    Run();
+    EXPECT_EQ(Texts(), std::vector<std::string>{Disconnected("")});
+    EXPECT_FALSE(std::filesystem::exists(other + "Current/Firmware/R5610200.fw"));
+    EXPECT_FALSE(PackageExists());
+    ExpectAllReleased();
+}
+
 TEST_F(UpgradeDriverTest, CancelOrAnUnansweredConfirmationWritesNothing) {
     for (const int answer : {IDCANCEL, 0}) {
         PlayOurCamera();
