@@ -178,6 +178,7 @@ TEST_F(UpgradeDriverTest, CameraOfTheModelBehindAnotherModelIsSelectedByItsPosit
 TEST_F(UpgradeDriverTest, CameraAtTheMatchedPositionMustStillBeOfTheModel) {
     // The collection's order changed after the walk: position 1 is now the other camera.
     const std::string other = Beside("other/");
+    std::filesystem::remove_all(other);
     std::filesystem::create_directories(other + "Current/Firmware");
     PlayCameras({"RQ5601 Zoom Digital Camera|" + other, kModel + "|" + card_}, "at_offset = -1\n");
     Run();
