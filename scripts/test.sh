@@ -12,4 +12,8 @@ for preset in "${presets[@]}"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
+  if [ "$preset" = native ]; then
+    # The same unit tests again under valgrind: leaks and memory errors fail them.
+    ctest --preset native -j "$jobs" -T memcheck -LE e2e
+  fi
 done
