@@ -7,45 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "support/FakeComObject.h"
+#include "support/CountingErrorInfo.h"
 #include "support/RowName.h"
 
 namespace {
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"  // COM bases have no destructor; this one is final
-
-// The error information object a component stores; counts its references.
-class FakeErrorInfo final : public IErrorInfo {
-public:
-    FakeErrorInfo() = default;
-    FakeErrorInfo(const FakeErrorInfo&) = delete;
-    FakeErrorInfo& operator=(const FakeErrorInfo&) = delete;
-    ~FakeErrorInfo() { EXPECT_EQ(refs_, 1u); }
-
-    ULONG Refs() const { return refs_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = nullptr;
-        if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IErrorInfo)) {
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IErrorInfo*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-    HRESULT STDMETHODCALLTYPE GetGUID(GUID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetSource(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetDescription(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD*) override { return E_NOTIMPL; }
-
-private:
-    ULONG refs_ = 1;
-};
-
-#pragma GCC diagnostic pop
 
 struct RuleCase {
     const char* name;
@@ -68,7 +34,7 @@ TEST_P(RaisingRule, FetchesErrorInformationOnlyWhenTheObjectVouchesForIt) {
     FakeComObject object;
     object.Answer(IID_ISupportErrorInfo, row.supportQuery);
     object.supportsAnswer = row.supportAnswer;
-    FakeErrorInfo info;
+    CountingErrorInfo info(1, 1);
     if (row.threadHasInfo) {
         ASSERT_EQ(SetErrorInfo(0, &info), S_OK);
         ASSERT_EQ(info.Refs(), 2u);

@@ -5,42 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/CountingErrorInfo.h"
 #include "support/FakeComObject.h"
 
 namespace {
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"  // COM bases have no destructor; these are final
-
-class CountingErrorInfo final : public IErrorInfo {
-public:
-    CountingErrorInfo() = default;
-    CountingErrorInfo(const CountingErrorInfo&) = delete;
-    CountingErrorInfo& operator=(const CountingErrorInfo&) = delete;
-    ~CountingErrorInfo() { EXPECT_EQ(refs_, 1u); }
-
-    ULONG Refs() const { return refs_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        *object = nullptr;
-        if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IErrorInfo)) {
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IErrorInfo*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-    HRESULT STDMETHODCALLTYPE GetGUID(GUID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetSource(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetDescription(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD*) override { return E_NOTIMPL; }
-
-private:
-    ULONG refs_ = 1;
-};
 
 // A class factory whose instances are one FakeComObject.
 class FakeFactory final : public IClassFactory {
@@ -92,7 +63,7 @@ protected:
 using ErrorInformation = ComThread;
 
 TEST_F(ErrorInformation, IsHandedOutOnceWithTheThreadsReference) {
-    CountingErrorInfo info;
+    CountingErrorInfo info(1, 1);
     ASSERT_EQ(SetErrorInfo(0, &info), S_OK);
     EXPECT_EQ(info.Refs(), 2u);
 
@@ -108,8 +79,8 @@ TEST_F(ErrorInformation, IsHandedOutOnceWithTheThreadsReference) {
 }
 
 TEST_F(ErrorInformation, StoringReplacesAndReleasesTheOldObject) {
-    CountingErrorInfo first;
-    CountingErrorInfo second;
+    CountingErrorInfo first(1, 1);
+    CountingErrorInfo second(1, 1);
     ASSERT_EQ(SetErrorInfo(0, &first), S_OK);
     ASSERT_EQ(SetErrorInfo(0, &second), S_OK);
     EXPECT_EQ(first.Refs(), 1u);

@@ -1,35 +1,10 @@
 #include "camera/ComError.h"
 
 #include <gtest/gtest.h>
+#include "support/CountingErrorInfo.h"
 
 namespace {
 
-// An error-information object that only counts its references; it lives on the stack
-// and is never deleted through the interface.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"  // COM interfaces have no destructor
-class CountingErrorInfo final : public IErrorInfo {
-public:
-    explicit CountingErrorInfo(ULONG refs) : refs_(refs) {}
-
-    ULONG Refs() const { return refs_; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-    HRESULT STDMETHODCALLTYPE GetGUID(GUID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetSource(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetDescription(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD*) override { return E_NOTIMPL; }
-
-private:
-    ULONG refs_;
-};
-#pragma GCC diagnostic pop
 
 TEST(ComError, SystemErrorsBecomeStatusesWithTheirLow16Bits) {
     const struct {
