@@ -1,0 +1,107 @@
+"""Memory cards as folders: what a camera's drive holds, prepared for one run and compared
+after it."""
+
+import hashlib
+import os
+import subprocess
+
+PACKAGE_FOLDER = ("Current", "Firmware")
+
+
+class CardError(Exception):
+    """The card a row needs cannot be prepared on this machine."""
+
+
+class Card:
+    """A card folder under `root`.
+
+    layout: "folders" (Current/Firmware, empty), "none" (an empty card), "existing" (an
+    older, longer package already there), "blocked" (a folder in the package's place).
+    small: the card is a 1 MiB tmpfs, too small for the payload (mounting needs root).
+    """
+
+    def __init__(self, root, product, layout="folders", small=False):
+        self.path = root
+        self.product = product
+        self.mounted = False
+        os.makedirs(root)
+        if small:
+            self._mount_small()
+        folder = self.package_folder()
+        if layout != "none":
+            os.makedirs(folder)
+        if layout == "existing":
+            with open(self.package_path(), "wb") as f:
+                f.write(b"an older package " * (len(product.payload) // 16 + 1000))
+        elif layout == "blocked":
+            os.makedirs(self.package_path())
+        elif layout not in ("folders", "none"):
+            raise ValueError("unknown card layout " + layout)
+        self.before = self.snapshot()
+
+    def _mount_small(self):
+        result = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", self.path],
+                                capture_output=True, text=True)
+        if result.returncode != 0:
+            raise CardError("a card too small for the package needs a 1 MiB tmpfs, and mounting one failed "
+                            f"(run as root): {result.stderr.strip() or result.returncode}")
+        self.mounted = True
+        free = os.statvfs(self.path).f_bavail * os.statvfs(self.path).f_frsize
+        if free >= len(self.product.payload):
+            raise CardError(f"the small card has {free} bytes free, not less than the payload's "
+                            f"{len(self.product.payload)}")
+
+    def release(self):
+        if self.mounted:
+            subprocess.run(["umount", self.path], check=False)
+            self.mounted = False
+
+    def package_folder(self):
+        return os.path.join(self.path, *PACKAGE_FOLDER)
+
+    def package_path(self):
+        return os.path.join(self.package_folder(), self.product.package_name)
+
+    def snapshot(self):
+        """Every folder and file on the card, files by their content's digest."""
+        entries = {}
+        for folder, folders, files in os.walk(self.path):
+            relative = os.path.relpath(folder, self.path)
+            entries[relative] = "folder"
+            for name in files:
+                with open(os.path.join(folder, name), "rb") as f:
+                    entries[os.path.join(relative, name)] = hashlib.sha256(f.read()).hexdigest()
+        return entries
+
+    def changes(self, package_written):
+        """What differs from the expected card: nothing changed, or the package written
+        byte for byte as the payload and nothing else changed. Empty when as expected."""
+        problems = []
+        after = self.snapshot()
+        package = os.path.relpath(self.package_path(), self.path)
+        expected = dict(self.before)
+        if package_written:
+            expected[package] = hashlib.sha256(self.product.payload).hexdigest()
+            if after.get(package) not in (None, "folder", expected[package]):
+                with open(self.package_path(), "rb") as f:
+                    written = f.read()
+                problems.append(f"the package ({len(written)} bytes) differs from the payload "
+                                f"({len(self.product.payload)} bytes) from byte "
+                                f"{_first_difference(written, self.product.payload)} on")
+        for name in sorted(set(expected) | set(after)):
+            if name == package and problems:
+                continue
+            if name not in after:
+                problems.append(f"{name} is missing")
+            elif name not in expected:
+                problems.append(f"{name} appeared ({after[name]})")
+            elif after[name] != expected[name]:
+                problems.append(f"{name} changed")
+        return problems
+
+
+def _first_difference(a, b):
+    for i, (x, y) in enumerate(zip(a, b)):
+        if x != y:
+            return i
+    return min(len(a), len(b))

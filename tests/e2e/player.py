@@ -1,0 +1,196 @@
+"""Plays one row of rows.py against the real program on one platform and lists every way
+in which what happened differs from what the row expects."""
+
+import os
+import shutil
+import subprocess
+
+import terminal
+from card import Card
+from catalogue import buttons
+from rows import SAME
+from simcamera import ComponentLog, scenario_text
+from wine import WinePrefix
+
+ENGLISH = 0x0409
+# The locale of runs that do not test a language: English, whatever the machine's setting.
+NEUTRAL_LOCALE = "C.UTF-8"
+
+
+class WindowsPlatform:
+    """fwupgrade.exe under Wine, in its own prefix with the simulated component registered,
+    the cards mapped as drive letters and every box read and answered by the harness."""
+
+    name = "windows"
+
+    def __init__(self, wine_run, prefix, arch, program, harness, component):
+        self.wine = WinePrefix(wine_run, prefix, arch)
+        self.program = program
+        self.harness = harness
+        self.component = component
+
+    def prepare(self):
+        self.wine.register(self.component)
+
+    def seen(self, path):
+        return "Z:" + os.path.abspath(path)
+
+    def drive_path(self, letter, card):
+        return letter + ":\\"
+
+    def drive_letter(self, letter, card):
+        return letter
+
+    def as_shown(self, text):
+        return text
+
+    def insert_cards(self, cards):
+        for letter, card in cards.items():
+            self.wine.map_drive(letter, card.path)
+
+    def remove_cards(self, cards):
+        for letter in cards:
+            self.wine.unmap_drive(letter)
+
+    def run(self, row, env, marker, registered):
+        if not registered:
+            self.wine.unregister(self.component)
+        try:
+            touches = [(row.unplug_before_answer, marker)] if row.unplug_before_answer else []
+            return self.wine.run_with_harness(self.harness, self.program, row.answers, touches, env)
+        finally:
+            if not registered:
+                self.wine.register(self.component)
+
+
+class PosixPlatform:
+    """The POSIX fwupgrade on a pseudo-terminal, the simulated component's plugin registered
+    in a private registry, and each card a folder whose path the camera reports."""
+
+    name = "posix"
+
+    def __init__(self, program, component, register_script, work_dir):
+        self.program = program
+        self.component = component
+        self.register_script = register_script
+        self.registry = os.path.join(work_dir, "registry")
+        self.empty_registry = os.path.join(work_dir, "no-registry")
+
+    def prepare(self):
+        os.makedirs(self.empty_registry, exist_ok=True)
+        subprocess.run(["sh", self.register_script, self.component, self.registry], check=True)
+
+    def seen(self, path):
+        return os.path.abspath(path)
+
+    def drive_path(self, letter, card):
+        return os.path.abspath(card.path) + "/"
+
+    def drive_letter(self, letter, card):
+        return self.drive_path(letter, card)[0]
+
+    def as_shown(self, text):
+        return terminal.as_printed(text)
+
+    def insert_cards(self, cards):
+        pass
+
+    def remove_cards(self, cards):
+        pass
+
+    def run(self, row, env, marker, registered):
+        env = dict(env, POSIXCOM_REGISTRY=self.registry if registered else self.empty_registry)
+
+        def before_answer(box):
+            if box == row.unplug_before_answer:
+                open(marker, "w").close()
+
+        return terminal.run_in_terminal([self.program], env, row.answers, before_answer)
+
+
+def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, language=ENGLISH):
+    """Runs the row in a fresh work folder; returns the problems found (none: it passed)."""
+    if os.path.exists(work_dir):
+        shutil.rmtree(work_dir)
+    os.makedirs(work_dir)
+    cards = {}
+    try:
+        for letter, layout in row.cards.items():
+            small = layout == "small"
+            cards[letter] = Card(os.path.join(work_dir, "card-" + letter), product,
+                                 "folders" if small else layout, small)
+        return _play(row, platform, product, catalogue, work_dir, locale, language, cards)
+    finally:
+        platform.remove_cards(cards)
+        for card in cards.values():
+            card.release()
+
+
+def _play(row, platform, product, catalogue, work_dir, locale, language, cards):
+    scenario = os.path.join(work_dir, "scenario.ini")
+    log = os.path.join(work_dir, "component.log")
+    marker = os.path.join(work_dir, "unplugged")
+    cameras = []
+    for camera in row.cameras:
+        reported = camera.model(product.model)
+        if camera.model is not SAME and reported == product.model:
+            return [f"the row's camera reports {reported!r}, the model name itself"]
+        cameras.append((reported, platform.drive_path(camera.card, cards[camera.card]), camera.item))
+    with open(scenario, "w", encoding="utf-8") as f:
+        f.write(scenario_text(cameras, row.faults, platform.seen(marker) if row.unplug_before_answer else None))
+    platform.insert_cards(cards)
+
+    env = dict(os.environ, SIMCAMERA_SCENARIO=platform.seen(scenario), SIMCAMERA_LOG=platform.seen(log),
+               LC_ALL=locale)
+    outcome = platform.run(row, env, marker, row.registered)
+
+    problems = []
+    if outcome.problem:
+        problems.append(outcome.problem)
+    if outcome.exit_code != 0:
+        problems.append(f"exit code {outcome.exit_code}, expected 0")
+
+    drive = platform.drive_letter("E", cards["E"]) if "E" in cards else ""
+    values = dict(product.inserts(drive), empty="")
+    caption = platform.as_shown(catalogue.caption(language))
+    expected = [(message, platform.as_shown(catalogue.shown(language, message, [values[n] for n in names])))
+                for message, names in row.boxes]
+    for number, box in enumerate(outcome.boxes, 1):
+        if number > len(expected):
+            problems.append(f"box {number} not expected: {box.caption!r}: {box.text!r}")
+            continue
+        message, text = expected[number - 1]
+        if box.caption != caption:
+            problems.append(f"box {number} ({message}): caption {box.caption!r}, expected {caption!r}")
+        if box.text != text:
+            problems.append(f"box {number} ({message}): text {box.text!r}, expected {text!r}")
+        if box.buttons != buttons(message):
+            problems.append(f"box {number} ({message}): buttons {box.buttons}, expected {buttons(message)}")
+    if len(outcome.boxes) < len(expected):
+        missing = [message for message, _ in expected[len(outcome.boxes):]]
+        problems.append(f"{len(outcome.boxes)} boxes, expected {len(expected)}: {missing} not shown")
+
+    for letter, card in cards.items():
+        problems += [f"card {letter}: {p}" for p in card.changes(row.written and letter == "E")]
+
+    problems += _component_problems(row, ComponentLog(log))
+    if problems and outcome.output:
+        problems.append("output:\n" + outcome.output.rstrip())
+    return problems
+
+
+def _component_problems(row, log):
+    problems = []
+    if row.destroyed is None:
+        if log.lines:
+            problems.append(f"the component was loaded though absent: {log.lines[:3]}")
+        return problems
+    if row.calls is not None and log.calls() != row.calls:
+        problems.append(f"component calls {log.calls()}, expected {row.calls}")
+    if row.selected_position is not None and not log.contains(f"GetCameraAt index=VT_I4:{row.selected_position} "):
+        problems.append(f"GetCameraAt was not given position {row.selected_position}")
+    if log.destroyed() != row.destroyed:
+        problems.append(f"objects destroyed {log.destroyed()}, expected {row.destroyed}")
+    if log.leftovers() != "exit live=0":
+        problems.append(f"component's account at unload: {log.leftovers()}, expected exit live=0")
+    return problems

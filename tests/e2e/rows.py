@@ -1,0 +1,157 @@
+"""The scenarios the whole program is run through: the cameras connected, the faults of the
+camera software, the card, the answers given, and everything expected back."""
+
+from dataclasses import dataclass, field
+
+# Boxes expected, as (message id, names of the values inserted); player.py resolves the names.
+CONFIRM = (134, ("model", "version", "kb"))
+DONE = (130, ())
+FAILED = (131, ())
+SEVERAL = (132, ("model",))
+NONE_FOUND = (133, ("model",))
+GONE_FROM_DRIVE = (135, ("model", "drive"))
+GONE_NO_DRIVE = (135, ("model", "empty"))
+SOFTWARE_MISSING = (137, ("model",))
+CARD_FULL = (138, ())
+NO_CARD = (139, ())
+
+# What the camera reports as its model, from the model name the program carries.
+SAME = lambda model: model  # noqa: E731
+OTHER = lambda model: "EX-200 Pocket Camera"  # noqa: E731
+
+# Component calls, as the component logs them ("Kind Operation").
+ACTIVATE = ["Factory CreateInstance", "Manager Run"]
+REACH = ACTIVATE + ["Manager GetCameraCollection", "Collection GetCameraEnumerator"]
+WALK_START = ["Enumerator Reset", "Collection GetCameraCount"]
+PASS = ["Enumerator Next", "Camera GetModelName", "Collection GetCameraCount"]
+SELECT = ["Collection GetCameraAt", "Camera GetModelName", "Camera GetDrivePath"]
+PRESENCE = ["Camera GetModelName"]
+
+
+def walk(cameras):
+    return WALK_START + PASS * cameras
+
+
+def failing(call):
+    """A failed call, after which the program asks the object whether it gives error
+    information."""
+    return [call, call.split()[0] + " InterfaceSupportsErrorInfo"]
+
+
+# Objects destroyed, in order. The factory goes once it has made the manager; the camera
+# reference goes before the enumerator and the collection; the item variant's camera at
+# the teardown, before the manager.
+SELECTED = ["Factory", "Camera", "Enumerator", "Collection", "Camera", "Manager"]
+
+
+@dataclass
+class Camera:
+    model: object = SAME  # model name -> the name this camera reports
+    card: str = "E"  # the card (drive) it presents
+    item: str = "camera"  # what the enumerator hands out: camera, nocamera, empty
+
+
+@dataclass
+class Row:
+    name: str
+    boxes: list
+    cameras: list = field(default_factory=lambda: [Camera()])
+    answers: tuple = ()
+    faults: dict = field(default_factory=dict)
+    # Cards by drive letter: folders, none, existing, blocked (player.py), small (a tmpfs).
+    cards: dict = field(default_factory=lambda: {"E": "folders"})
+    written: bool = False  # the package on card E, byte for byte
+    calls: list = None  # the component calls, all of them in order
+    selected_position: int = None  # the index given to GetCameraAt
+    destroyed: list = None  # None: the component is never loaded (absent)
+    unplug_before_answer: int = None  # the camera goes away while this box is open
+    registered: bool = True
+
+
+SUCCESS = Row("success", [CONFIRM, DONE], written=True,
+              calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+NO_CAMERA = Row("no camera", [NONE_FOUND], cameras=[], calls=REACH + walk(0),
+                destroyed=["Factory", "Enumerator", "Collection", "Manager"])
+UNPLUGGED = Row("unplugged while the confirmation is open", [CONFIRM, GONE_FROM_DRIVE],
+                faults={"GetModelName": "0x8007048F unplugged"}, unplug_before_answer=1,
+                calls=REACH + walk(1) + SELECT + failing("Camera GetModelName"), selected_position=0,
+                destroyed=SELECTED)
+CANCEL = Row("cancel at the confirmation", [CONFIRM], answers=("cancel",),
+             calls=REACH + walk(1) + SELECT, selected_position=0, destroyed=SELECTED)
+ABSENT = Row("component absent", [SOFTWARE_MISSING], registered=False)
+
+# An unmatched single camera stays in the item variant until the teardown.
+ONE_UNMATCHED = ["Factory", "Enumerator", "Collection", "Camera", "Manager"]
+
+
+def _unmatched(name, model):
+    return Row(name, [NONE_FOUND], cameras=[Camera(model)], calls=REACH + walk(1), destroyed=ONE_UNMATCHED)
+
+
+WINDOWS = [
+    SUCCESS,
+    Row("existing package replaced", [CONFIRM, DONE], cards={"E": "existing"}, written=True,
+        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
+    NO_CAMERA,
+    _unmatched("other model only", OTHER),
+    _unmatched("name in other letter case", lambda model: model.swapcase()),
+    _unmatched("name with a trailing space", lambda model: model + " "),
+    _unmatched("name only its beginning equal", lambda model: model.split()[0]),
+    _unmatched("name of equal length, last character differs", lambda model: model[:-1] + chr(ord(model[-1]) + 1)),
+    Row("two cameras of the model", [SEVERAL], cameras=[Camera(card="E"), Camera(card="F")],
+        cards={"E": "folders", "F": "folders"}, calls=REACH + walk(2), destroyed=SELECTED),
+    Row("the model at position 1 behind another model", [CONFIRM, DONE],
+        cameras=[Camera(OTHER, card="F"), Camera(card="E")], cards={"E": "folders", "F": "folders"},
+        written=True, calls=REACH + walk(2) + SELECT + PRESENCE, selected_position=1,
+        destroyed=["Factory", "Camera", "Camera", "Enumerator", "Collection", "Camera", "Manager"]),
+    CANCEL,
+    ABSENT,
+    Row("component failing to run", [SOFTWARE_MISSING], faults={"Run": "0x80004005"}, calls=ACTIVATE,
+        destroyed=["Factory", "Manager"]),
+    Row("GetCameraCollection failing", [SOFTWARE_MISSING], faults={"GetCameraCollection": "0x80004005"},
+        calls=ACTIVATE + failing("Manager GetCameraCollection"), destroyed=["Factory", "Manager"]),
+    Row("GetCameraEnumerator failing", [SOFTWARE_MISSING], faults={"GetCameraEnumerator": "0x80004005"},
+        calls=REACH[:-1] + failing("Collection GetCameraEnumerator"), destroyed=["Factory", "Collection", "Manager"]),
+    Row("enumerator refusing IEnumVARIANT with a failure", [SOFTWARE_MISSING],
+        faults={"QueryInterface.IEnumVARIANT": "0x80004005"}, calls=REACH,
+        destroyed=["Factory", "Enumerator", "Collection", "Manager"]),
+    Row("enumerator object without IEnumVARIANT", [GONE_NO_DRIVE],
+        faults={"QueryInterface.IEnumVARIANT": "0x80004002"}, calls=REACH,
+        destroyed=["Factory", "Enumerator", "Collection", "Manager"]),
+    Row("no enumerator handed out", [GONE_NO_DRIVE], faults={"GetCameraEnumerator": "null"}, calls=REACH,
+        destroyed=["Factory", "Collection", "Manager"]),
+    Row("GetCameraCount failing", [GONE_NO_DRIVE], faults={"GetCameraCount": "0x80004005"},
+        calls=REACH + ["Enumerator Reset"] + failing("Collection GetCameraCount"),
+        destroyed=["Factory", "Enumerator", "Collection", "Manager"]),
+    Row("an item that is no camera", [GONE_NO_DRIVE], cameras=[Camera(item="nocamera")],
+        calls=REACH + WALK_START + ["Enumerator Next"],
+        destroyed=["Factory", "Enumerator", "Collection", "Item", "Manager"]),
+    Row("GetCameraAt failing", [GONE_NO_DRIVE], faults={"GetCameraAt": "0x8002000B"},
+        calls=REACH + walk(1) + failing("Collection GetCameraAt"), selected_position=0, destroyed=ONE_UNMATCHED),
+    Row("GetDrivePath failing", [GONE_NO_DRIVE], faults={"GetDrivePath": "0x80004005"},
+        calls=REACH + walk(1) + SELECT[:-1] + failing("Camera GetDrivePath"), selected_position=0,
+        destroyed=SELECTED),
+    UNPLUGGED,
+    Row("package folders missing", [CONFIRM, NO_CARD], cards={"E": "none"},
+        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
+    Row("card too full", [CONFIRM, CARD_FULL], cards={"E": "small"},
+        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
+    Row("package file not creatable", [CONFIRM, FAILED], cards={"E": "blocked"},
+        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
+]
+
+# Locale -> the catalogue language expected; each runs the rows below.
+LANGUAGES = [
+    ("de_DE.UTF-8", 0x0407),
+    ("de_AT.UTF-8", 0x0407),
+    ("pt_PT.UTF-8", 0x0416),
+    ("es_ES.UTF-8", 0x040A),
+    ("en_GB.UTF-8", 0x0409),
+    ("ko_KR.UTF-8", 0x0409),
+    ("ja_JP.UTF-8", 0x0411),
+]
+LANGUAGE_ROWS = [SUCCESS, NO_CAMERA]
+# Japanese names the drive before the camera in 135: the inserts' numbers, not their order.
+EXTRA_LANGUAGE_ROWS = {"ja_JP.UTF-8": [UNPLUGGED]}
+
+POSIX = [SUCCESS, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT]

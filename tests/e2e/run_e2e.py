@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Whole-program tests: runs the rows of rows.py against the built fwupgrade and prints
+each row's name with PASS or FAIL (and why), then "N passed, M failed".
+
+  run_e2e.py windows|windows-languages --wine-run cmake/wine-run.sh --prefix DIR --arch win32|win64
+             --harness boxharness.exe COMMON...
+  run_e2e.py posix --register tools/simcamera/register-posix.sh COMMON...
+
+COMMON: --program fwupgrade[.exe] --component simcamera.{dll,so} --data-dir <build>/resources/data
+        --catalogue resources/Messages.rc --work-dir DIR [--only NAME-PART]
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+
+import rows
+from card import CardError
+from catalogue import Catalogue
+from player import PosixPlatform, WindowsPlatform, play
+from product import Product
+
+
+def unmount_below(folder):
+    """Cards of an interrupted earlier run may still be mounted there."""
+    folder = os.path.abspath(folder) + "/"
+    with open("/proc/mounts") as mounts:
+        points = [line.split()[1] for line in mounts if line.split()[1].startswith(folder)]
+    for point in sorted(points, reverse=True):
+        subprocess.run(["umount", point], check=False)
+
+
+def plan(suite):
+    """(label, row, locale or None, language) for each run of the suite."""
+    if suite == "windows":
+        return [(row.name, row, None, None) for row in rows.WINDOWS]
+    if suite == "posix":
+        return [(row.name, row, None, None) for row in rows.POSIX]
+    runs = []
+    for locale, language in rows.LANGUAGES:
+        for row in rows.LANGUAGE_ROWS + rows.EXTRA_LANGUAGE_ROWS.get(locale, []):
+            runs.append((f"{locale}: {row.name}", row, locale, language))
+    return runs
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("suite", choices=["windows", "windows-languages", "posix"])
+    for option in ("--program", "--component", "--data-dir", "--catalogue", "--work-dir"):
+        parser.add_argument(option, required=True)
+    parser.add_argument("--wine-run")
+    parser.add_argument("--prefix")
+    parser.add_argument("--arch", choices=["win32", "win64"])
+    parser.add_argument("--harness")
+    parser.add_argument("--register")
+    parser.add_argument("--only", help="run only the rows whose label contains this")
+    args = parser.parse_args()
+
+    if args.suite == "posix":
+        if not args.register:
+            parser.error("posix needs --register")
+    elif not (args.wine_run and args.prefix and args.arch and args.harness):
+        parser.error("the Windows suites need --wine-run, --prefix, --arch and --harness")
+
+    product = Product(args.data_dir)
+    catalogue = Catalogue(args.catalogue)
+    if os.path.exists(args.work_dir):
+        unmount_below(args.work_dir)
+        shutil.rmtree(args.work_dir)
+    os.makedirs(args.work_dir)
+
+    if args.suite == "posix":
+        platform = PosixPlatform(args.program, args.component, args.register, args.work_dir)
+    else:
+        platform = WindowsPlatform(args.wine_run, args.prefix, args.arch, args.program, args.harness, args.component)
+    platform.prepare()
+
+    passed = failed = 0
+    for number, (label, row, locale, language) in enumerate(plan(args.suite), 1):
+        if args.only and args.only not in label:
+            continue
+        extra = {} if locale is None else {"locale": locale, "language": language}
+        try:
+            problems = play(row, platform, product, catalogue, os.path.join(args.work_dir, f"row{number}"), **extra)
+        except CardError as error:
+            problems = [str(error)]
+        if problems:
+            failed += 1
+            print(f"FAIL {label}")
+            for problem in problems:
+                print("     " + problem.replace("\n", "\n     "))
+        else:
+            passed += 1
+            print(f"PASS {label}")
+        sys.stdout.flush()
+    print(f"{passed} passed, {failed} failed")
+    return 0 if failed == 0 and passed > 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
