@@ -98,8 +98,11 @@ class PosixPlatform:
     def remove_cards(self, cards):
         pass
 
+    def environment(self, env, registered):
+        return dict(env, POSIXCOM_REGISTRY=self.registry if registered else self.empty_registry)
+
     def run(self, row, env, marker, registered):
-        env = dict(env, POSIXCOM_REGISTRY=self.registry if registered else self.empty_registry)
+        env = self.environment(env, registered)
 
         def before_answer(box):
             if box == row.unplug_before_answer:
@@ -108,54 +111,82 @@ class PosixPlatform:
         return terminal.run_in_terminal([self.program], env, row.answers, before_answer)
 
 
-def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, language=ENGLISH):
-    """Runs the row in a fresh work folder; returns the problems found (none: it passed)."""
-    if os.path.exists(work_dir):
-        shutil.rmtree(work_dir)
-    os.makedirs(work_dir)
-    cards = {}
-    try:
-        for letter, layout in row.cards.items():
-            small = layout == "small"
-            cards[letter] = Card(os.path.join(work_dir, "card-" + letter), product,
-                                 "folders" if small else layout, small)
-        return _play(row, platform, product, catalogue, work_dir, locale, language, cards)
-    finally:
-        platform.remove_cards(cards)
-        for card in cards.values():
+class Stage:
+    """One row set up in a fresh work folder: its cards inserted, the scenario written, and
+    the environment that points the component at the scenario and its log. A locale of
+    None keeps the caller's own."""
+
+    def __init__(self, row, platform, product, work_dir, locale=NEUTRAL_LOCALE):
+        if os.path.exists(work_dir):
+            shutil.rmtree(work_dir)
+        os.makedirs(work_dir)
+        self.platform = platform
+        self.cards = {}
+        self.log = os.path.join(work_dir, "component.log")
+        self.marker = os.path.join(work_dir, "unplugged")
+        try:
+            for letter, layout in row.cards.items():
+                small = layout == "small"
+                self.cards[letter] = Card(os.path.join(work_dir, "card-" + letter), product,
+                                          "folders" if small else layout, small)
+            self._write_scenario(row, product, os.path.join(work_dir, "scenario.ini"))
+            platform.insert_cards(self.cards)
+        except BaseException:
+            self.close()
+            raise
+        self.env = dict(os.environ, SIMCAMERA_SCENARIO=platform.seen(os.path.join(work_dir, "scenario.ini")),
+                        SIMCAMERA_LOG=platform.seen(self.log))
+        if locale is not None:
+            self.env["LC_ALL"] = locale
+
+    def _write_scenario(self, row, product, path):
+        cameras = []
+        for camera in row.cameras:
+            reported = camera.model(product.model)
+            if camera.model is not SAME and reported == product.model:
+                raise ValueError(f"the row's camera reports {reported!r}, the model name itself")
+            cameras.append((reported, self.platform.drive_path(camera.card, self.cards[camera.card]), camera.item))
+        marker = self.platform.seen(self.marker) if row.unplug_before_answer else None
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(scenario_text(cameras, row.faults, marker, row.component))
+
+    def close(self):
+        self.platform.remove_cards(self.cards)
+        for card in self.cards.values():
             card.release()
 
+    def __enter__(self):
+        return self
 
-def _play(row, platform, product, catalogue, work_dir, locale, language, cards):
-    scenario = os.path.join(work_dir, "scenario.ini")
-    log = os.path.join(work_dir, "component.log")
-    marker = os.path.join(work_dir, "unplugged")
-    cameras = []
-    for camera in row.cameras:
-        reported = camera.model(product.model)
-        if camera.model is not SAME and reported == product.model:
-            return [f"the row's camera reports {reported!r}, the model name itself"]
-        cameras.append((reported, platform.drive_path(camera.card, cards[camera.card]), camera.item))
-    with open(scenario, "w", encoding="utf-8") as f:
-        f.write(scenario_text(cameras, row.faults, platform.seen(marker) if row.unplug_before_answer else None))
-    platform.insert_cards(cards)
+    def __exit__(self, *exception):
+        self.close()
 
-    env = dict(os.environ, SIMCAMERA_SCENARIO=platform.seen(scenario), SIMCAMERA_LOG=platform.seen(log),
-               LC_ALL=locale)
-    outcome = platform.run(row, env, marker, row.registered)
 
+def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, language=ENGLISH):
+    """Runs the row; returns the problems found (none: it passed)."""
+    with Stage(row, platform, product, work_dir, locale) as stage:
+        outcome = platform.run(row, stage.env, stage.marker, row.registered)
+        problems = []
+        if outcome.problem:
+            problems.append(outcome.problem)
+        if outcome.exit_code != 0:
+            problems.append(f"exit code {outcome.exit_code}, expected 0")
+        values = dict(product.inserts(platform.drive_letter("E", stage.cards["E"])), empty="")
+        problems += _box_problems(row, outcome.boxes, platform, catalogue, language, values)
+        for letter, card in stage.cards.items():
+            problems += [f"card {letter}: {p}" for p in card.changes(row.written and letter == "E")]
+        problems += _component_problems(row, ComponentLog(stage.log))
+    if problems and outcome.output:
+        problems.append("output:\n" + outcome.output.rstrip())
+    return problems
+
+
+def _box_problems(row, boxes, platform, catalogue, language, values):
     problems = []
-    if outcome.problem:
-        problems.append(outcome.problem)
-    if outcome.exit_code != 0:
-        problems.append(f"exit code {outcome.exit_code}, expected 0")
-
-    drive = platform.drive_letter("E", cards["E"]) if "E" in cards else ""
-    values = dict(product.inserts(drive), empty="")
     caption = platform.as_shown(catalogue.caption(language))
     expected = [(message, platform.as_shown(catalogue.shown(language, message, [values[n] for n in names])))
                 for message, names in row.boxes]
-    for number, box in enumerate(outcome.boxes, 1):
+    for number, box in enumerate(boxes, 1):
         if number > len(expected):
             problems.append(f"box {number} not expected: {box.caption!r}: {box.text!r}")
             continue
@@ -166,16 +197,9 @@ def _play(row, platform, product, catalogue, work_dir, locale, language, cards):
             problems.append(f"box {number} ({message}): text {box.text!r}, expected {text!r}")
         if box.buttons != buttons(message):
             problems.append(f"box {number} ({message}): buttons {box.buttons}, expected {buttons(message)}")
-    if len(outcome.boxes) < len(expected):
-        missing = [message for message, _ in expected[len(outcome.boxes):]]
-        problems.append(f"{len(outcome.boxes)} boxes, expected {len(expected)}: {missing} not shown")
-
-    for letter, card in cards.items():
-        problems += [f"card {letter}: {p}" for p in card.changes(row.written and letter == "E")]
-
-    problems += _component_problems(row, ComponentLog(log))
-    if problems and outcome.output:
-        problems.append("output:\n" + outcome.output.rstrip())
+    if len(boxes) < len(expected):
+        missing = [message for message, _ in expected[len(boxes):]]
+        problems.append(f"{len(boxes)} boxes, expected {len(expected)}: {missing} not shown")
     return problems
 
 

@@ -58,6 +58,7 @@ class Row:
     cameras: list = field(default_factory=lambda: [Camera()])
     answers: tuple = ()
     faults: dict = field(default_factory=dict)
+    component: dict = field(default_factory=dict)  # further [component] settings of the scenario
     # Cards by drive letter: folders, none, existing, blocked (player.py), small (a tmpfs).
     cards: dict = field(default_factory=lambda: {"E": "folders"})
     written: bool = False  # the package on card E, byte for byte
@@ -103,6 +104,10 @@ WINDOWS = [
     Row("the model at position 1 behind another model", [CONFIRM, DONE],
         cameras=[Camera(OTHER, card="F"), Camera(card="E")], cards={"E": "folders", "F": "folders"},
         written=True, calls=REACH + walk(2) + SELECT + PRESENCE, selected_position=1,
+        destroyed=["Factory", "Camera", "Camera", "Enumerator", "Collection", "Camera", "Manager"]),
+    Row("camera list changed before the selection", [GONE_NO_DRIVE],
+        cameras=[Camera(OTHER, card="F"), Camera(card="E")], cards={"E": "folders", "F": "folders"},
+        component={"at_offset": -1}, calls=REACH + walk(2) + SELECT[:-1], selected_position=1,
         destroyed=["Factory", "Camera", "Camera", "Enumerator", "Collection", "Camera", "Manager"]),
     CANCEL,
     ABSENT,

@@ -6,11 +6,13 @@ def _quoted(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
-def scenario_text(cameras, faults=None, unplugged_marker=None):
-    """cameras: (model, drive path, item kind) each; faults: operation -> rule text."""
+def scenario_text(cameras, faults=None, unplugged_marker=None, settings=None):
+    """cameras: (model, drive path, item kind) each; faults: operation -> rule text;
+    settings: further [component] keys -> values."""
     lines = ["[component]"]
     if unplugged_marker:
         lines.append("unplugged_marker = " + _quoted(unplugged_marker))
+    lines += [f"{key} = {value}" for key, value in (settings or {}).items()]
     if faults:
         lines.append("[faults]")
         lines += [f"{operation} = {rule}" for operation, rule in faults.items()]
