@@ -42,8 +42,9 @@ def verdict(card, product):
         return 0
     if not os.path.exists(card.package_path()):
         print(f"No package was written to {card.package_path()}.")
-    for problem in problems:
-        print("  " + problem)
+    else:
+        for problem in problems:
+            print("  " + problem)
     print("Verdict: NOT WRITTEN AS EXPECTED")
     return 1
 

@@ -5,6 +5,7 @@ reports each message box and answers it."""
 import json
 import os
 import subprocess
+import tempfile
 
 from outcome import Box, Outcome
 
@@ -23,8 +24,14 @@ class WinePrefix:
     def run(self, arguments, env=None, timeout=180):
         environment = dict(os.environ)
         environment.update(env or {})
-        return subprocess.run(["sh", self.wine_run, self.prefix, self.arch] + arguments, env=environment,
-                              capture_output=True, timeout=timeout)
+        # Output goes through files, not pipes: a wineserver started by this run inherits
+        # them and lingers after the program ends, and a pipe would wait for it.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run(["sh", self.wine_run, self.prefix, self.arch] + arguments, env=environment,
+                                    stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(result.args, result.returncode, out.read(), err.read())
 
     def _regsvr32(self, flags, dll):
         result = self.run(["regsvr32"] + flags + [windows_path(dll)])
