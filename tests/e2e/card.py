@@ -16,27 +16,26 @@ class Card:
     """A card folder under `root`.
 
     layout: "folders" (Current/Firmware, empty), "none" (an empty card), "existing" (an
-    older, longer package already there), "blocked" (a folder in the package's place).
-    small: the card is a 1 MiB tmpfs, too small for the payload (mounting needs root).
+    older, longer package already there), "blocked" (a folder in the package's place),
+    "small" (the folders on a 1 MiB tmpfs, too small for the payload; mounting needs root).
     """
 
-    def __init__(self, root, product, layout="folders", small=False):
+    def __init__(self, root, product, layout="folders"):
+        if layout not in ("folders", "none", "existing", "blocked", "small"):
+            raise ValueError("unknown card layout " + layout)
         self.path = root
         self.product = product
         self.mounted = False
         os.makedirs(root)
-        if small:
+        if layout == "small":
             self._mount_small()
-        folder = self.package_folder()
         if layout != "none":
-            os.makedirs(folder)
+            os.makedirs(self.package_folder())
         if layout == "existing":
             with open(self.package_path(), "wb") as f:
                 f.write(b"an older package " * (len(product.payload) // 16 + 1000))
         elif layout == "blocked":
             os.makedirs(self.package_path())
-        elif layout not in ("folders", "none"):
-            raise ValueError("unknown card layout " + layout)
         self.before = self.snapshot()
 
     def _mount_small(self):

@@ -7,6 +7,7 @@ class Box:
         self.text = text
         self.buttons = buttons  # "ok", "cancel"
         self.answer = answer
+        self.acknowledged = None  # the answer as the program itself reported it, where it does
 
 
 class Outcome:

@@ -21,8 +21,6 @@ class WindowsPlatform:
     """fwupgrade.exe under Wine, in its own prefix with the simulated component registered,
     the cards mapped as drive letters and every box read and answered by the harness."""
 
-    name = "windows"
-
     def __init__(self, wine_run, prefix, arch, program, harness, component):
         self.wine = WinePrefix(wine_run, prefix, arch)
         self.program = program
@@ -52,22 +50,20 @@ class WindowsPlatform:
         for letter in cards:
             self.wine.unmap_drive(letter)
 
-    def run(self, row, env, marker, registered):
-        if not registered:
+    def run(self, row, env, marker):
+        if not row.registered:
             self.wine.unregister(self.component)
         try:
             touches = [(row.unplug_before_answer, marker)] if row.unplug_before_answer else []
             return self.wine.run_with_harness(self.harness, self.program, row.answers, touches, env)
         finally:
-            if not registered:
+            if not row.registered:
                 self.wine.register(self.component)
 
 
 class PosixPlatform:
     """The POSIX fwupgrade on a pseudo-terminal, the simulated component's plugin registered
     in a private registry, and each card a folder whose path the camera reports."""
-
-    name = "posix"
 
     def __init__(self, program, component, register_script, work_dir):
         self.program = program
@@ -101,8 +97,8 @@ class PosixPlatform:
     def environment(self, env, registered):
         return dict(env, POSIXCOM_REGISTRY=self.registry if registered else self.empty_registry)
 
-    def run(self, row, env, marker, registered):
-        env = self.environment(env, registered)
+    def run(self, row, env, marker):
+        env = self.environment(env, row.registered)
 
         def before_answer(box):
             if box == row.unplug_before_answer:
@@ -126,9 +122,7 @@ class Stage:
         self.marker = os.path.join(work_dir, "unplugged")
         try:
             for letter, layout in row.cards.items():
-                small = layout == "small"
-                self.cards[letter] = Card(os.path.join(work_dir, "card-" + letter), product,
-                                          "folders" if small else layout, small)
+                self.cards[letter] = Card(os.path.join(work_dir, "card-" + letter), product, layout)
             self._write_scenario(row, product, os.path.join(work_dir, "scenario.ini"))
             platform.insert_cards(self.cards)
         except BaseException:
@@ -165,7 +159,7 @@ class Stage:
 def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, language=ENGLISH):
     """Runs the row; returns the problems found (none: it passed)."""
     with Stage(row, platform, product, work_dir, locale) as stage:
-        outcome = platform.run(row, stage.env, stage.marker, row.registered)
+        outcome = platform.run(row, stage.env, stage.marker)
         problems = []
         if outcome.problem:
             problems.append(outcome.problem)

@@ -59,7 +59,7 @@ class Row:
     answers: tuple = ()
     faults: dict = field(default_factory=dict)
     component: dict = field(default_factory=dict)  # further [component] settings of the scenario
-    # Cards by drive letter: folders, none, existing, blocked (player.py), small (a tmpfs).
+    # Cards by drive letter, each with its layout (card.py): folders, none, existing, blocked, small.
     cards: dict = field(default_factory=lambda: {"E": "folders"})
     written: bool = False  # the package on card E, byte for byte
     calls: list = None  # the component calls, all of them in order

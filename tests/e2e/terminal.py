@@ -36,6 +36,44 @@ def _take_terminal():
     fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 
 
+class _Screen:
+    """What the terminal has shown, read box by box."""
+
+    def __init__(self):
+        self.data = b""
+        self.position = 0
+        self.waiting = None  # the box answered last, until the program acknowledges the answer
+        self.stray = b""  # anything shown that is not part of a box
+
+    def add(self, chunk):
+        self.data += chunk.replace(b"\r\n", b"\n")
+
+    def next_box(self):
+        """The next whole box not read yet, or None."""
+        if self.waiting is not None:
+            acknowledged = _ANSWERED.search(self.data, self.position)
+            if not acknowledged:
+                return None
+            self._skip_to(acknowledged)
+            self.waiting.acknowledged = acknowledged.group(1).decode().lower()
+            self.waiting = None
+        match = _BOX.search(self.data, self.position)
+        if not match:
+            return None
+        self._skip_to(match)
+        text = match.group(2)[:-1] if match.group(2).endswith(b"\n") else match.group(2)
+        self.waiting = Box(match.group(1).decode("utf-8", errors="replace"), text.decode("utf-8", errors="replace"),
+                           ["ok", "cancel"] if b"Cancel" in match.group(3) else ["ok"], None)
+        return self.waiting
+
+    def _skip_to(self, match):
+        self.stray += self.data[self.position:match.start()].strip()
+        self.position = match.end()
+
+    def rest(self):
+        return (self.stray + self.data[self.position:].strip()).decode("utf-8", errors="replace")
+
+
 def run_in_terminal(argv, env, answers=(), before_answer=None, timeout_seconds=60):
     """Runs argv on a fresh pty; box N gets answers[N-1] ("ok" or "cancel", default "ok").
     before_answer(N) runs just before box N is answered."""
@@ -44,12 +82,10 @@ def run_in_terminal(argv, env, answers=(), before_answer=None, timeout_seconds=6
         process = subprocess.Popen(argv, stdin=slave, stdout=out, stderr=err, env=env, start_new_session=True,
                                    preexec_fn=_take_terminal)
         os.close(slave)
-        screen = b""
+        screen = _Screen()
         boxes = []
-        pending = None  # the box read and answered, whose answer line is still to come
         problem = None
         deadline = time.monotonic() + timeout_seconds
-        position = 0
         try:
             while True:
                 left = deadline - time.monotonic()
@@ -65,32 +101,16 @@ def run_in_terminal(argv, env, answers=(), before_answer=None, timeout_seconds=6
                     break
                 if not chunk:
                     break
-                screen += chunk.replace(b"\r\n", b"\n")
-                while True:
-                    if pending is not None:
-                        answered = _ANSWERED.search(screen, position)
-                        if not answered:
-                            break
-                        pending.answered_as = answered.group(1).decode().lower()
-                        position = answered.end()
-                        pending = None
-                    match = _BOX.search(screen, position)
-                    if not match:
-                        break
-                    number = len(boxes) + 1
-                    answer = answers[number - 1] if number <= len(answers) else "ok"
-                    text = match.group(2)[:-1] if match.group(2).endswith(b"\n") else match.group(2)
-                    box = Box(match.group(1).decode("utf-8", errors="replace"), text.decode("utf-8", errors="replace"),
-                              ["ok", "cancel"] if b"Cancel" in match.group(3) else ["ok"], answer)
+                screen.add(chunk)
+                for box in iter(screen.next_box, None):
                     boxes.append(box)
-                    position = match.end()
+                    box.answer = answers[len(boxes) - 1] if len(boxes) <= len(answers) else "ok"
                     if before_answer:
-                        before_answer(number)
-                    os.write(master, _KEYS[answer])
-                    pending = box
+                        before_answer(len(boxes))
+                    os.write(master, _KEYS[box.answer])
         finally:
             os.close(master)
-            if process.poll() is None and problem is not None:
+            if problem is not None:
                 process.kill()
             try:
                 exit_code = process.wait(timeout=30)
@@ -100,17 +120,12 @@ def run_in_terminal(argv, env, answers=(), before_answer=None, timeout_seconds=6
                 problem = problem or "the program did not end after its terminal closed"
         out.seek(0)
         err.seek(0)
-        output = out.read().decode("utf-8", errors="replace")
-        errors = err.read().decode("utf-8", errors="replace")
-    for box in boxes:
-        if getattr(box, "answered_as", box.answer) != box.answer:
-            problem = problem or f"a box answered {box.answer} reported {box.answered_as}"
-        elif not hasattr(box, "answered_as"):
-            problem = problem or "a box was answered but the program did not say so"
-    rest = screen[position:].strip()
-    if rest:
-        problem = problem or "the terminal showed more than boxes: " + rest.decode("utf-8", errors="replace")
-    if output or errors:
+        output = out.read().decode("utf-8", errors="replace") + err.read().decode("utf-8", errors="replace")
+    for number, box in enumerate(boxes, 1):
+        if box.acknowledged != box.answer:
+            problem = problem or f"box {number} answered {box.answer}, the program took {box.acknowledged}"
+    if screen.rest():
+        problem = problem or "the terminal showed more than boxes: " + screen.rest()
+    if output:
         problem = problem or "the program wrote to its standard output or error"
-    outcome = Outcome(boxes, exit_code, problem, output + errors)
-    return outcome
+    return Outcome(boxes, exit_code, problem, output)
