@@ -16,6 +16,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -110,20 +111,22 @@ void EncodeUtf8(const Units& units, std::string& utf8, Units& repaired) {
     }
 }
 
-// Both conversions, through the size query and exact-size buffers.
+// Both conversions: the size query, then into a block of exactly that size and into
+// one a unit short, each a heap block of its own so that a write past it is caught.
 Units ToWide(const char* bytes, int length, DWORD flags = 0) {
     const int units = MultiByteToWideChar(CP_ACP, flags, bytes, length, nullptr, 0);
     if (units == 0) {
         return {};
     }
-    Units wide(static_cast<std::size_t>(units), u'\0');
-    FUZZ_CHECK(MultiByteToWideChar(CP_ACP, flags, bytes, length, &wide[0], units) == units);
+    const auto size = static_cast<std::size_t>(units);
     if (units > 1) {
-        FUZZ_CHECK(MultiByteToWideChar(CP_ACP, flags, bytes, length, &wide[0], units - 1) == 0);
+        const std::unique_ptr<char16_t[]> cramped(new char16_t[size - 1]);
+        FUZZ_CHECK(MultiByteToWideChar(CP_ACP, flags, bytes, length, cramped.get(), units - 1) == 0);
         FUZZ_CHECK(GetLastError() == ERROR_INSUFFICIENT_BUFFER);
-        FUZZ_CHECK(MultiByteToWideChar(CP_ACP, flags, bytes, length, &wide[0], units) == units);
     }
-    return wide;
+    const std::unique_ptr<char16_t[]> wide(new char16_t[size]);
+    FUZZ_CHECK(MultiByteToWideChar(CP_ACP, flags, bytes, length, wide.get(), units) == units);
+    return Units(wide.get(), size);
 }
 
 std::string ToNarrow(const char16_t* units, int length, const char* defaultChar = nullptr, BOOL* usedDefault = nullptr) {
@@ -131,13 +134,16 @@ std::string ToNarrow(const char16_t* units, int length, const char* defaultChar 
     if (bytes == 0) {
         return {};
     }
-    std::string narrow(static_cast<std::size_t>(bytes), '\0');
-    FUZZ_CHECK(WideCharToMultiByte(CP_ACP, 0, units, length, &narrow[0], bytes, defaultChar, usedDefault) == bytes);
+    const auto size = static_cast<std::size_t>(bytes);
     if (bytes > 1) {
-        FUZZ_CHECK(WideCharToMultiByte(CP_ACP, 0, units, length, &narrow[0], bytes - 1, defaultChar, usedDefault) == 0);
+        const std::unique_ptr<char[]> cramped(new char[size - 1]);
+        FUZZ_CHECK(WideCharToMultiByte(CP_ACP, 0, units, length, cramped.get(), bytes - 1, defaultChar, usedDefault) ==
+                   0);
         FUZZ_CHECK(GetLastError() == ERROR_INSUFFICIENT_BUFFER);
     }
-    return narrow;
+    const std::unique_ptr<char[]> narrow(new char[size]);
+    FUZZ_CHECK(WideCharToMultiByte(CP_ACP, 0, units, length, narrow.get(), bytes, defaultChar, usedDefault) == bytes);
+    return std::string(narrow.get(), size);
 }
 
 void CheckNarrowToWide(const std::string& bytes, bool utf8) {

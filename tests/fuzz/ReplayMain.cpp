@@ -289,7 +289,7 @@ int main(int argc, char** argv) {
     }
     Mutator mutator(static_cast<std::uint32_t>(seed), maxLength);
     for (unsigned long run = 1; run <= runs; ++run) {
-        Run(mutator.Mutate(seeds), "mutation " + std::to_string(run) + " of seed " + std::to_string(seed));
+        Run(mutator.Mutate(seeds), "mutation " + std::to_string(run) + " (-seed=" + std::to_string(seed) + ")");
     }
     std::printf("%s: %zu seed inputs and %lu mutations ran\n", program.c_str(), seeds.size(), runs);
     return 0;
