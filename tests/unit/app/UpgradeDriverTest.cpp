@@ -69,6 +69,37 @@ int AnswerBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     return index < g_dialogue->answers.size() ? g_dialogue->answers[index] : IDOK;
 }
 
+// FormatMessageA's entry cannot be a template argument on x64 (its va_list carries an
+// attribute), so its calls are counted, and failed, by hand: call `nth` fails as the
+// system's does (0: none fails).
+struct FormatCounter {
+    int nth = 0;
+    int calls = 0;
+    decltype(platform::SystemApi::FormatMessageA) real = nullptr;
+};
+FormatCounter g_format;
+
+DWORD CountedFormat(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size, va_list* args) {
+    if (++g_format.calls == g_format.nth) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    return g_format.real(flags, source, id, language, buffer, size, args);
+}
+
+class CountedFormatting {
+public:
+    explicit CountedFormatting(int nth = 0) {
+        g_format = FormatCounter{nth, 0, platform::sys.FormatMessageA};
+        platform::sys.FormatMessageA = CountedFormat;
+    }
+    ~CountedFormatting() { platform::sys.FormatMessageA = g_format.real; }
+    CountedFormatting(const CountedFormatting&) = delete;
+    CountedFormatting& operator=(const CountedFormatting&) = delete;
+
+    int Calls() const { return g_format.calls; }
+};
+
 class UpgradeDriverTest : public SimulatedComponentTest {
 protected:
     void SetUp() override {
@@ -239,15 +270,71 @@ TEST_F(UpgradeDriverTest, ListRunningShortIsNoCameraRatherThanTheLastCameraAgain
     ExpectAllReleased();
 }
 
-TEST_F(UpgradeDriverTest, MissingPackageFolderMeansNoCard) {
-    std::filesystem::remove_all(card_ + "Current");
+// How the card's state ends a confirmed run.  These messages have no inserts: they are
+// shown exactly as loaded, so the confirmation stays the only text formatted.
+struct CardRow {
+    const char* name;
+    void (*prepare)(const std::string& card, ULONGLONG payloadSize);
+    ULONGLONG freeBytes;  // 0: the card folder's real free space
+    std::string lastText;
+    bool written;
+};
+
+void PrintTo(const CardRow& row, std::ostream* out) { *out << row.name; }
+
+ULONGLONG g_reportedFree = 0;
+
+class CardEndingTest : public UpgradeDriverTest, public testing::WithParamInterface<CardRow> {};
+
+TEST_P(CardEndingTest, CardStateDecidesTheLastMessage) {
+    const CardRow& row = GetParam();
+    row.prepare(card_, Payload().size());
+    g_reportedFree = row.freeBytes;
+    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceExA)> space{
+        &platform::SystemApi::GetDiskFreeSpaceExA,
+        [](LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER totalFree) -> BOOL {
+            const BOOL result = platform::kSystemDefaults.GetDiskFreeSpaceExA(folder, available, total, totalFree);
+            if (result != 0 && g_reportedFree != 0) {
+                available->QuadPart = g_reportedFree;
+            }
+            return result;
+        }};
     PlayOurCamera();
+    CountedFormatting formatting;
     Run();
+
     ASSERT_EQ(dialogue_.boxes.size(), 2u);
-    EXPECT_EQ(dialogue_.boxes[1].text,
-              "Please confirm there is a flash card in the camera and restart the application.");
+    EXPECT_EQ(dialogue_.boxes[1].text, row.lastText);
+    EXPECT_EQ(dialogue_.boxes[1].style, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(formatting.Calls(), 1);
     EXPECT_EQ(dialogue_.sleeps, 1);
+    if (row.written) {
+        EXPECT_TRUE(Package() == Payload());
+    } else {
+        EXPECT_FALSE(std::filesystem::is_regular_file(PackagePath()));
+    }
 }
+
+const std::string kNoCard = "Please confirm there is a flash card in the camera and restart the application.";
+const std::string kCardFull =
+    "There is insufficient space on your memory card to perform this upgrade.\r\nPlease free up space and restart "
+    "the application.";
+const std::string kFailed =
+    "Firmware upgrade failed!  Please contact the vendor at: https://support.quelda.example/firmware";
+
+void AsPrepared(const std::string&, ULONGLONG) {}
+void WithoutFolders(const std::string& card, ULONGLONG) { std::filesystem::remove_all(card + "Current"); }
+void PackageNameTakenByAFolder(const std::string& card, ULONGLONG) {
+    std::filesystem::create_directories(card + "Current/Firmware/R5610200.fw");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cards, CardEndingTest,
+    testing::Values(CardRow{"foldersMissing", WithoutFolders, 0, kNoCard, false},
+                    CardRow{"oneByteShort", AsPrepared, 1935179, kCardFull, false},
+                    CardRow{"exactlyEnough", AsPrepared, 1935180, kDone, true},
+                    CardRow{"packageCannotBeCreated", PackageNameTakenByAFolder, 0, kFailed, false}),
+    RowName<CardRow>);
 
 // The progress lines of the trace, on the paths that emit them.
 struct ProgressRow {
@@ -358,41 +445,26 @@ TEST_F(FaultSweep, VariantCopyAndClear) {
     SweepEntry<&platform::SystemApi::VariantClear>("VariantClear", DISP_E_BADVARTYPE, 0, 2);
 }
 
-// FormatMessageA's entry cannot be a template argument on x64 (its va_list carries an
-// attribute), so its failure is staged by hand: call `nth` fails as the system's does.
-struct FormatFailure {
-    int nth = 0;
-    int calls = 0;
-    decltype(platform::SystemApi::FormatMessageA) real = nullptr;
-};
-FormatFailure g_format;
-
-DWORD FailingFormat(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size, va_list* args) {
-    if (++g_format.calls == g_format.nth) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
-    return g_format.real(flags, source, id, language, buffer, size, args);
-}
-
 TEST_F(FaultSweep, FormattingThatFailsShowsAnEmptyTextAndTheRunGoesOn) {
-    g_format = FormatFailure{0, 0, platform::sys.FormatMessageA};
-    platform::sys.FormatMessageA = FailingFormat;
-    PlayOurCamera();
-    Run();
-    const int calls = g_format.calls;
+    int calls = 0;
+    {
+        CountedFormatting counting;
+        PlayOurCamera();
+        Run();
+        calls = counting.Calls();
+    }
     EXPECT_EQ(calls, 1) << "only the confirmation has inserts on the way to success";
     for (int nth = 1; nth <= calls; ++nth) {
         std::filesystem::remove(PackagePath());
         ClearLog();
         PlayOurCamera();
-        g_format.nth = nth;
-        g_format.calls = 0;
-        EXPECT_EQ(Run(), 0);
+        {
+            CountedFormatting failing(nth);
+            EXPECT_EQ(Run(), 0);
+        }
         EXPECT_EQ(Texts(), (std::vector<std::string>{"", kDone}));
         CheckOutcome();
     }
-    platform::sys.FormatMessageA = g_format.real;
 }
 
 }  // namespace
