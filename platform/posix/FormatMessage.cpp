@@ -200,14 +200,23 @@ std::string FormatInteger(const InsertForm& insert, int value) {
     }
     form += insert.conversion;
     const bool isSigned = insert.conversion == 'd' || insert.conversion == 'i';
-    char digits[160];
-    // The form is built above from parsed parts only: flags, two numbers, one conversion.
+    // Measured first: width and precision may ask for any number of characters.
+    const auto print = [&](char* digits, std::size_t size) {
+        // The form is built above from parsed parts only: flags, two numbers, one conversion.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int length = isSigned ? std::snprintf(digits, sizeof digits, form.c_str(), value)
-                                : std::snprintf(digits, sizeof digits, form.c_str(), static_cast<unsigned>(value));
+        return isSigned ? std::snprintf(digits, size, form.c_str(), value)
+                        : std::snprintf(digits, size, form.c_str(), static_cast<unsigned>(value));
 #pragma GCC diagnostic pop
-    return std::string(digits, static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(sizeof digits) - 1)));
+    };
+    const int length = print(nullptr, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::string digits(static_cast<std::size_t>(length) + 1, '\0');
+    print(&digits[0], digits.size());
+    digits.pop_back();
+    return digits;
 }
 
 // Second pass: the formatted message.

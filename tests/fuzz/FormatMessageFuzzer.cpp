@@ -6,13 +6,15 @@
 // types a format asks for are read from it first; only a format whose inserts all match
 // that pattern is given the inserts, any other is formatted without an argument list,
 // which must then fail.  Checked: the output is a terminated text of the returned
-// length, from LocalAlloc or in the caller's buffer; text without '%' comes back with
-// its line ends made CR LF; TextString::Format gives the same text and count, also when
-// the format is the string's own text; one number used as two types is refused.
+// length, from LocalAlloc or in the caller's buffer, and every insert in it takes at
+// least its width; text without '%' comes back with its line ends made CR LF;
+// TextString::Format gives the same text and count, also when the format is the
+// string's own text; one number used as two types is refused.
 #include "FuzzCheck.h"
 
 #include "text/TextString.h"
 
+#include <algorithm>
 #include <climits>
 #include <clocale>
 #include <cstring>
@@ -88,14 +90,16 @@ auto WithInserts(Call&& call) {
 struct FormatUse {
     Kind kinds[kInserts + 1] = {};
     int highest = 0;
-    bool conflict = false;  // a number used as two types
+    bool conflict = false;      // a number used as two types
+    std::size_t leastSize = 0;  // every insert takes at least its width
 
-    void Record(int number, Kind kind) {
+    void Record(int number, Kind kind, std::size_t width) {
         if (kinds[number] != Kind::Unused && kinds[number] != kind) {
             conflict = true;
         }
         kinds[number] = kind;
         highest = number > highest ? number : highest;
+        leastSize += width;
     }
 
     // Every insert read as the type given for it; a number the format skips is read as
@@ -114,11 +118,14 @@ struct FormatUse {
     }
 };
 
-// The type a printf form reads; `p` is past the first exclamation mark and ends past the
-// second.  A malformed form, which fails the whole message, counts as narrow text.
-Kind FormKind(const char*& p) {
+// The type a printf form reads, and its width; `p` is past the first exclamation mark
+// and ends past the second.  A malformed form, which fails the whole message, counts as
+// narrow text.
+Kind FormKind(const char*& p, std::size_t& width) {
     p += std::strspn(p, "-+ #0");
-    p += std::strspn(p, "0123456789");
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        width = std::min<std::size_t>(width * 10 + static_cast<std::size_t>(*p - '0'), 1000000);
+    }
     if (*p == '.') {
         ++p;
         p += std::strspn(p, "0123456789");
@@ -163,11 +170,12 @@ FormatUse ScanFormat(const char* p) {
             number = number * 10 + (*p++ - '0');
         }
         Kind kind = Kind::NarrowText;
+        std::size_t width = 0;
         if (*p == '!') {
             ++p;
-            kind = FormKind(p);
+            kind = FormKind(p, width);
         }
-        use.Record(number, kind);
+        use.Record(number, kind, width);
     }
     return use;
 }
@@ -232,6 +240,9 @@ void CheckFormatted(const char* format, const FormatUse& use) {
     CheckOutput(count, allocated.Get());
     if (use.conflict) {
         FUZZ_CHECK(count == 0);
+    }
+    if (count != 0) {
+        FUZZ_CHECK(count >= use.leastSize);
     }
     if (std::strchr(format, '%') == nullptr) {
         const std::string expected = WithCrLf(format);

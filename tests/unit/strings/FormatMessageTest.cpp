@@ -51,6 +51,7 @@ TEST(FormatMessageInserts, FillNumberedInsertsAndCopyEverythingElse) {
         {"left aligned", Format("[%1!-5d!]", 42), "[42   ]"},
         {"zero padded", Format("[%1!05d!]", 42), "[00042]"},
         {"precision of an integer", Format("[%1!.3d!]", 7), "[007]"},
+        {"an integer wider than 159 characters", Format("[%1!200d!]", 42), "[" + std::string(198, ' ') + "42]"},
         {"sign shown", Format("[%1!+d!]", 5), "[+5]"},
         {"hexadecimal", Format("%1!x! %1!X! %1!#x!", 255), "ff FF 0xff"},
         {"unsigned", Format("%1!u!", -1), "4294967295"},
