@@ -14,6 +14,6 @@ for preset in "${presets[@]}"; do
   ctest --preset "$preset" -j "$jobs"
   if [ "$preset" = native ]; then
     # The same unit tests again under valgrind: leaks and memory errors fail them.
-    ctest --preset native -j "$jobs" -T memcheck -LE e2e
+    ctest --test-dir build/native -j "$jobs" -T memcheck -LE e2e
   fi
 done
