@@ -7,39 +7,29 @@
 # 32-bit one whenever wine32 is installed, which fails on hosts that cannot execute 32-bit
 # code.  How 32-bit programs run is decided once per host by tools/i386emu/i386-host.sh:
 # natively in a 32-bit prefix, or, where the kernel runs no 32-bit code, as 32-bit processes
-# of a 64-bit prefix under user-mode emulation (only the program is emulated; the Wine
-# services run natively).  Where neither works, the run prints a line starting with
+# of a 64-bit prefix under user-mode emulation (only the 32-bit processes are emulated; the
+# Wine services run natively).  Where neither works, the run prints a line starting with
 # "wine-run: skipped:" and the reason, and exits with 77; CTest reports such a test as skipped.
 set -eu
 prefix=$1; arch=$2; shift 2
 here=$(cd "$(dirname "$0")" && pwd)
-loader64=/usr/lib/wine/wine64
 
 case "$arch" in
-  win64) layout=win64 ;;
+  win64) layout=win64 loader=/usr/lib/wine/wine64 ;;
   win32)
     host=$(sh "$here/../tools/i386emu/i386-host.sh" ensure) || {
-      echo "wine-run: could not prepare the host for 32-bit programs" >&2; exit 1; }
+      echo "wine-run: could not find out how this host runs 32-bit programs" >&2; exit 1; }
     case "$host" in
-      native) layout=win32 ;;
-      emulated*) layout=wow64
-        # The LD_PRELOAD fix-ups for the emulator: the path holds $LIB, so the 32-bit
-        # processes load the real library and the 64-bit ones a no-op of the same name.
-        export LD_PRELOAD="${host#emulated }${LD_PRELOAD:+:$LD_PRELOAD}" ;;
+      native) layout=win32 loader=/usr/lib/wine/wine ;;
+      emulated*) layout=wow64 loader=${host#emulated } ;;
       *) echo "wine-run: skipped: ${host#unavailable }"; exit 77 ;;
     esac ;;
   *) echo "wine-run: unknown architecture '$arch' (win32 or win64)" >&2; exit 64 ;;
 esac
 
-if [ "$layout" = win32 ]; then
-  loader=/usr/lib/wine/wine
-  export WINEARCH=win32
-else
-  loader=$loader64
-  export WINEARCH=win64
-fi
-export WINELOADER="$loader" WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+if [ "$layout" = win32 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
+export WINELOADER="$loader" WINESERVER=/usr/lib/wine/wineserver64 WINEPREFIX="$prefix"
+export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 mkdir -p "$(dirname "$prefix")"
 
 ready="$prefix/.fwupgrade-ready"
@@ -47,12 +37,11 @@ ready="$prefix/.fwupgrade-ready"
   flock 9
   if [ "$(cat "$ready" 2>/dev/null)" != "$layout" ]; then
     rm -rf "$prefix"
-    log="$prefix.log"
+    log="$prefix.log" reg="$prefix.reg"
     # No display here: the null graphics driver still gives working windows and message boxes.
-    reg="$prefix.reg"
     printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\n"Graphics"="null"\n' > "$reg"
     if ! { "$loader" wineboot -i && "$loader" regedit /S "Z:$(echo "$reg" | tr / '\\')" &&
-           /usr/lib/wine/wineserver -w; } >"$log" 2>&1 || [ ! -f "$prefix/system.reg" ]; then
+           "$WINESERVER" -w; } >"$log" 2>&1 || [ ! -f "$prefix/system.reg" ]; then
       cat "$log" >&2
       echo "wine-run: could not make the Wine prefix $prefix ($layout) with $loader; Wine's output is above." >&2
       exit 1
