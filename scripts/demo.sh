@@ -1,24 +1,35 @@
 #!/usr/bin/env bash
 # Runs the utility end to end against the simulated camera component.
 #
-#   sudo bash scripts/demo.sh         the Windows x86 release program under Wine, in a private
-#                                     prefix with a card folder as drive E:; every message box
-#                                     is printed and answered OK
-#   bash scripts/demo.sh posix        the POSIX program in this terminal, with a card folder
+#   bash scripts/demo.sh           the Windows x86 release program under Wine, in a private
+#                                  prefix with a card folder as drive E:; every message box is
+#                                  printed and answered OK (the x64 program where this host
+#                                  cannot run 32-bit programs at all, natively or emulated)
+#   bash scripts/demo.sh posix     the POSIX program in this terminal, with a card folder
 #
 # Then the package on the card is compared with the payload byte for byte. Installs what the
 # build needs first (as root, once). The work is kept in build/<preset>/demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+bash scripts/install-deps.sh
+
+arch=()
 case "${1:-windows}" in
-  windows) platform=windows preset=windows-x86 targets=(fwupgrade simcamera boxharness) ;;
+  windows)
+    platform=windows preset=windows-x86 targets=(fwupgrade simcamera boxharness)
+    host=$(sh tools/i386emu/i386-host.sh ensure)
+    case "$host" in
+      native) echo "This host runs 32-bit programs: the demo runs the x86 release program." ;;
+      emulated*) echo "This host cannot execute 32-bit programs itself: the x86 release program runs under user-mode emulation (qemu-i386)." ;;
+      *) echo "This host cannot run 32-bit programs (${host#unavailable }): the demo runs the x64 program instead."
+         preset=windows-x64 arch=(--arch win64) ;;
+    esac ;;
   posix) platform=posix preset=native targets=(fwupgrade simcamera) ;;
   *) echo "usage: $0 [windows|posix]" >&2; exit 64 ;;
 esac
 
-bash scripts/install-deps.sh
 echo "Building the $preset preset (${targets[*]}) ..."
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)" --target "${targets[@]}"
-PYTHONDONTWRITEBYTECODE=1 exec python3 tests/e2e/demo.py "$platform" --build-dir "build/$preset"
+PYTHONDONTWRITEBYTECODE=1 exec python3 tests/e2e/demo.py "$platform" --build-dir "build/$preset" "${arch[@]}"

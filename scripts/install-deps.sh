@@ -9,6 +9,8 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386
+  # 32-bit Windows programs on hosts whose kernel runs no 32-bit code (tools/i386emu)
+  qemu-user-static
 )
 
 missing=()
@@ -17,11 +19,15 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+arch_step=
+dpkg --print-foreign-architectures | grep -qx i386 || arch_step="dpkg --add-architecture i386 && "
 if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: missing packages (${missing[*]}); run this script as root" >&2
+  echo "install-deps: these packages are missing: ${missing[*]}" >&2
+  echo "install-deps: run as root:  bash scripts/install-deps.sh" >&2
+  echo "install-deps: or by hand:   ${arch_step}apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
   exit 1
 fi
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+[ -z "$arch_step" ] || dpkg --add-architecture i386
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -2,7 +2,8 @@
 """The utility end to end against the simulated camera, for a person to watch (scripts/demo.sh
 builds what it needs and calls this).
 
-  demo.py windows --build-dir build/windows-x86   fwupgrade.exe under Wine; every box is
+  demo.py windows --build-dir build/windows-x86 [--arch win32|win64]
+                                                  fwupgrade.exe under Wine; every box is
                                                   printed and answered OK
   demo.py posix --build-dir build/native          the POSIX fwupgrade in this terminal
 
@@ -49,9 +50,9 @@ def verdict(card, product):
     return 1
 
 
-def windows(build_dir, product, work_dir):
+def windows(build_dir, product, work_dir, arch):
     platform = WindowsPlatform(os.path.join(SOURCE, "cmake", "wine-run.sh"), os.path.join(build_dir, "demo-prefix"),
-                               "win32", os.path.join(build_dir, "app", "fwupgrade.exe"),
+                               arch, os.path.join(build_dir, "app", "fwupgrade.exe"),
                                os.path.join(build_dir, "tools", "boxharness", "boxharness.exe"),
                                os.path.join(build_dir, "tools", "simcamera", "simcamera.dll"))
     print(f"Preparing the Wine prefix {platform.wine.prefix} and registering the simulated camera ...")
@@ -88,11 +89,14 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("platform", choices=["windows", "posix"])
     parser.add_argument("--build-dir", required=True)
+    parser.add_argument("--arch", choices=["win32", "win64"], default="win32", help="the Windows build's architecture")
     args = parser.parse_args()
     build_dir = os.path.abspath(args.build_dir)
     product = Product(os.path.join(build_dir, "resources", "data"))
     work_dir = os.path.join(build_dir, "demo")
-    return (windows if args.platform == "windows" else posix)(build_dir, product, work_dir)
+    if args.platform == "windows":
+        return windows(build_dir, product, work_dir, args.arch)
+    return posix(build_dir, product, work_dir)
 
 
 if __name__ == "__main__":

@@ -21,6 +21,7 @@ from card import CardError
 from catalogue import Catalogue
 from player import PosixPlatform, WindowsPlatform, play
 from product import Product
+from wine import SKIPPED, WineUnavailable
 
 
 def unmount_below(folder):
@@ -75,7 +76,11 @@ def main():
         platform = PosixPlatform(args.program, args.component, args.register, args.work_dir)
     else:
         platform = WindowsPlatform(args.wine_run, args.prefix, args.arch, args.program, args.harness, args.component)
-    platform.prepare()
+    try:
+        platform.prepare()
+    except WineUnavailable as unavailable:
+        print(unavailable)
+        return SKIPPED
 
     passed = failed = 0
     for number, (label, row, locale, language) in enumerate(plan(args.suite), 1):

@@ -9,10 +9,18 @@ import tempfile
 
 from outcome import Box, Outcome
 
+# wine-run.sh's exit code when the host cannot run the architecture's programs.
+SKIPPED = 77
+
 
 def windows_path(unix_path):
     """A host path as Windows programs in the prefix name it: Z: is the host's root."""
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+class WineUnavailable(Exception):
+    """wine-run.sh cannot run programs of this architecture on this host; the message is its
+    "wine-run: skipped: ..." line."""
 
 
 class WinePrefix:
@@ -31,7 +39,10 @@ class WinePrefix:
                                     stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
             out.seek(0)
             err.seek(0)
-            return subprocess.CompletedProcess(result.args, result.returncode, out.read(), err.read())
+            output = out.read()
+            if result.returncode == SKIPPED and output.startswith(b"wine-run: skipped:"):
+                raise WineUnavailable(output.decode(errors="replace").strip())
+            return subprocess.CompletedProcess(result.args, result.returncode, output, err.read())
 
     def _regsvr32(self, flags, dll):
         result = self.run(["regsvr32"] + flags + [windows_path(dll)])

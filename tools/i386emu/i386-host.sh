@@ -9,7 +9,7 @@
 # FWUPGRADE_I386=emulate uses the emulation even where the host runs 32-bit code itself,
 # FWUPGRADE_I386=off reports the 32-bit path unavailable; unset or auto decides by trying.
 # The outcome is kept in build/i386emu/ (FWUPGRADE_I386_STATE names another folder) and is
-# decided anew when FWUPGRADE_I386 changes.  Nothing is registered with the system: only
+# decided anew when FWUPGRADE_I386 or a source here changes.  Nothing is registered with the system: only
 # the Wine processes started through the loader it names are emulated.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -86,7 +86,9 @@ case "${1:-}" in
     mkdir -p "$state"
     (
       flock 9
-      if [ "$(cat "$state/choice" 2>/dev/null)" != "$choice" ] || [ ! -s "$state/mode" ]; then
+      stale=
+      for source in "$here"/*.c "$0"; do [ "$source" -nt "$state/mode" ] && stale=1; done
+      if [ "$(cat "$state/choice" 2>/dev/null)" != "$choice" ] || [ ! -s "$state/mode" ] || [ -n "$stale" ]; then
         decide > "$state/mode"
         echo "$choice" > "$state/choice"
       fi

@@ -166,20 +166,25 @@ static void fault_trampoline(int signal, SignalInfo* info, void* context) {
 int sigaction(int signal, const SignalAction* action, SignalAction* old) {
     static int (*next)(int, const SignalAction*, SignalAction*);
     if (!next) next = (int (*)(int, const SignalAction*, SignalAction*))dlsym(RTLD_NEXT, "sigaction");
+    if (signal <= 0 || signal >= NSIG_ || !wraps(signal)) return next(signal, action, old);
+
+    SignalHandler previous = wrapped_handlers[signal];
     SignalAction replacement;
     const SignalAction* given = action;
-    SignalHandler previous = signal > 0 && signal < NSIG_ ? wrapped_handlers[signal] : NULL;
-    if (action && signal > 0 && signal < NSIG_ && wraps(signal)) {
-        if ((action->flags & SA_SIGINFO_) && (unsigned long)action->handler > 1) {
-            replacement = *action;
-            replacement.handler = fault_trampoline;
-            given = &replacement;
-        }
+    if (action && (action->flags & SA_SIGINFO_) && (unsigned long)action->handler > 1) {
+        /* In place before the trampoline is, so a signal arriving meanwhile finds it. */
+        wrapped_handlers[signal] = action->handler;
+        replacement = *action;
+        replacement.handler = fault_trampoline;
+        given = &replacement;
     }
     int result = next(signal, given, old);
-    if (result == 0 && given != action) wrapped_handlers[signal] = action->handler;
-    else if (result == 0 && action && signal > 0 && signal < NSIG_) wrapped_handlers[signal] = NULL;
-    if (result == 0 && old && old->handler == fault_trampoline) old->handler = previous;
+    if (result != 0) {
+        wrapped_handlers[signal] = previous;
+        return result;
+    }
+    if (action && given == action) wrapped_handlers[signal] = NULL;
+    if (old && old->handler == fault_trampoline) old->handler = previous;
     return result;
 }
 
@@ -199,6 +204,7 @@ enum { FIRST_TLS_ENTRY = 1, LAST_TLS_ENTRY = 511 };
 
 static int next_tls_entry = LAST_TLS_ENTRY;
 static unsigned short gdt_tls_selector;
+static int gdt_entry_busy;
 
 static unsigned short current_gs(void) {
     unsigned short selector;
@@ -258,18 +264,19 @@ int pthread_create(void* thread, const void* attributes, void* (*start)(void*), 
     unsigned long all[32], saved[32];
     for (int i = 0; i < 32; ++i) all[i] = ~0ul;
     pthread_sigmask(SIG_BLOCK_, all, saved);
+    /* One thread at a time: the GDT entry is shared. */
+    while (__atomic_exchange_n(&gdt_entry_busy, 1, __ATOMIC_ACQUIRE)) __builtin_ia32_pause();
     SegmentDescriptor descriptor = {gdt_tls_selector >> 3, thread_pointer(), 0xfffff,
                                     SEG_32BIT | LIMIT_IN_PAGES | USEABLE};
     int result;
     if (failed(fix_syscall6(SYS_set_thread_area, (long)&descriptor, 0, 0, 0, 0, 0))) {
-        result = next(thread, attributes, start, argument);
-        free(bundle);
-        pthread_sigmask(SIG_SETMASK_, saved, NULL);
-        return result;
+        result = 11; /* EAGAIN */
+    } else {
+        load_gs(gdt_tls_selector);
+        result = next(thread, attributes, thread_trampoline, bundle);
+        load_gs(own);
     }
-    load_gs(gdt_tls_selector);
-    result = next(thread, attributes, thread_trampoline, bundle);
-    load_gs(own);
+    __atomic_store_n(&gdt_entry_busy, 0, __ATOMIC_RELEASE);
     pthread_sigmask(SIG_SETMASK_, saved, NULL);
     if (result != 0) free(bundle);
     return result;
