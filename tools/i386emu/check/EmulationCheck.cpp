@@ -9,6 +9,7 @@
 #include "platform/win32/Win32Headers.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
 #include <vector>
 
@@ -30,6 +31,10 @@ struct Seen {
 };
 Seen seen;
 void* unlockPage = nullptr;  // made writable when a fault hits it
+
+// The handler runs in this thread, between the instructions around a fault: what it reads
+// must be stored before the fault, and what it stores read after it.
+void HandlerBarrier() { std::atomic_signal_fence(std::memory_order_seq_cst); }
 
 LONG CALLBACK Handler(EXCEPTION_POINTERS* pointers) {
     const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
@@ -59,7 +64,9 @@ void CheckFaults() {
     unlockPage = page;
     volatile int* cell = static_cast<volatile int*>(page);
     seen = Seen{};
+    HandlerBarrier();
     *cell = 7;
+    HandlerBarrier();
     Check(seen.code == EXCEPTION_ACCESS_VIOLATION && seen.access == 1 &&
               seen.address == reinterpret_cast<ULONG_PTR>(page) && *cell == 7,
           "a write to a read-only page is a write access violation at its address");
@@ -67,22 +74,28 @@ void CheckFaults() {
     DWORD old = 0;
     VirtualProtect(page, 4096, PAGE_NOACCESS, &old);
     seen = Seen{};
+    HandlerBarrier();
     const int value = *cell;
+    HandlerBarrier();
     Check(seen.code == EXCEPTION_ACCESS_VIOLATION && seen.access == 0 && value == 7,
           "a read of an inaccessible page is a read access violation");
 
     VirtualProtect(page, 4096, PAGE_READWRITE | PAGE_GUARD, &old);
     seen = Seen{};
+    HandlerBarrier();
     *cell = 8;
+    HandlerBarrier();
     Check(seen.code == STATUS_GUARD_PAGE_VIOLATION && *cell == 8, "a guard page fires once");
     VirtualFree(page, 0, MEM_RELEASE);
 
     seen = Seen{};
+    HandlerBarrier();
     int quotient = 0;
     __asm__ volatile("xorl %%edx,%%edx\n\tmovl $42,%%eax\n\txorl %%ecx,%%ecx\n\tdivl %%ecx"
                      : "=a"(quotient)
                      :
                      : "ecx", "edx", "cc");
+    HandlerBarrier();
     Check(seen.code == EXCEPTION_INT_DIVIDE_BY_ZERO && quotient == 42, "an integer division by zero");
 }
 
@@ -117,10 +130,10 @@ DWORD WINAPI Worker(void* parameter) {
 }
 
 void CheckThreads() {
-    constexpr int kThreads = 6;
+    constexpr std::size_t kThreads = 6;
     std::vector<std::atomic<long>> rounds(kThreads);
     std::vector<HANDLE> threads;
-    for (int i = 0; i < kThreads; ++i) threads.push_back(CreateThread(nullptr, 0, Worker, &rounds[i], 0, nullptr));
+    for (std::size_t i = 0; i < kThreads; ++i) threads.push_back(CreateThread(nullptr, 0, Worker, &rounds[i], 0, nullptr));
     bool contexts = true;
     for (int pass = 0; pass < 60; ++pass) {
         for (HANDLE thread : threads) {
@@ -136,7 +149,7 @@ void CheckThreads() {
     stop = true;
     const bool ended = WaitForMultipleObjects(kThreads, threads.data(), TRUE, 20000) == WAIT_OBJECT_0;
     bool allRan = true;
-    for (int i = 0; i < kThreads; ++i) {
+    for (std::size_t i = 0; i < kThreads; ++i) {
         DWORD code = 1;
         GetExitCodeThread(threads[i], &code);
         allRan = allRan && code == 0 && rounds[i].load() > 0;
@@ -149,6 +162,7 @@ void CheckThreads() {
 }  // namespace
 
 int main() {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);  // each line as it is known, should a check hang
     PVOID handler = AddVectoredExceptionHandler(1, Handler);
     CheckFaults();
     RemoveVectoredExceptionHandler(handler);
