@@ -416,8 +416,10 @@ struct CorruptionRow {
 void PrintTo(const CorruptionRow& row, std::ostream* out) { *out << row.name; }
 
 std::vector<BYTE> Flipped(const BYTE* data, DWORD size, DWORD at) {
-    std::vector<BYTE> bytes(data, data + size);
-    bytes[at] ^= 0x01;
+    std::vector<BYTE> bytes;
+    for (DWORD i = 0; i < size; ++i) {
+        bytes.push_back(i == at ? static_cast<BYTE>(data[i] ^ 0x01) : data[i]);
+    }
     return bytes;
 }
 

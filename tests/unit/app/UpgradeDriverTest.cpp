@@ -416,8 +416,10 @@ INSTANTIATE_TEST_SUITE_P(
 // The card keeps one byte other than it was given, and the write reports every byte taken.
 BOOL CorruptingWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
     const auto* bytes = static_cast<const char*>(data);
-    std::vector<char> stored(bytes, bytes + size);
-    stored[size / 2] ^= 0x20;
+    std::vector<char> stored;
+    for (DWORD i = 0; i < size; ++i) {
+        stored.push_back(i == size / 2 ? static_cast<char>(bytes[i] ^ 0x20) : bytes[i]);
+    }
     return platform::kSystemDefaults.WriteFile(file, stored.data(), size, written, overlapped);
 }
 
