@@ -1,11 +1,29 @@
 #include "app/MemoryCard.h"
 
+#include "app/FileHandle.h"
+#include "app/ReadBack.h"
+
 namespace {
 
 constexpr DWORD kProbePauseMs = 1000;
 constexpr DWORD kNoCardAvailableLow = 0xFFFF0000u;
 
 DWORD LowPart(const ULARGE_INTEGER& value) { return static_cast<DWORD>(value.QuadPart & 0xFFFFFFFFu); }
+
+// The payload as a new file at `path`, in one write straight from the loaded resource, on
+// the card before this returns: true when every byte was written, flushed and closed.
+bool StageFile(const char* path, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
+    *bytesWritten = 0;
+    FileHandle file(platform::sys.CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+        return false;
+    }
+    // A short count is a failure, not a reason to retry.
+    platform::sys.WriteFile(file.Get(), payload, payloadSize, bytesWritten, nullptr);
+    const bool complete = *bytesWritten == payloadSize && platform::sys.FlushFileBuffers(file.Get());
+    return file.Close() && complete;
+}
 
 }  // namespace
 
@@ -40,27 +58,14 @@ bool PayloadExceedsFreeSpace(DWORD payloadSize, const ULARGE_INTEGER& freeBytesA
     return static_cast<ULONGLONG>(payloadSize) > freeBytesAvailable.QuadPart;
 }
 
-bool WritePackageFile(const char* filePath, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
-    *bytesWritten = 0;
-    HANDLE file = platform::sys.CreateFileA(filePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
+bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
+    const bool published =
+        StageFile(paths.staging, payload, payloadSize, bytesWritten) &&
+        ReadBackMatches(paths.staging, paths.folder, payload, payloadSize) &&
+        platform::sys.MoveFileExA(paths.staging, paths.package, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!published) {
+        // Also when the staging file could not be created: whatever holds its name is ours.
+        platform::sys.DeleteFileA(paths.staging);
     }
-
-    // One write straight from the loaded resource; a short count is a failure, not a reason
-    // to retry.
-    platform::sys.WriteFile(file, payload, payloadSize, bytesWritten, nullptr);
-    bool complete = *bytesWritten == payloadSize;
-    // Success is reported only once the bytes are on the card, not in a cache.
-    if (complete && !platform::sys.FlushFileBuffers(file)) {
-        complete = false;
-    }
-    if (!platform::sys.CloseHandle(file)) {
-        complete = false;
-    }
-    if (!complete) {
-        platform::sys.DeleteFileA(filePath);
-    }
-    return complete;
+    return published;
 }

@@ -25,8 +25,24 @@ bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, 
 // caller (compared in 64 bits; a payload exactly as large fits).
 bool PayloadExceedsFreeSpace(DWORD payloadSize, const ULARGE_INTEGER& freeBytesAvailable);
 
-// Writes the package as one file in one write, replacing a file of the same name, and makes
-// sure it reached the card.  `bytesWritten` receives what the write reported.  True only
-// when every byte was written and flushed and the file was closed; on any failure a file
-// that was created is deleted again, so the camera never finds a partial package.
-bool WritePackageFile(const char* filePath, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten);
+// Appended to the package's path to name the staging file beside it.  The name differs from
+// the package's whatever that is, no camera acts on it, and '~' is valid in FAT short and
+// long names alike.
+constexpr char kStagingSuffix[] = "~";
+
+// Where the package is written: the package folder (its volume's sector size serves the
+// read-back), the package's path, and the staging path in the same folder.
+struct PackagePaths {
+    const char* folder;
+    const char* package;
+    const char* staging;
+};
+
+// Writes the package so that the package's name only ever holds a complete package: the
+// payload goes in one write to the staging file (replacing one an interrupted run left),
+// which is flushed, closed and read back from the card; only a file that matches the
+// payload byte for byte is moved over the package's name, in one step that replaces an
+// older package and returns once the move is on the card.  `bytesWritten` receives what
+// the write reported.  True only when all of that succeeded; on any failure the staging
+// file is removed and an older package stays as it was.
+bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten);

@@ -74,6 +74,7 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
     targetPath_ += "\\";
     targetPath_ += "Firmware";
     targetPath_ += "\\";
+    const WideStringHandle folderPath = targetPath_;
     session.CheckPresent();
     if (!ProbeMemoryCard(TextString(targetPath_), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
         LoadMessage(kMsgNoCard);
@@ -88,8 +89,13 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
         return Ending::Early;
     }
 
-    const bool written = WritePackageFile(TextString(targetPath_).Text(), payload_.data, payload_.size,
-                                          &bytesWritten_);
+    WideStringHandle stagingPath = targetPath_;
+    stagingPath += kStagingSuffix;
+    const TextString folder(folderPath);
+    const TextString package(targetPath_);
+    const TextString staging(stagingPath);
+    const bool written = WritePackageFile(PackagePaths{folder.Text(), package.Text(), staging.Text()}, payload_.data,
+                                          payload_.size, &bytesWritten_);
     LoadMessage(written ? kMsgUpgradeDone : kMsgUpgradeFailed);
     ShowMessage(MB_OK);
     return Ending::Normal;

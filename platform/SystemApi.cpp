@@ -54,6 +54,14 @@ BOOL WriteFileImpl(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVE
 BOOL FlushFileBuffersImpl(HANDLE file) { return ::FlushFileBuffers(file); }
 BOOL CloseHandleImpl(HANDLE handle) { return ::CloseHandle(handle); }
 BOOL DeleteFileAImpl(LPCSTR name) { return ::DeleteFileA(name); }
+BOOL GetDiskFreeSpaceAImpl(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+                           LPDWORD totalClusters) {
+    return ::GetDiskFreeSpaceA(rootPath, sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
+}
+BOOL ReadFileImpl(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+    return ::ReadFile(file, buffer, size, read, overlapped);
+}
+BOOL MoveFileExAImpl(LPCSTR existing, LPCSTR newName, DWORD flags) { return ::MoveFileExA(existing, newName, flags); }
 void SleepImpl(DWORD milliseconds) { ::Sleep(milliseconds); }
 
 constexpr SystemApi kDefaults = {
@@ -61,7 +69,8 @@ constexpr SystemApi kDefaults = {
     HeapReleaseImpl,        MultiByteToWideCharImpl, WideCharToMultiByteImpl, FormatMessageAImpl,
     VariantCopyImpl,        VariantClearImpl,     CoCreateInstanceImpl,  GetSystemDefaultLangIDImpl,
     MessageBoxAImpl,        GetDiskFreeSpaceExAImpl, CreateFileAImpl,    WriteFileImpl,
-    FlushFileBuffersImpl,   CloseHandleImpl,      DeleteFileAImpl,       SleepImpl,
+    FlushFileBuffersImpl,   CloseHandleImpl,      DeleteFileAImpl,       GetDiskFreeSpaceAImpl,
+    ReadFileImpl,           MoveFileExAImpl,      SleepImpl,
 };
 
 }  // namespace

@@ -45,6 +45,13 @@ struct SystemApi {
     BOOL (*FlushFileBuffers)(HANDLE file);
     BOOL (*CloseHandle)(HANDLE handle);
     BOOL (*DeleteFileA)(LPCSTR name);
+    // The staged write's read-back and publication: the sector size of the volume (unbuffered
+    // reads are aligned to it), the reads, and the move of the staged file over the package,
+    // which with MOVEFILE_WRITE_THROUGH also puts the folder's new entry on the card.
+    BOOL (*GetDiskFreeSpaceA)(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
+                              LPDWORD freeClusters, LPDWORD totalClusters);
+    BOOL (*ReadFile)(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
+    BOOL (*MoveFileExA)(LPCSTR existing, LPCSTR newName, DWORD flags);
     void (*Sleep)(DWORD milliseconds);
 };
 

@@ -1,5 +1,5 @@
-// The file services of the package write: free space, create, write, flush, close and
-// delete, over POSIX files.
+// The file services of the package write: free space and sector size, create, write, read,
+// flush, close, move and delete, over POSIX files.
 //
 // Paths may use '\' as the separator, as the core builds them; it becomes '/'.  There are
 // no drive letters: a camera's drive path here is a plain directory such as "/media/card/".
@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -60,6 +61,8 @@ DWORD ErrorFromErrno(int error) {
         return ERROR_WRITE_PROTECT;
     case EEXIST:
         return ERROR_FILE_EXISTS;
+    case EXDEV:
+        return ERROR_NOT_SAME_DEVICE;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
@@ -82,10 +85,8 @@ DWORD ErrorFromErrno(int error) {
     }
 }
 
-// A name that does not exist: "file not found" when its folder exists, "path not found"
-// when the folder is missing too, as Windows tells them apart.
-DWORD MissingNameError(const char* path) {
-    char folder[PATH_MAX];
+// The folder that holds `path` (a POSIX path shorter than PATH_MAX), "." for a bare name.
+void ParentFolder(const char* path, char (&folder)[PATH_MAX]) {
     std::size_t length = 0;
     while (path[length] != '\0') {
         folder[length] = path[length];
@@ -101,6 +102,13 @@ DWORD MissingNameError(const char* path) {
         folder[length++] = '.';
     }
     folder[length] = '\0';
+}
+
+// A name that does not exist: "file not found" when its folder exists, "path not found"
+// when the folder is missing too, as Windows tells them apart.
+DWORD MissingNameError(const char* path) {
+    char folder[PATH_MAX];
+    ParentFolder(path, folder);
     struct stat info {};
     return stat(folder, &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
@@ -135,27 +143,69 @@ int OpenFlags(DWORD access) {
     }
 }
 
-}  // namespace
+// Reads through a descriptor opened without buffering come from the device, not from the
+// page cache: O_DIRECT where the file system takes it.  Where it refuses (tmpfs before
+// Linux 6.6, ramfs) the file's cached pages are dropped instead; the caller has synced the
+// file before, so clean pages are all there is to drop, and a file system that lives in
+// memory has no other copy to read from.  Either way the reads go on.
+void BypassCache(int descriptor) {
+    const int status = fcntl(descriptor, F_GETFL);
+    if (status >= 0 && fcntl(descriptor, F_SETFL, status | O_DIRECT) == 0) {
+        return;
+    }
+    posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED);
+}
 
-BOOL GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
-                         PULARGE_INTEGER totalFreeBytes) {
+// A new folder entry (a rename into it) is on the device once the folder itself is synced.
+// A file system that cannot sync a folder (EINVAL) has nothing more to write.
+bool SyncParentFolder(const char* path) {
+    char folder[PATH_MAX];
+    ParentFolder(path, folder);
+    const int descriptor = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    const bool synced = fsync(descriptor) == 0 || errno == EINVAL;
+    const int error = errno;
+    close(descriptor);
+    if (!synced) {
+        SetLastError(ErrorFromErrno(error));
+    }
+    return synced;
+}
+
+// The volume that holds `directory`, which must name a folder; sets the Windows error.
+bool VolumeOfFolder(LPCSTR directory, struct statvfs& volume) {
     const UnixPath path(directory == nullptr ? "." : directory);
     if (!path.Valid()) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return FALSE;
+        return false;
     }
     struct stat info {};
     if (stat(path.Text(), &info) != 0) {
         SetLastError(ErrorForName(errno, path.Text()));
-        return FALSE;
+        return false;
     }
     if (!S_ISDIR(info.st_mode)) {
         SetLastError(ERROR_DIRECTORY);
-        return FALSE;
+        return false;
     }
-    struct statvfs volume {};
     if (statvfs(path.Text(), &volume) != 0) {
         SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    return true;
+}
+
+DWORD ClampedCount(ULONGLONG count) { return count > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(count); }
+
+}  // namespace
+
+BOOL GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
+                         PULARGE_INTEGER totalFreeBytes) {
+    struct statvfs volume {};
+    if (!VolumeOfFolder(directory, volume)) {
         return FALSE;
     }
     const ULONGLONG unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
@@ -171,10 +221,40 @@ BOOL GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, P
     return TRUE;
 }
 
+// The "sector" is what unbuffered reads must be aligned to.  O_DIRECT needs the device's
+// logical block, which the file system's block is a multiple of; logical blocks are at most
+// 4096 bytes, so the block size up to 4096 always serves (a FAT or exFAT card reports its
+// cluster as its block, often far larger).  A cluster is one block; the counts are clamped
+// to 32 bits as Windows clamps them.
+BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+                       LPDWORD totalClusters) {
+    struct statvfs volume {};
+    if (!VolumeOfFolder(rootPath, volume)) {
+        return FALSE;
+    }
+    constexpr ULONGLONG kLargestSector = 4096;
+    const ULONGLONG unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
+    const ULONGLONG sector = unit < kLargestSector ? unit : kLargestSector;
+    if (sectorsPerCluster != nullptr) {
+        *sectorsPerCluster = ClampedCount(unit / sector);
+    }
+    if (bytesPerSector != nullptr) {
+        *bytesPerSector = static_cast<DWORD>(sector);
+    }
+    if (freeClusters != nullptr) {
+        *freeClusters = ClampedCount(volume.f_bavail);
+    }
+    if (totalClusters != nullptr) {
+        *totalClusters = ClampedCount(volume.f_blocks);
+    }
+    return TRUE;
+}
+
 // Share modes, security attributes, attributes and templates have no POSIX counterpart and
-// are ignored: in particular another process may open the file for writing meanwhile.
+// are ignored: in particular another process may open the file for writing meanwhile.  Of
+// the flags only FILE_FLAG_NO_BUFFERING is honoured.
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIBUTES /*security*/,
-                   DWORD disposition, DWORD /*flags*/, HANDLE /*templateFile*/) {
+                   DWORD disposition, DWORD flags, HANDLE /*templateFile*/) {
     const UnixPath path(name);
     if (!path.Valid()) {
         SetLastError(name == nullptr ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE);
@@ -216,6 +296,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIB
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    if ((flags & FILE_FLAG_NO_BUFFERING) != 0) {
+        BypassCache(descriptor);
+    }
     SetLastError(successError);
     return HandleFromDescriptor(descriptor);
 }
@@ -246,6 +329,36 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAP
     }
     if (written != nullptr) {
         *written = static_cast<DWORD>(count);
+    }
+    return TRUE;
+}
+
+// One read, like the write: the count is what the system returned, 0 at the end of the file.
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+    if (read != nullptr) {
+        *read = 0;
+    }
+    int descriptor = -1;
+    if (!DescriptorFromHandle(file, descriptor)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (overlapped != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    ssize_t count = -1;
+    do {
+        count = ::read(descriptor, buffer, size);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) {
+        // A handle opened for writing only is open, and Windows refuses it access.
+        const bool open = errno == EBADF && fcntl(descriptor, F_GETFD) >= 0;
+        SetLastError(open ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno));
+        return FALSE;
+    }
+    if (read != nullptr) {
+        *read = static_cast<DWORD>(count);
     }
     return TRUE;
 }
@@ -286,6 +399,41 @@ BOOL DeleteFileA(LPCSTR name) {
     }
     if (unlink(path.Text()) != 0) {
         SetLastError(ErrorForName(errno, path.Text()));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A rename within one file system, which replaces a file at the new name in one step when
+// asked to.  Copying across file systems and moves at the next start are not provided.
+// With MOVEFILE_WRITE_THROUGH it returns once the new name is on the device: the folder
+// that holds it is synced.
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
+    if ((flags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const UnixPath from(existing);
+    const UnixPath to(newName);
+    if (!from.Valid() || !to.Valid()) {
+        SetLastError(existing == nullptr || newName == nullptr ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE);
+        return FALSE;
+    }
+    struct stat info {};
+    if (lstat(from.Text(), &info) != 0) {
+        SetLastError(ErrorForName(errno, from.Text()));
+        return FALSE;
+    }
+    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && lstat(to.Text(), &info) == 0) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (rename(from.Text(), to.Text()) != 0) {
+        // The source was there a moment ago: a missing name is the target's folder.
+        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
+        return FALSE;
+    }
+    if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncParentFolder(to.Text())) {
         return FALSE;
     }
     return TRUE;

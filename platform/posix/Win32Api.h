@@ -172,6 +172,7 @@ using PMEMORY_BASIC_INFORMATION = MEMORY_BASIC_INFORMATION*;
 #define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
 // Further errors of the file services
 #define ERROR_TOO_MANY_OPEN_FILES 4L
+#define ERROR_NOT_SAME_DEVICE 17L
 #define ERROR_WRITE_PROTECT 19L
 #define ERROR_GEN_FAILURE 31L
 #define ERROR_FILE_EXISTS 80L
@@ -387,6 +388,12 @@ struct EXCEPINFO {
 #define CREATE_ALWAYS 2u
 #define OPEN_EXISTING 3u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_FLAG_NO_BUFFERING 0x20000000u
+
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define MOVEFILE_COPY_ALLOWED 0x00000002u
+#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004u
+#define MOVEFILE_WRITE_THROUGH 0x00000008u
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100u
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
@@ -482,6 +489,10 @@ BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAP
 BOOL FlushFileBuffers(HANDLE file);
 BOOL CloseHandle(HANDLE handle);
 BOOL DeleteFileA(LPCSTR name);
+BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+                       LPDWORD totalClusters);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
 void Sleep(DWORD milliseconds);
 BOOL QueryPerformanceCounter(LARGE_INTEGER* counter);
 DWORD GetCurrentThreadId();

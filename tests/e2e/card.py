@@ -17,11 +17,15 @@ class Card:
 
     layout: "folders" (Current/Firmware, empty), "none" (an empty card), "existing" (an
     older, longer package already there), "blocked" (a folder in the package's place),
-    "small" (the folders on a 1 MiB tmpfs, too small for the payload; mounting needs root).
+    "small" (the folders on a 1 MiB tmpfs, too small for the payload; mounting needs root),
+    "stale" (the staging file of an interrupted run, garbage longer than the payload, beside
+    an older package).
+
+    The staging file (the package's name followed by "~") never outlives a run.
     """
 
     def __init__(self, root, product, layout="folders"):
-        if layout not in ("folders", "none", "existing", "blocked", "small"):
+        if layout not in ("folders", "none", "existing", "blocked", "small", "stale"):
             raise ValueError("unknown card layout " + layout)
         self.path = root
         self.product = product
@@ -31,9 +35,12 @@ class Card:
             self._mount_small()
         if layout != "none":
             os.makedirs(self.package_folder())
-        if layout == "existing":
+        if layout in ("existing", "stale"):
             with open(self.package_path(), "wb") as f:
                 f.write(b"an older package " * (len(product.payload) // 16 + 1000))
+        if layout == "stale":
+            with open(self.staging_path(), "wb") as f:
+                f.write(b"\xee" * (len(product.payload) + 4096))
         elif layout == "blocked":
             os.makedirs(self.package_path())
         self.before = self.snapshot()
@@ -61,6 +68,9 @@ class Card:
     def package_path(self):
         return os.path.join(self.package_folder(), self.product.package_name)
 
+    def staging_path(self):
+        return self.package_path() + "~"
+
     def snapshot(self):
         """Every folder and file on the card, files by their content's digest."""
         entries = {}
@@ -79,6 +89,7 @@ class Card:
         after = self.snapshot()
         package = os.path.relpath(self.package_path(), self.path)
         expected = dict(self.before)
+        expected.pop(os.path.relpath(self.staging_path(), self.path), None)
         if package_written:
             expected[package] = hashlib.sha256(self.product.payload).hexdigest()
             if after.get(package) not in (None, "folder", expected[package]):

@@ -38,8 +38,11 @@ def verdict(card, product):
     problems = card.changes(package_written=True)
     print()
     if not problems:
-        print(f"The package {card.package_path()} ({len(product.payload)} bytes) is the payload, byte for byte.")
-        print("Verdict: OK")
+        print(f"The package {card.package_path()} ({len(product.payload)} bytes) is the payload, byte for byte,")
+        print("alone in its folder: no staging file is left.")
+        print("It was verified on the card: fwupgrade read the staged file back past the system's cache and")
+        print("compared it with the payload before moving it into place and reporting success.")
+        print("Verdict: OK, the package was written and verified on the card")
         return 0
     if not os.path.exists(card.package_path()):
         print(f"No package was written to {card.package_path()}.")

@@ -59,7 +59,8 @@ class Row:
     answers: tuple = ()
     faults: dict = field(default_factory=dict)
     component: dict = field(default_factory=dict)  # further [component] settings of the scenario
-    # Cards by drive letter, each with its layout (card.py): folders, none, existing, blocked, small.
+    # Cards by drive letter, each with its layout (card.py): folders, none, existing, blocked, small,
+    # stale.
     cards: dict = field(default_factory=lambda: {"E": "folders"})
     written: bool = False  # the package on card E, byte for byte
     calls: list = None  # the component calls, all of them in order
@@ -89,10 +90,17 @@ def _unmatched(name, model):
     return Row(name, [NONE_FOUND], cameras=[Camera(model)], calls=REACH + walk(1), destroyed=ONE_UNMATCHED)
 
 
+EXISTING = Row("existing package replaced", [CONFIRM, DONE], cards={"E": "existing"}, written=True,
+               calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+STALE = Row("staging file of an interrupted run replaced", [CONFIRM, DONE], cards={"E": "stale"}, written=True,
+            calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+BLOCKED = Row("package file not creatable", [CONFIRM, FAILED], cards={"E": "blocked"},
+              calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+
 WINDOWS = [
     SUCCESS,
-    Row("existing package replaced", [CONFIRM, DONE], cards={"E": "existing"}, written=True,
-        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
+    EXISTING,
+    STALE,
     NO_CAMERA,
     _unmatched("other model only", OTHER),
     _unmatched("name in other letter case", lambda model: model.swapcase()),
@@ -141,8 +149,7 @@ WINDOWS = [
         calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
     Row("card too full", [CONFIRM, CARD_FULL], cards={"E": "small"},
         calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
-    Row("package file not creatable", [CONFIRM, FAILED], cards={"E": "blocked"},
-        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
+    BLOCKED,
 ]
 
 # Locale -> the catalogue language expected; each runs the rows below.
@@ -159,4 +166,4 @@ LANGUAGE_ROWS = [SUCCESS, NO_CAMERA]
 # Japanese names the drive before the camera in 135: the inserts' numbers, not their order.
 EXTRA_LANGUAGE_ROWS = {"ja_JP.UTF-8": [UNPLUGGED]}
 
-POSIX = [SUCCESS, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT]
+POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT]

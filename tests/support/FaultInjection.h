@@ -28,6 +28,8 @@ private:
 
 // Counts the calls of one entry and makes call number `nth` (counted from 1) fail with
 // `failure` and, when given, a last error; with `sticky`, every later call fails too.
+// With `callFirst` a failing call still reaches the system and only its result is
+// replaced: a close that closed, a move that moved, reporting failure all the same.
 // nth = 0 only counts.  One instance per entry at a time.
 template <auto Entry, typename = decltype(Entry)>
 class FailingCall;
@@ -35,9 +37,9 @@ class FailingCall;
 template <auto Entry, typename R, typename... A>
 class FailingCall<Entry, R (*platform::SystemApi::*)(A...)> {
 public:
-    explicit FailingCall(int nth, R failure = R(), DWORD lastError = 0, bool sticky = false)
+    explicit FailingCall(int nth, R failure = R(), DWORD lastError = 0, bool sticky = false, bool callFirst = false)
         : swap_(Entry, &Hook) {
-        state_ = State{nth, 0, failure, lastError, sticky, swap_.Saved()};
+        state_ = State{nth, 0, failure, lastError, sticky, callFirst, swap_.Saved()};
     }
     ~FailingCall() { state_ = State{}; }
     FailingCall(const FailingCall&) = delete;
@@ -53,6 +55,7 @@ private:
         R failure = R();
         DWORD lastError = 0;
         bool sticky = false;
+        bool callFirst = false;
         R (*real)(A...) = nullptr;
     };
 
@@ -60,6 +63,9 @@ private:
         ++state_.calls;
         const bool fail = state_.nth > 0 && (state_.calls == state_.nth || (state_.sticky && state_.calls > state_.nth));
         if (fail) {
+            if (state_.callFirst) {
+                state_.real(args...);
+            }
             if (state_.lastError != 0) {
                 SetLastError(state_.lastError);
             }

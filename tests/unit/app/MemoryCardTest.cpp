@@ -1,13 +1,18 @@
-// The memory-card probe, the free-space test and the package write, against replaced
+// The memory-card probe, the free-space test and the staged package write, against replaced
 // free-space and file services.
 #include "app/MemoryCard.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "app/ReadBack.h"
 #include "support/FaultInjection.h"
+#include "support/RowName.h"
 
 namespace {
 
@@ -122,113 +127,347 @@ TEST(FreeSpaceTest, ComparesThePayloadWithTheWhole64BitCount) {
     EXPECT_FALSE(PayloadExceedsFreeSpace(0xFFFFFFFFu, U64(0x1000000000ull)));
 }
 
-// A file system in memory: one file per path, with scripted write and flush failures.
-struct FakeFiles {
-    std::string createdPath;
-    std::vector<unsigned char> contents;
-    bool exists = false;
-    bool createFails = false;
-    DWORD shortBy = 0;
-    bool flushFails = false;
-    int closes = 0;
-    int deletes = 0;
+// A card in memory: files by path, open handles with their position, and the calls made, by
+// kind: "create" (for writing), "write", "flush", "close", "sector", "open" (for the
+// read-back), "read", "move", "delete".  One call can be made to fail, and the card can
+// store other bytes than it is given.
+const char* const kFolder = "E:\\Current\\Firmware\\";
+const char* const kPackage = "E:\\Current\\Firmware\\R5610200.fw";
+const char* const kStaging = "E:\\Current\\Firmware\\R5610200.fw~";
+
+struct FakeCard {
+    struct Open {
+        std::string path;
+        bool forReading;
+        size_t position;
+    };
+    std::map<std::string, std::vector<BYTE>> files;
+    std::map<std::uintptr_t, Open> handles;
+    std::uintptr_t nextHandle = 0x100;
     std::vector<std::string> calls;
+    DWORD sector = 512;
+    std::string failing;  // the kind of call that fails
+    int failingNth = 1;   // ... the how-manieth of its kind
+    DWORD shortBy = 0;    // the write takes this many bytes less than asked, and says so
+    // What the card stores of a write: each byte as given, unless this changes it.
+    std::vector<BYTE> (*stores)(const BYTE* data, DWORD size) = nullptr;
+    const void* writtenFrom = nullptr;
+
+    // Records the call; true when it is the one to fail.
+    bool Call(const std::string& kind) {
+        calls.push_back(kind);
+        int seen = 0;
+        for (const std::string& call : calls) {
+            seen += call == kind ? 1 : 0;
+        }
+        return kind == failing && seen == failingNth;
+    }
+    Open& Handle(HANDLE h) {
+        const auto found = handles.find(reinterpret_cast<std::uintptr_t>(h));
+        EXPECT_NE(found, handles.end()) << "a handle that is not open";
+        return found->second;
+    }
 };
-FakeFiles* g_files = nullptr;
-HANDLE const kFakeHandle = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(0x1234));
+FakeCard* g_card = nullptr;
+
+HANDLE FakeCreate(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+                  HANDLE templ) {
+    const bool forReading = access == GENERIC_READ;
+    EXPECT_EQ(name, std::string(kStaging)) << "only the staging file is ever opened";
+    EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ));
+    EXPECT_EQ(sa, nullptr);
+    EXPECT_EQ(templ, nullptr);
+    if (forReading) {
+        EXPECT_EQ(disposition, static_cast<DWORD>(OPEN_EXISTING));
+        EXPECT_EQ(flags, static_cast<DWORD>(FILE_FLAG_NO_BUFFERING)) << "the read-back bypasses the cache";
+    } else {
+        EXPECT_EQ(access, static_cast<DWORD>(GENERIC_WRITE));
+        EXPECT_EQ(disposition, static_cast<DWORD>(CREATE_ALWAYS));
+        EXPECT_EQ(flags, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+    }
+    if (g_card->Call(forReading ? "open" : "create") || (forReading && g_card->files.count(name) == 0)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!forReading) {
+        g_card->files[name].clear();  // created anew or replaced, never appended to
+    }
+    g_card->nextHandle += 8;
+    g_card->handles[g_card->nextHandle] = FakeCard::Open{name, forReading, 0};
+    return reinterpret_cast<HANDLE>(g_card->nextHandle);
+}
+
+BOOL FakeWrite(HANDLE h, LPCVOID data, DWORD size, LPDWORD reported, LPOVERLAPPED ov) {
+    EXPECT_EQ(ov, nullptr);
+    *reported = 0;
+    FakeCard::Open& file = g_card->Handle(h);
+    EXPECT_FALSE(file.forReading);
+    g_card->writtenFrom = data;
+    if (g_card->Call("write")) {
+        return FALSE;
+    }
+    const DWORD taken = size - g_card->shortBy;
+    const auto* bytes = static_cast<const BYTE*>(data);
+    const std::vector<BYTE> stored =
+        g_card->stores != nullptr ? g_card->stores(bytes, taken) : std::vector<BYTE>(bytes, bytes + taken);
+    std::vector<BYTE>& contents = g_card->files[file.path];
+    contents.insert(contents.end(), stored.begin(), stored.end());
+    *reported = taken;
+    return TRUE;
+}
+
+BOOL FakeRead(HANDLE h, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED ov) {
+    EXPECT_EQ(ov, nullptr);
+    *read = 0;
+    FakeCard::Open& file = g_card->Handle(h);
+    EXPECT_TRUE(file.forReading);
+    // What an unbuffered read requires.
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer) % g_card->sector, 0u) << "buffer not sector-aligned";
+    EXPECT_EQ(size % g_card->sector, 0u) << "read size not a whole number of sectors";
+    EXPECT_EQ(file.position % g_card->sector, 0u) << "read from an offset inside a sector";
+    EXPECT_EQ(size, kReadBackChunk);
+    if (g_card->Call("read")) {
+        return FALSE;
+    }
+    const std::vector<BYTE>& contents = g_card->files[file.path];
+    const size_t count = std::min<size_t>(size, contents.size() - std::min(file.position, contents.size()));
+    std::copy_n(contents.begin() + static_cast<std::ptrdiff_t>(file.position), count, static_cast<BYTE*>(buffer));
+    file.position += count;
+    *read = static_cast<DWORD>(count);
+    return TRUE;
+}
 
 class WriteTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_files = &files; }
-    void TearDown() override { g_files = nullptr; }
-
-    FakeFiles files;
-    ScopedOverride<decltype(platform::SystemApi::CreateFileA)> create{
-        &platform::SystemApi::CreateFileA,
-        [](LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
-           HANDLE templ) -> HANDLE {
-            g_files->calls.push_back("create");
-            EXPECT_EQ(access, 0x40000000u);
-            EXPECT_EQ(share, 1u);
-            EXPECT_EQ(sa, nullptr);
-            EXPECT_EQ(disposition, 2u);
-            EXPECT_EQ(flags, 0x80u);
-            EXPECT_EQ(templ, nullptr);
-            if (g_files->createFails) {
-                return INVALID_HANDLE_VALUE;
-            }
-            g_files->createdPath = name;
-            g_files->contents.clear();  // CREATE_ALWAYS replaces
-            g_files->exists = true;
-            return kFakeHandle;
-        }};
-    ScopedOverride<decltype(platform::SystemApi::WriteFile)> write{
-        &platform::SystemApi::WriteFile, [](HANDLE h, LPCVOID data, DWORD size, LPDWORD reported, LPOVERLAPPED ov) -> BOOL {
-            g_files->calls.push_back("write");
-            EXPECT_EQ(h, kFakeHandle);
-            EXPECT_EQ(ov, nullptr);
-            const DWORD n = size - g_files->shortBy;
-            const auto* bytes = static_cast<const unsigned char*>(data);
-            g_files->contents.assign(bytes, bytes + n);
-            *reported = n;
-            return g_files->shortBy == 0;
-        }};
-    ScopedOverride<decltype(platform::SystemApi::FlushFileBuffers)> flush{
-        &platform::SystemApi::FlushFileBuffers, [](HANDLE) -> BOOL {
-            g_files->calls.push_back("flush");
-            return !g_files->flushFails;
-        }};
-    ScopedOverride<decltype(platform::SystemApi::CloseHandle)> close{&platform::SystemApi::CloseHandle,
-                                                                     [](HANDLE h) -> BOOL {
-                                                                         g_files->calls.push_back("close");
-                                                                         EXPECT_EQ(h, kFakeHandle);
-                                                                         return TRUE;
-                                                                     }};
-    ScopedOverride<decltype(platform::SystemApi::DeleteFileA)> remove{&platform::SystemApi::DeleteFileA,
-                                                                      [](LPCSTR name) -> BOOL {
-                                                                          g_files->calls.push_back("delete");
-                                                                          EXPECT_EQ(g_files->createdPath, name);
-                                                                          g_files->exists = false;
-                                                                          return TRUE;
-                                                                      }};
-    const std::vector<unsigned char> payload = std::vector<unsigned char>(4096, 0x5A);
-    DWORD written = 99;
+    void SetUp() override { g_card = &card; }
+    void TearDown() override { g_card = nullptr; }
 
     bool Write() {
-        return WritePackageFile("E:\\Current\\Firmware\\R5610200.fw", payload.data(),
+        return WritePackageFile(PackagePaths{kFolder, kPackage, kStaging}, payload.data(),
                                 static_cast<DWORD>(payload.size()), &written);
     }
+    std::vector<std::string> FileNames() const {
+        std::vector<std::string> names;
+        for (const auto& file : card.files) {
+            names.push_back(file.first);
+        }
+        return names;
+    }
+    // A failed write: no staging file, the older package as it was, every handle closed.
+    void ExpectOlderPackageAlone() {
+        EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
+        EXPECT_EQ(card.files[kPackage], older);
+        EXPECT_TRUE(card.handles.empty());
+    }
+
+    FakeCard card;
+    std::vector<BYTE> payload = Pattern(150000);  // two whole chunks and a part
+    const std::vector<BYTE> older = std::vector<BYTE>(70000, 0x0D);
+    DWORD written = 99;
+
+    static std::vector<BYTE> Pattern(size_t size) {
+        std::vector<BYTE> bytes(size);
+        for (size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<BYTE>(i * 7 + i / 251);
+        }
+        return bytes;
+    }
+
+    ScopedOverride<decltype(platform::SystemApi::CreateFileA)> create{&platform::SystemApi::CreateFileA, FakeCreate};
+    ScopedOverride<decltype(platform::SystemApi::WriteFile)> write{&platform::SystemApi::WriteFile, FakeWrite};
+    ScopedOverride<decltype(platform::SystemApi::ReadFile)> read{&platform::SystemApi::ReadFile, FakeRead};
+    ScopedOverride<decltype(platform::SystemApi::FlushFileBuffers)> flush{
+        &platform::SystemApi::FlushFileBuffers, [](HANDLE h) -> BOOL {
+            EXPECT_FALSE(g_card->Handle(h).forReading);
+            return !g_card->Call("flush");
+        }};
+    ScopedOverride<decltype(platform::SystemApi::CloseHandle)> close{
+        &platform::SystemApi::CloseHandle, [](HANDLE h) -> BOOL {
+            g_card->Handle(h);
+            g_card->handles.erase(reinterpret_cast<std::uintptr_t>(h));  // closed even when it reports failure
+            return !g_card->Call("close");
+        }};
+    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> sectors{
+        &platform::SystemApi::GetDiskFreeSpaceA,
+        [](LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters, LPDWORD total) -> BOOL {
+            EXPECT_EQ(root, std::string(kFolder));
+            if (g_card->Call("sector")) {
+                return FALSE;
+            }
+            *perCluster = 8;
+            *bytesPerSector = g_card->sector;
+            *freeClusters = 1000;
+            *total = 2000;
+            return TRUE;
+        }};
+    ScopedOverride<decltype(platform::SystemApi::MoveFileExA)> move{
+        &platform::SystemApi::MoveFileExA, [](LPCSTR existing, LPCSTR newName, DWORD flags) -> BOOL {
+            EXPECT_EQ(existing, std::string(kStaging));
+            EXPECT_EQ(newName, std::string(kPackage));
+            EXPECT_EQ(flags, static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+            EXPECT_TRUE(g_card->handles.empty()) << "moved while a handle on it is open";
+            if (g_card->Call("move")) {
+                return FALSE;
+            }
+            g_card->files[newName] = g_card->files[existing];
+            g_card->files.erase(existing);
+            return TRUE;
+        }};
+    ScopedOverride<decltype(platform::SystemApi::DeleteFileA)> remove{
+        &platform::SystemApi::DeleteFileA, [](LPCSTR name) -> BOOL {
+            EXPECT_EQ(name, std::string(kStaging));
+            g_card->Call("delete");
+            return g_card->files.erase(name) == 1;
+        }};
 };
 
-TEST_F(WriteTest, WholePayloadIsWrittenInOneCallFlushedAndClosed) {
-    files.contents.assign(10, 1);  // an older package of the same name
+// Payload size and sector size: whole chunks (an empty read finds the end), a part chunk (the
+// short read is the end), one sector's worth, a large sector.
+struct ReadBackRow {
+    const char* name;
+    size_t payloadSize;
+    DWORD sector;
+    std::vector<std::string> reads;
+};
+
+void PrintTo(const ReadBackRow& row, std::ostream* out) { *out << row.name; }
+
+class ReadBackTest : public WriteTest, public ::testing::WithParamInterface<ReadBackRow> {};
+
+TEST_P(ReadBackTest, PackageIsStagedReadBackInAlignedChunksAndMovedOverTheOlderOne) {
+    const ReadBackRow& row = GetParam();
+    payload = Pattern(row.payloadSize);
+    card.sector = row.sector;
+    card.files[kPackage] = older;
+
     EXPECT_TRUE(Write());
-    EXPECT_EQ(files.calls, (std::vector<std::string>{"create", "write", "flush", "close"}));
-    EXPECT_EQ(files.createdPath, "E:\\Current\\Firmware\\R5610200.fw");
-    EXPECT_EQ(files.contents, payload);
+
+    std::vector<std::string> calls = {"create", "write", "flush", "close", "sector", "open"};
+    calls.insert(calls.end(), row.reads.begin(), row.reads.end());
+    calls.insert(calls.end(), {"close", "move"});
+    EXPECT_EQ(card.calls, calls);
+    EXPECT_EQ(card.writtenFrom, payload.data()) << "the payload is written in place, not from a copy";
     EXPECT_EQ(written, payload.size());
+    EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
+    EXPECT_TRUE(card.files[kPackage] == payload);
+    EXPECT_TRUE(card.handles.empty());
 }
 
-TEST_F(WriteTest, ShortWriteRemovesThePartialPackage) {
-    files.shortBy = 1;
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ReadBackTest,
+    ::testing::Values(ReadBackRow{"partChunk", 150000, 512, {"read", "read", "read"}},
+                      ReadBackRow{"wholeChunks", 2 * kReadBackChunk, 4096, {"read", "read", "read"}},
+                      ReadBackRow{"oneSector", 512, 512, {"read"}},
+                      ReadBackRow{"sectorAsLargeAsAChunk", 1935180, kReadBackChunk,
+                                  std::vector<std::string>(30, "read")}),
+    RowName<ReadBackRow>);
+
+// Each step of the sequence failing in turn.
+struct StepRow {
+    const char* name;
+    const char* failing;
+    int nth;
+    DWORD sector;  // the volume's answer
+};
+
+void PrintTo(const StepRow& row, std::ostream* out) { *out << row.name; }
+
+class StepFailureTest : public WriteTest, public ::testing::WithParamInterface<StepRow> {};
+
+TEST_P(StepFailureTest, RemovesTheStagingFileAndLeavesTheOlderPackage) {
+    const StepRow& row = GetParam();
+    card.files[kPackage] = older;
+    card.failing = row.failing;
+    card.failingNth = row.nth;
+    card.sector = row.sector;
+
+    EXPECT_FALSE(Write());
+
+    EXPECT_EQ(card.calls.back(), "delete");
+    ExpectOlderPackageAlone();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, StepFailureTest,
+    ::testing::Values(StepRow{"create", "create", 1, 512}, StepRow{"write", "write", 1, 512},
+                      StepRow{"flush", "flush", 1, 512}, StepRow{"closeAfterWriting", "close", 1, 512},
+                      StepRow{"sectorSizeQuery", "sector", 1, 512}, StepRow{"sectorSizeZero", "", 1, 0},
+                      StepRow{"sectorSizeNotAPowerOfTwo", "", 1, 520},
+                      StepRow{"sectorLargerThanAChunk", "", 1, 2 * kReadBackChunk},
+                      StepRow{"openForReadBack", "open", 1, 512}, StepRow{"firstRead", "read", 1, 512},
+                      StepRow{"readInTheMiddle", "read", 2, 512}, StepRow{"closeAfterReading", "close", 2, 512},
+                      StepRow{"move", "move", 1, 512}),
+    RowName<StepRow>);
+
+TEST_F(WriteTest, ShortWriteIsAFailedWrite) {
+    card.files[kPackage] = older;
+    card.shortBy = 1;
     EXPECT_FALSE(Write());
     EXPECT_EQ(written, payload.size() - 1);
-    EXPECT_EQ(files.calls, (std::vector<std::string>{"create", "write", "close", "delete"}));
-    EXPECT_FALSE(files.exists);
+    EXPECT_EQ(card.calls, (std::vector<std::string>{"create", "write", "close", "delete"}));
+    ExpectOlderPackageAlone();
 }
 
-TEST_F(WriteTest, FailedFlushIsAFailedWriteAndRemovesTheFile) {
-    files.flushFails = true;
-    EXPECT_FALSE(Write());
-    EXPECT_EQ(files.calls, (std::vector<std::string>{"create", "write", "flush", "close", "delete"}));
-    EXPECT_FALSE(files.exists);
+// The card keeps other bytes than it was given, and reports the write complete.
+struct CorruptionRow {
+    const char* name;
+    std::vector<BYTE> (*stores)(const BYTE* data, DWORD size);
+};
+
+void PrintTo(const CorruptionRow& row, std::ostream* out) { *out << row.name; }
+
+std::vector<BYTE> Flipped(const BYTE* data, DWORD size, DWORD at) {
+    std::vector<BYTE> bytes;
+    for (DWORD i = 0; i < size; ++i) {
+        bytes.push_back(i == at ? static_cast<BYTE>(data[i] ^ 0x01) : data[i]);
+    }
+    return bytes;
 }
 
-TEST_F(WriteTest, FileThatCannotBeCreatedWritesNothing) {
-    files.createFails = true;
-    EXPECT_FALSE(Write());
-    EXPECT_EQ(written, 0u);
-    EXPECT_EQ(files.calls, (std::vector<std::string>{"create"}));
+class CorruptingCardTest : public WriteTest, public ::testing::WithParamInterface<CorruptionRow> {};
+
+TEST_P(CorruptingCardTest, MismatchIsAFailedWrite) {
+    card.stores = GetParam().stores;
+    for (const bool withOlder : {false, true}) {
+        SCOPED_TRACE(withOlder ? "an older package on the card" : "no package on the card");
+        card.files.clear();
+        card.calls.clear();
+        if (withOlder) {
+            card.files[kPackage] = older;
+        }
+        EXPECT_FALSE(Write());
+        EXPECT_EQ(written, payload.size()) << "the write itself reported every byte";
+        EXPECT_EQ(card.calls.back(), "delete");
+        EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "move"), 0);
+        if (withOlder) {
+            ExpectOlderPackageAlone();
+        } else {
+            EXPECT_TRUE(card.files.empty());
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, CorruptingCardTest,
+    ::testing::Values(
+        CorruptionRow{"firstByte", [](const BYTE* d, DWORD n) { return Flipped(d, n, 0); }},
+        CorruptionRow{"lastByteOfAChunk", [](const BYTE* d, DWORD n) { return Flipped(d, n, kReadBackChunk - 1); }},
+        CorruptionRow{"lastByte", [](const BYTE* d, DWORD n) { return Flipped(d, n, n - 1); }},
+        CorruptionRow{"oneByteLost", [](const BYTE* d, DWORD n) { return std::vector<BYTE>(d, d + n - 1); }},
+        CorruptionRow{"oneByteMore",
+                      [](const BYTE* d, DWORD n) {
+                          std::vector<BYTE> bytes(d, d + n);
+                          bytes.push_back(0);
+                          return bytes;
+                      }},
+        CorruptionRow{"nothingKept", [](const BYTE*, DWORD) { return std::vector<BYTE>(); }}),
+    RowName<CorruptionRow>);
+
+TEST_F(WriteTest, StagingFileLeftByAnInterruptedRunIsReplaced) {
+    card.files[kStaging] = std::vector<BYTE>(payload.size() + 5000, 0xEE);
+    card.files[kPackage] = older;
+    EXPECT_TRUE(Write());
+    EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
+    EXPECT_TRUE(card.files[kPackage] == payload);
 }
 
 }  // namespace

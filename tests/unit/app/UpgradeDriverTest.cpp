@@ -1,15 +1,17 @@
 // The whole procedure in-process: the driver against the simulated camera component through
 // the real COM runtime, with the message boxes answered by the test, the settling pause
 // skipped and the card a folder of the test.  Every allocation and conversion is made to
-// fail once, one run at a time.
+// fail once, one run at a time, and so is each step of the package write.
 #include "app/UpgradeDriver.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -138,10 +140,24 @@ protected:
     }
 
     std::string PackagePath() const { return card_ + "Current/Firmware/R5610200.fw"; }
+    std::string StagingPath() const { return PackagePath() + "~"; }
     bool PackageExists() const { return std::filesystem::exists(PackagePath()); }
-    std::vector<char> Package() const {
-        std::ifstream file(PackagePath(), std::ios::binary);
+    std::vector<char> Package() const { return Contents(PackagePath()); }
+    static std::vector<char> Contents(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
         return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    // The names in the package folder, sorted.
+    std::vector<std::string> PackageFolder() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(card_ + "Current/Firmware")) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static void WriteFileOf(const std::string& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
     }
     static std::vector<char> Payload() {
         const EmbeddedBytes payload = LocateEmbeddedData(GetModuleHandleA(nullptr), kPayloadData);
@@ -181,6 +197,7 @@ TEST_F(UpgradeDriverTest, WritesThePackageAfterConfirmationAndReportsSuccess) {
     }
     EXPECT_EQ(dialogue_.sleeps, 1);
     EXPECT_TRUE(Package() == Payload()) << "the package on the card is the payload, byte for byte";
+    EXPECT_EQ(PackageFolder(), std::vector<std::string>{"R5610200.fw"}) << "the package alone, no staging file";
 
     const std::vector<std::string> calls = {
         "Factory CreateInstance", "Manager Run",           "Manager GetCameraCollection",
@@ -336,6 +353,106 @@ INSTANTIATE_TEST_SUITE_P(
                     CardRow{"packageCannotBeCreated", PackageNameTakenByAFolder, 0, kFailed, false}),
     RowName<CardRow>);
 
+// The package write, against the real file services with one of them failing, or a card
+// that stores other bytes than it is given.  The card holds an older package; a failed
+// write leaves it as it was and no staging file beside it.
+const std::string kOlderPackage = "an older package";
+
+struct WriteStepRow {
+    const char* name;
+    std::shared_ptr<void> (*arm)();  // replaces the service for the run
+    bool olderKept;                  // false: the new package is in place, but the move reported failure
+};
+
+void PrintTo(const WriteStepRow& row, std::ostream* out) { *out << row.name; }
+
+template <auto Entry, typename R>
+std::shared_ptr<void> Failing(int nth, R failure, bool callFirst = false) {
+    return std::make_shared<FailingCall<Entry>>(nth, failure, ERROR_GEN_FAILURE, false, callFirst);
+}
+
+class WriteStepTest : public UpgradeDriverTest, public testing::WithParamInterface<WriteStepRow> {};
+
+TEST_P(WriteStepTest, FailedStepIsAFailedUpgradeAndTheStagingFileGoes) {
+    const WriteStepRow& row = GetParam();
+    WriteFileOf(PackagePath(), kOlderPackage);
+    PlayOurCamera();
+    {
+        const std::shared_ptr<void> armed = row.arm();
+        Run();
+    }
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, kFailed}));
+    EXPECT_EQ(PackageFolder(), std::vector<std::string>{"R5610200.fw"});
+    if (row.olderKept) {
+        EXPECT_EQ(Package(), std::vector<char>(kOlderPackage.begin(), kOlderPackage.end()));
+    } else {
+        EXPECT_TRUE(Package() == Payload());
+    }
+    ExpectAllReleased();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, WriteStepTest,
+    testing::Values(
+        WriteStepRow{"createStaging", [] { return Failing<&platform::SystemApi::CreateFileA>(1, INVALID_HANDLE_VALUE); },
+                     true},
+        WriteStepRow{"write", [] { return Failing<&platform::SystemApi::WriteFile>(1, BOOL{FALSE}); }, true},
+        WriteStepRow{"flush", [] { return Failing<&platform::SystemApi::FlushFileBuffers>(1, BOOL{FALSE}); }, true},
+        WriteStepRow{"closeAfterWriting",
+                     [] { return Failing<&platform::SystemApi::CloseHandle>(1, BOOL{FALSE}, true); }, true},
+        WriteStepRow{"sectorSize", [] { return Failing<&platform::SystemApi::GetDiskFreeSpaceA>(1, BOOL{FALSE}); },
+                     true},
+        WriteStepRow{"openForReadBack",
+                     [] { return Failing<&platform::SystemApi::CreateFileA>(2, INVALID_HANDLE_VALUE); }, true},
+        WriteStepRow{"read", [] { return Failing<&platform::SystemApi::ReadFile>(1, BOOL{FALSE}); }, true},
+        WriteStepRow{"readInTheMiddle", [] { return Failing<&platform::SystemApi::ReadFile>(2, BOOL{FALSE}); }, true},
+        WriteStepRow{"closeAfterReading",
+                     [] { return Failing<&platform::SystemApi::CloseHandle>(2, BOOL{FALSE}, true); }, true},
+        WriteStepRow{"move", [] { return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}); }, true},
+        WriteStepRow{"moveDoneButNotOnTheCard",
+                     [] { return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}, true); }, false}),
+    RowName<WriteStepRow>);
+
+// The card keeps one byte other than it was given, and the write reports every byte taken.
+BOOL CorruptingWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    const auto* bytes = static_cast<const char*>(data);
+    std::vector<char> stored;
+    for (DWORD i = 0; i < size; ++i) {
+        stored.push_back(i == size / 2 ? static_cast<char>(bytes[i] ^ 0x20) : bytes[i]);
+    }
+    return platform::kSystemDefaults.WriteFile(file, stored.data(), size, written, overlapped);
+}
+
+TEST_F(UpgradeDriverTest, CardThatStoresOtherBytesFailsTheUpgradeAndLeavesNothingUnderThePackageName) {
+    ScopedOverride<decltype(platform::SystemApi::WriteFile)> corrupting{&platform::SystemApi::WriteFile,
+                                                                        CorruptingWrite};
+    for (const bool older : {false, true}) {
+        SCOPED_TRACE(older ? "an older package on the card" : "no package on the card");
+        if (older) {
+            WriteFileOf(PackagePath(), kOlderPackage);
+        }
+        PlayOurCamera();
+        Run();
+        EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, kFailed}));
+        if (older) {
+            EXPECT_EQ(PackageFolder(), std::vector<std::string>{"R5610200.fw"});
+            EXPECT_EQ(Package(), std::vector<char>(kOlderPackage.begin(), kOlderPackage.end()));
+        } else {
+            EXPECT_TRUE(PackageFolder().empty());
+        }
+    }
+}
+
+TEST_F(UpgradeDriverTest, StagingFileOfAnInterruptedRunIsReplaced) {
+    WriteFileOf(StagingPath(), std::string(Payload().size() + 4096, '\xEE'));
+    WriteFileOf(PackagePath(), kOlderPackage);
+    PlayOurCamera();
+    Run();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, kDone}));
+    EXPECT_EQ(PackageFolder(), std::vector<std::string>{"R5610200.fw"});
+    EXPECT_TRUE(Package() == Payload());
+}
+
 // The progress lines of the trace, on the paths that emit them.
 struct ProgressRow {
     const char* name;
@@ -412,6 +529,7 @@ protected:
     // the write, while loading the success message, leaves the whole package.)
     void CheckOutcome() {
         ASSERT_FALSE(dialogue_.boxes.empty());
+        EXPECT_FALSE(std::filesystem::exists(StagingPath())) << "the staging file was left on the card";
         const std::string& last = dialogue_.boxes.back().text;
         if (last == kDone) {
             EXPECT_TRUE(Package() == Payload());

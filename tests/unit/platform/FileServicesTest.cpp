@@ -1,16 +1,20 @@
 // The file services of the package write, with paths spelled as the core spells them
-// (backslash separators); the errors are those Windows reports.
+// (backslash separators); the errors are those Windows reports.  Under Wine the same tests
+// check the Windows behaviour that the POSIX layer reproduces.
 #include "platform/Platform.h"
 
 #include "support/RowName.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -130,6 +134,12 @@ TEST_F(FileServices, HandlesThatNameNoFileAreRefused) {
         SetLastError(0);
         EXPECT_FALSE(FlushFileBuffers(handle));
         EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+        char buffer[4];
+        DWORD read = 99;
+        SetLastError(0);
+        EXPECT_FALSE(ReadFile(handle, buffer, sizeof buffer, &read, nullptr));
+        EXPECT_EQ(read, 0u);
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
     }
     // INVALID_HANDLE_VALUE is left out: on Windows it is also the current process.
     for (const HANDLE handle : {HANDLE{nullptr}, closed}) {
@@ -178,6 +188,10 @@ TEST_P(FileServicesFreeSpaceFailure, FailsWithTheError) {
     ULARGE_INTEGER totalFree{};
     EXPECT_FALSE(GetDiskFreeSpaceExA(Path(row.relative).c_str(), &available, &total, &totalFree));
     EXPECT_EQ(GetLastError(), row.error);
+    DWORD counts[4] = {};
+    SetLastError(0);
+    EXPECT_FALSE(GetDiskFreeSpaceA(Path(row.relative).c_str(), &counts[0], &counts[1], &counts[2], &counts[3]));
+    EXPECT_EQ(GetLastError(), row.error) << "the sector-size query";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,5 +219,112 @@ TEST_F(FileServices, DeleteRemovesTheFileOnly) {
     }
     EXPECT_TRUE(fs::is_directory(root_ / "Current"));
 }
+
+// An unbuffered read-back as the package write makes it: whole sectors of the volume from
+// a sector-aligned buffer; the read at the end comes back short.
+TEST_F(FileServices, ReadsAWrittenFileBackWithoutBufferingInWholeSectors) {
+    std::string payload(70000, '\0');
+    for (std::size_t i = 0; i < payload.size(); ++i) {
+        payload[i] = static_cast<char>(i % 251);
+    }
+    WriteAll(root_ / "Current" / "Firmware" / "package.fw", payload);
+
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD totalClusters = 0;
+    ASSERT_TRUE(GetDiskFreeSpaceA(Path("Current\\Firmware\\").c_str(), &sectorsPerCluster, &bytesPerSector,
+                                  &freeClusters, &totalClusters));
+    EXPECT_GE(sectorsPerCluster, 1u);
+    ASSERT_GE(bytesPerSector, 512u);
+    ASSERT_LE(bytesPerSector, 4096u);
+    ASSERT_EQ(bytesPerSector & (bytesPerSector - 1), 0u) << bytesPerSector << " is no power of two";
+    EXPECT_LE(freeClusters, totalClusters);
+
+    constexpr DWORD kChunk = 64 * 1024;
+    std::vector<char> block(kChunk + bytesPerSector);
+    char* const chunk = block.data() + (bytesPerSector - reinterpret_cast<std::uintptr_t>(block.data()) % bytesPerSector);
+    const HANDLE file = CreateFileA(Path("Current\\Firmware\\package.fw").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::string readBack;
+    for (const DWORD expected : {kChunk, DWORD{70000 - kChunk}}) {
+        DWORD read = 0;
+        ASSERT_TRUE(ReadFile(file, chunk, kChunk, &read, nullptr)) << GetLastError();
+        EXPECT_EQ(read, expected);
+        readBack.append(chunk, read);
+    }
+    EXPECT_EQ(readBack, payload);
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(FileServices, ReadFromAHandleOpenedForWritingIsRefused) {
+    const HANDLE file = Create(Path("Current\\Firmware\\package.fw"));
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    char buffer[4];
+    DWORD read = 99;
+    EXPECT_FALSE(ReadFile(file, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(read, 0u);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(FileServices, MoveReplacesTheTargetInOneStep) {
+    WriteAll(root_ / "Current" / "Firmware" / "package.fw", std::string(100, 'o'));
+    WriteAll(root_ / "Current" / "Firmware" / "package.fw~", "new");
+    EXPECT_TRUE(MoveFileExA(Path("Current\\Firmware\\package.fw~").c_str(), Path("Current\\Firmware\\package.fw").c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(ReadAll(root_ / "Current" / "Firmware" / "package.fw"), "new");
+    EXPECT_FALSE(fs::exists(root_ / "Current" / "Firmware" / "package.fw~"));
+
+    // A new name too.
+    EXPECT_TRUE(MoveFileExA(Path("plain.txt").c_str(), Path("Current\\moved.txt").c_str(), MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(ReadAll(root_ / "Current" / "moved.txt"), "plain");
+}
+
+struct MoveFailure {
+    const char* name;
+    const char* from;
+    const char* to;
+    DWORD flags;
+    DWORD error;
+};
+
+void PrintTo(const MoveFailure& row, std::ostream* out) { *out << row.name; }
+
+class FileServicesMoveFailure : public FileServices, public testing::WithParamInterface<MoveFailure> {};
+
+TEST_P(FileServicesMoveFailure, LeavesBothNamesAsTheyWere) {
+    const MoveFailure& row = GetParam();
+    WriteAll(root_ / "Current" / "Firmware" / "package.fw", "old");
+    const auto before = [this] {
+        std::vector<std::string> entries;
+        for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+            entries.push_back(entry.path().string() + (entry.is_regular_file() ? "=" + ReadAll(entry.path()) : ""));
+        }
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    };
+    const std::vector<std::string> entries = before();
+    SetLastError(0);
+    EXPECT_FALSE(MoveFileExA(Path(row.from).c_str(), Path(row.to).c_str(), row.flags));
+    EXPECT_EQ(GetLastError(), row.error);
+    EXPECT_EQ(before(), entries);
+}
+
+constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileServicesMoveFailure,
+    testing::Values(
+        MoveFailure{"TargetExistsAndNotReplaced", "plain.txt", "Current\\Firmware\\package.fw", MOVEFILE_WRITE_THROUGH,
+                    ERROR_ALREADY_EXISTS},
+        MoveFailure{"SourceMissing", "Current\\Firmware\\absent.fw~", "Current\\Firmware\\package.fw", kReplace,
+                    ERROR_FILE_NOT_FOUND},
+        MoveFailure{"SourceFolderMissing", "Missing\\absent.fw~", "Current\\Firmware\\package.fw", kReplace,
+                    ERROR_PATH_NOT_FOUND},
+        MoveFailure{"TargetFolderMissing", "plain.txt", "Current\\Missing\\package.fw", kReplace, ERROR_PATH_NOT_FOUND},
+        MoveFailure{"TargetIsAFolder", "plain.txt", "Current\\Firmware", kReplace, ERROR_ACCESS_DENIED}),
+    RowName<MoveFailure>);
 
 }  // namespace

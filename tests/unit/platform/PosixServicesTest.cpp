@@ -1,15 +1,20 @@
 // What only the POSIX layer shows: file failures provoked by a full device and a
-// file-size limit, and the counter's unit.
+// file-size limit, how a file opened without buffering bypasses the cache, and the
+// counter's unit.
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "support/RamfsFolder.h"
 
 namespace {
 
@@ -50,6 +55,62 @@ TEST(PosixFiles, ShortWriteReportsTheBytesWritten) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "WriteFile did not report the 10 bytes written as a success";
     EXPECT_EQ(size, 10u);
+}
+
+// The open flags of this process's descriptor for `path`, from /proc; -1 when none is open.
+long OpenFlagsOf(const std::string& path) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        char target[PATH_MAX] = {};
+        const ssize_t length = readlink(entry.path().c_str(), target, sizeof target - 1);
+        if (length > 0 && std::string(target, static_cast<std::size_t>(length)) == path) {
+            std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+            for (std::string line; std::getline(info, line);) {
+                if (line.rfind("flags:", 0) == 0) {
+                    return std::stol(line.substr(6), nullptr, 8);
+                }
+            }
+        }
+    }
+    return -1;
+}
+
+// Opens `folder`/file (a file of 10000 bytes, synced) without buffering, reads it back and
+// returns the descriptor's flags.
+long ReadBackWithoutBuffering(const std::string& folder) {
+    const std::string path = folder + "file.bin";
+    const std::string bytes(10000, 'r');
+    std::ofstream(path, std::ios::binary) << bytes;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_NO_BUFFERING, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << "a file system that refuses O_DIRECT must not refuse the open";
+    if (file == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    const long flags = OpenFlagsOf(path);
+    alignas(4096) static char chunk[16384];
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(file, chunk, sizeof chunk, &read, nullptr));
+    EXPECT_EQ(std::string(chunk, read), bytes);
+    EXPECT_TRUE(CloseHandle(file));
+    std::filesystem::remove(path);
+    return flags;
+}
+
+TEST(PosixFiles, NoBufferingReadsUseDirectIoWhereTheFileSystemTakesIt) {
+    const std::string folder = std::filesystem::temp_directory_path().string() + "/";
+    if (!RamfsFolder::TakesDirectIo(folder)) {
+        GTEST_SKIP() << folder << " refuses O_DIRECT; the ramfs test covers the fallback";
+    }
+    EXPECT_NE(ReadBackWithoutBuffering(folder) & O_DIRECT, 0) << "opened without O_DIRECT";
+}
+
+TEST(PosixFiles, NoBufferingFallsBackWhereTheFileSystemRefusesDirectIo) {
+    const RamfsFolder ramfs;
+    if (!ramfs.Mounted()) {
+        GTEST_SKIP() << "mounting a ramfs needs root; the fallback is not exercised";
+    }
+    ASSERT_FALSE(RamfsFolder::TakesDirectIo(ramfs.Path())) << "this kernel's ramfs takes O_DIRECT";
+    EXPECT_EQ(ReadBackWithoutBuffering(ramfs.Path()) & O_DIRECT, 0);
 }
 
 TEST(PosixCounter, TicksAreNanoseconds) {

@@ -1,0 +1,16 @@
+// Reading a written file back from the card and comparing it with what was meant to be
+// written.
+#pragma once
+
+#include "platform/Platform.h"
+
+// Bytes read per request; the buffer holds one chunk, so memory stays bounded whatever the
+// file's size.
+constexpr DWORD kReadBackChunk = 64 * 1024;
+
+// True when the file at `filePath` holds exactly the `size` bytes at `expected`.  The file is
+// read without the system's cache (what is compared is what the device returns), in
+// chunks aligned to the sector size of the volume that holds `folderPath`, into a buffer
+// aligned to it.  A volume whose sector size is no power of two up to a chunk, or any
+// failure to allocate, open, read or close, counts as a mismatch.
+bool ReadBackMatches(const char* filePath, const char* folderPath, const BYTE* expected, DWORD size);
