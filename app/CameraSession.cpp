@@ -31,7 +31,7 @@ LONG CameraSession::CountMatching(const WideStringHandle& modelName, ScopedVaria
     for (LONG position = 0; position < camera::GetCameraCount(collection_); ++position) {
         camera::ClearVariant(item.Get());
         // A cleared VARIANT keeps its stale pointer, and Next need not write anything once
-        // the list has run short; the pointer is read whatever the type tag says.
+        // the list has run short, or may write the tag alone.
         V_UNKNOWN(item.Get()) = nullptr;
         camera::NextItem(enumerator_, item.Get());
         camera::AssignCamera(camera_, item.Value());
@@ -47,7 +47,7 @@ void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& ite
                            WideStringHandle& drivePath, TextString& driveLetter) {
     {
         ScopedVariant result;
-        camera::GetCameraAt(collection_, index.Value(), result.Get());
+        camera::GetCameraAt(collection_, index.Value(), result.Receive());
         camera::CopyVariant(item.Get(), result.Get());
         camera::ClearVariant(result.Get());
     }

@@ -204,16 +204,18 @@ bool ParseBool(const std::string& word, bool& out) {
     return false;
 }
 
-bool ParseItemKind(const std::string& word, ItemKind& out) {
-    if (word == "camera") {
-        out = ItemKind::Camera;
-    } else if (word == "nocamera") {
-        out = ItemKind::NoCamera;
-    } else if (word == "empty") {
-        out = ItemKind::Empty;
-    } else {
+// `untouched` only where the caller's VARIANT can be left alone on success (GetCameraAt).
+bool ParseItemKind(const std::string& word, bool mayLeaveUntouched, ItemKind& out) {
+    static const std::map<std::string, ItemKind> kinds = {
+        {"camera", ItemKind::Camera}, {"nocamera", ItemKind::NoCamera}, {"empty", ItemKind::Empty},
+        {"bstr", ItemKind::Text},     {"i4", ItemKind::Number},         {"byref", ItemKind::Reference},
+        {"untouched", ItemKind::Untouched},
+    };
+    const auto found = kinds.find(word);
+    if (found == kinds.end() || (found->second == ItemKind::Untouched && !mayLeaveUntouched)) {
         return false;
     }
+    out = found->second;
     return true;
 }
 
@@ -398,13 +400,13 @@ private:
         } else if (key == "drive") {
             camera.drive = value.Text();
         } else if (key == "item") {
-            if (!ParseItemKind(value.Word(), camera.enumerated)) {
-                error = "item is camera, nocamera or empty";
+            if (!ParseItemKind(value.Word(), false, camera.enumerated)) {
+                error = "item is camera, nocamera, empty, bstr, i4 or byref";
                 return false;
             }
         } else if (key == "selected") {
-            if (!ParseItemKind(value.Word(), camera.selected)) {
-                error = "selected is camera, nocamera or empty";
+            if (!ParseItemKind(value.Word(), true, camera.selected)) {
+                error = "selected is camera, nocamera, empty, bstr, i4, byref or untouched";
                 return false;
             }
             selectedGiven_ = true;
