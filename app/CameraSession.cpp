@@ -1,5 +1,6 @@
 #include "app/CameraSession.h"
 
+#include "app/DrivePath.h"
 #include "camera/CameraCalls.h"
 #include "camera/ComError.h"
 #include "camera/VariantCalls.h"
@@ -57,7 +58,10 @@ void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& ite
     if (camera::GetModelName(camera_) != modelName) {
         ThrowComError(kCameraListChanged);
     }
-    drivePath = camera::GetDrivePath(camera_);
+    // Checked before anything is built on it, and before the drive letter is taken from it.
+    WideStringHandle path = camera::GetDrivePath(camera_);
+    CheckDrivePath(path);
+    drivePath = path;
     driveLetter = TextString(drivePath).Left(1);
 }
 

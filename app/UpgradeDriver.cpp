@@ -1,6 +1,7 @@
 #include "app/UpgradeDriver.h"
 
 #include "app/CameraSession.h"
+#include "app/DrivePath.h"
 #include "app/MemoryCard.h"
 #include "app/MessageId.h"
 #include "camera/CameraCalls.h"
@@ -75,7 +76,7 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
     targetPath_ += "Firmware";
     targetPath_ += "\\";
     session.CheckPresent();
-    if (!ProbeMemoryCard(TextString(targetPath_), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
+    if (!ProbeMemoryCard(NarrowPath(targetPath_), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
         LoadMessage(kMsgNoCard);
         ShowMessage(MB_OK);
         return Ending::Early;
@@ -88,7 +89,7 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
         return Ending::Early;
     }
 
-    const bool written = WritePackageFile(TextString(targetPath_).Text(), payload_.data, payload_.size,
+    const bool written = WritePackageFile(NarrowPath(targetPath_).Text(), payload_.data, payload_.size,
                                           &bytesWritten_);
     LoadMessage(written ? kMsgUpgradeDone : kMsgUpgradeFailed);
     ShowMessage(MB_OK);

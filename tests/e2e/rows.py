@@ -48,7 +48,9 @@ SELECTED = ["Factory", "Camera", "Enumerator", "Collection", "Camera", "Manager"
 class Camera:
     model: object = SAME  # model name -> the name this camera reports
     card: str = "E"  # the card (drive) it presents
-    item: str = "camera"  # what the enumerator hands out: camera, nocamera, empty
+    item: str = "camera"  # what the enumerator hands out: camera, nocamera, empty, bstr, i4, byref
+    selected: str = None  # what GetCameraAt hands out, if not the same: those, or untouched
+    drive: str = None  # the drive path as written in the scenario, in place of the card's
 
 
 @dataclass
@@ -145,6 +147,43 @@ WINDOWS = [
         calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
 ]
 
+
+# A component that hands out what is no camera, or a drive path that cannot name the card:
+# message 135 without a drive letter before the confirmation, and nothing written.
+def _no_camera_item(kind):
+    return Row(f"an item of type {kind}", [GONE_NO_DRIVE], cameras=[Camera(item=kind)],
+               calls=REACH + WALK_START + ["Enumerator Next"], destroyed=["Factory", "Enumerator", "Collection", "Manager"])
+
+
+def _no_camera_selected(kind):
+    return Row(f"a selection of type {kind}", [GONE_NO_DRIVE], cameras=[Camera(selected=kind)],
+               calls=REACH + walk(1) + SELECT[:1], selected_position=0,
+               destroyed=["Factory", "Camera", "Enumerator", "Collection", "Manager"])
+
+
+def _unusable_drive(name, drive):
+    return Row(f"drive path {name}", [GONE_NO_DRIVE], cameras=[Camera(drive=drive)],
+               calls=REACH + walk(1) + SELECT, selected_position=0, destroyed=SELECTED)
+
+
+HOSTILE = [
+    _no_camera_item("bstr"),
+    _no_camera_item("i4"),
+    _no_camera_item("byref"),
+    _no_camera_selected("bstr"),
+    _no_camera_selected("i4"),
+    _no_camera_selected("byref"),
+    _no_camera_selected("untouched"),
+    _unusable_drive("empty", '""'),
+    _unusable_drive("null", "null"),
+    _unusable_drive("relative", r'"Current\\"'),
+    _unusable_drive("without its separator", '"E:"'),
+    _unusable_drive("root-relative", r'"\\"'),
+    _unusable_drive("with a zero inside", r'"E:\\\0x\\"'),
+    _unusable_drive("of a local device", r'"\\\\.\\E:\\"'),
+]
+WINDOWS += HOSTILE
+
 # Locale -> the catalogue language expected; each runs the rows below.
 LANGUAGES = [
     ("de_DE.UTF-8", 0x0407),
@@ -159,4 +198,6 @@ LANGUAGE_ROWS = [SUCCESS, NO_CAMERA]
 # Japanese names the drive before the camera in 135: the inserts' numbers, not their order.
 EXTRA_LANGUAGE_ROWS = {"ja_JP.UTF-8": [UNPLUGGED]}
 
-POSIX = [SUCCESS, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT]
+# On POSIX a path beginning with a backslash is absolute: the backslash is a separator there too.
+POSIX = [SUCCESS, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + [
+    row for row in HOSTILE if row.name not in ("drive path root-relative", "drive path of a local device")]

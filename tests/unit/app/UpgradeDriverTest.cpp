@@ -348,7 +348,17 @@ INSTANTIATE_TEST_SUITE_P(
         HostileRow{"selectedReference",
                    [](const std::string& card) { return DriveLine(Quoted(card)) + "selected = byref\n"; }},
         HostileRow{"selectionLeftUntouched",
-                   [](const std::string& card) { return DriveLine(Quoted(card)) + "selected = untouched\n"; }}),
+                   [](const std::string& card) { return DriveLine(Quoted(card)) + "selected = untouched\n"; }},
+        // Drive paths under which the package would not land on the card.
+        HostileRow{"emptyDrivePath", [](const std::string&) { return DriveLine("\"\""); }},
+        HostileRow{"nullDrivePath", [](const std::string&) { return DriveLine("null"); }},
+        HostileRow{"relativeDrivePath", [](const std::string&) { return DriveLine("\"sub/\""); }},
+        HostileRow{"drivePathWithoutSeparator",
+                   [](const std::string& card) { return DriveLine(Quoted(WithoutSeparator(card))); }},
+        HostileRow{"drivePathWithZeroInside",
+                   [](const std::string& card) {
+                       return DriveLine(Quoted(card).insert(Quoted(card).size() - 1, "\\0x/"));
+                   }}),
     RowName<HostileRow>);
 
 // How the card's state ends a confirmed run.  These messages have no inserts: they are
