@@ -6,8 +6,9 @@
 #include "camera/WideStringHandle.h"
 #include "text/TextString.h"
 
-// The narrow form of `path`, with no zero inside its stored length.  A null or empty path,
-// or one with a zero inside, raises _com_error.
+// The narrow form of `path`, converted exactly: no character replaced by a look-alike (a
+// full-width backslash by '\') or by a default character, and no zero inside its stored
+// length.  A null, empty or inexact path raises _com_error.
 TextString NarrowPath(const WideStringHandle& path);
 
 // Raises _com_error unless `drivePath` converts exactly and names a folder absolutely,

@@ -181,6 +181,10 @@ HOSTILE = [
     _unusable_drive("root-relative", r'"\\"'),
     _unusable_drive("with a zero inside", r'"E:\\\0x\\"'),
     _unusable_drive("of a local device", r'"\\\\.\\E:\\"'),
+    # Characters the ANSI code page lacks, which a best-fit conversion would turn into
+    # look-alikes naming another folder: a full-width backslash, full-width dots.
+    _unusable_drive("ending in a full-width backslash", r'"E:\uFF3C"'),
+    _unusable_drive("with full-width dots", r'"E:\\\uFF0E\uFF0E\\"'),
 ]
 WINDOWS += HOSTILE
 

@@ -358,6 +358,18 @@ INSTANTIATE_TEST_SUITE_P(
         HostileRow{"drivePathWithZeroInside",
                    [](const std::string& card) {
                        return DriveLine(Quoted(card).insert(Quoted(card).size() - 1, "\\0x/"));
+                   }},
+        // Characters the narrow path cannot hold exactly: a full-width backslash, which a
+        // best-fit conversion makes '\', and a lone surrogate.
+        HostileRow{"drivePathEndingInFullWidthBackslash",
+                   [](const std::string& card) {
+                       const std::string quoted = Quoted(WithoutSeparator(card));
+                       return DriveLine(quoted.substr(0, quoted.size() - 1) + "\\uFF3C\"");
+                   }},
+        HostileRow{"drivePathWithLoneSurrogate",
+                   [](const std::string& card) {
+                       const std::string quoted = Quoted(card);
+                       return DriveLine(quoted.substr(0, quoted.size() - 1) + "\\uD800/\"");
                    }}),
     RowName<HostileRow>);
 
