@@ -202,6 +202,14 @@ LANGUAGE_ROWS = [SUCCESS, NO_CAMERA]
 # Japanese names the drive before the camera in 135: the inserts' numbers, not their order.
 EXTRA_LANGUAGE_ROWS = {"ja_JP.UTF-8": [UNPLUGGED]}
 
+# A link or a FIFO in the package's place is neither followed nor written: the write fails.
+TAKEN_NAME = [
+    Row(f"package name taken by a {layout}", [CONFIRM, FAILED], cards={"E": layout},
+        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+    for layout in ("link", "fifo")
+]
+
 # On POSIX a path beginning with a backslash is absolute: the backslash is a separator there too.
 POSIX = [SUCCESS, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + [
-    row for row in HOSTILE if row.name not in ("drive path root-relative", "drive path of a local device")]
+    row for row in HOSTILE if row.name not in ("drive path root-relative", "drive path of a local device")
+] + TAKEN_NAME
