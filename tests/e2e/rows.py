@@ -209,7 +209,15 @@ TAKEN_NAME = [
     for layout in ("link", "fifo")
 ]
 
+# The POSIX runtime takes a plugin's success without an object for the failure it is.
+NULL_ACTIVATION = [
+    Row("class object handed out as null", [SOFTWARE_MISSING], faults={"DllGetClassObject": "null"}, calls=[],
+        destroyed=[]),
+    Row("instance handed out as null", [SOFTWARE_MISSING], faults={"CreateInstance": "null"},
+        calls=["Factory CreateInstance"], destroyed=["Factory"]),
+]
+
 # On POSIX a path beginning with a backslash is absolute: the backslash is a separator there too.
 POSIX = [SUCCESS, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + [
     row for row in HOSTILE if row.name not in ("drive path root-relative", "drive path of a local device")
-] + TAKEN_NAME
+] + TAKEN_NAME + NULL_ACTIVATION

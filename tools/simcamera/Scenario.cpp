@@ -11,7 +11,7 @@ namespace {
 
 const std::set<std::string>& FaultNames() {
     static const std::set<std::string> names = {
-        "CreateInstance",      "Run",          "QueryInterface.CameraManager", "QueryInterface.IEnumVARIANT",
+        "DllGetClassObject",   "CreateInstance",      "Run",          "QueryInterface.CameraManager", "QueryInterface.IEnumVARIANT",
         "GetCameraCollection", "GetCameraEnumerator", "GetCameraCount",        "GetCameraAt",
         "GetModelName",        "GetDrivePath",
     };
@@ -20,7 +20,8 @@ const std::set<std::string>& FaultNames() {
 
 // Operations that hand something out and so can hand out nothing instead.
 bool CanHandOutNull(const std::string& operation) {
-    return operation == "GetCameraCollection" || operation == "GetCameraEnumerator" ||
+    return operation == "DllGetClassObject" || operation == "CreateInstance" ||
+           operation == "GetCameraCollection" || operation == "GetCameraEnumerator" ||
            operation == "GetCameraAt" || operation == "GetModelName" || operation == "GetDrivePath";
 }
 
