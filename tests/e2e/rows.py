@@ -199,6 +199,14 @@ LANGUAGES = [
     ("ja_JP.UTF-8", 0x0411),
 ]
 LANGUAGE_ROWS = [SUCCESS, NO_CAMERA]
+# POSIX: locales that a fresh system lacks (only C.UTF-8 and POSIX are there). The texts
+# still come in the locale's language and show in the terminal's UTF-8, never as '?' or
+# Latin-1.
+POSIX_LANGUAGES = [
+    ("ja_JP.UTF-8", 0x0411),
+    ("de_DE.UTF-8", 0x0407),
+    ("pt_PT.UTF-8", 0x0416),
+]
 # Japanese names the drive before the camera in 135: the inserts' numbers, not their order.
 EXTRA_LANGUAGE_ROWS = {"ja_JP.UTF-8": [UNPLUGGED]}
 
