@@ -1,5 +1,6 @@
 #include "app/CameraSession.h"
 
+#include "app/DrivePath.h"
 #include "camera/CameraCalls.h"
 #include "camera/ComError.h"
 #include "camera/VariantCalls.h"
@@ -31,7 +32,7 @@ LONG CameraSession::CountMatching(const WideStringHandle& modelName, ScopedVaria
     for (LONG position = 0; position < camera::GetCameraCount(collection_); ++position) {
         camera::ClearVariant(item.Get());
         // A cleared VARIANT keeps its stale pointer, and Next need not write anything once
-        // the list has run short; the pointer is read whatever the type tag says.
+        // the list has run short, or may write the tag alone.
         V_UNKNOWN(item.Get()) = nullptr;
         camera::NextItem(enumerator_, item.Get());
         camera::AssignCamera(camera_, item.Value());
@@ -47,7 +48,7 @@ void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& ite
                            WideStringHandle& drivePath, TextString& driveLetter) {
     {
         ScopedVariant result;
-        camera::GetCameraAt(collection_, index.Value(), result.Get());
+        camera::GetCameraAt(collection_, index.Value(), result.Receive());
         camera::CopyVariant(item.Get(), result.Get());
         camera::ClearVariant(result.Get());
     }
@@ -57,7 +58,10 @@ void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& ite
     if (camera::GetModelName(camera_) != modelName) {
         ThrowComError(kCameraListChanged);
     }
-    drivePath = camera::GetDrivePath(camera_);
+    // Checked before anything is built on it, and before the drive letter is taken from it.
+    WideStringHandle path = camera::GetDrivePath(camera_);
+    CheckDrivePath(path);
+    drivePath = path;
     driveLetter = TextString(drivePath).Left(1);
 }
 

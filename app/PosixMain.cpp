@@ -3,8 +3,24 @@
 
 #include "platform/Platform.h"
 
+namespace {
+
+// The character set of the locale the environment names.  A locale that is not installed
+// makes setlocale refuse the whole setting, which would leave "C" (Latin-1 here) and show
+// every text outside ASCII wrongly; the message language follows the environment all the
+// same (GetSystemDefaultLangID), so the character set falls back to LC_CTYPE's own
+// setting, then to C.UTF-8, what terminals use today.
+void UseEnvironmentLocale() {
+    if (std::setlocale(LC_ALL, "") != nullptr || std::setlocale(LC_CTYPE, "") != nullptr) {
+        return;
+    }
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+}  // namespace
+
 int main() {
-    std::setlocale(LC_ALL, "");
+    UseEnvironmentLocale();
     char noCommandLine[] = "";
     return WinMain(GetModuleHandleA(nullptr), nullptr, noCommandLine, 0);
 }

@@ -3,6 +3,8 @@
 
 #include "platform/Platform.h"
 
+#include <cstring>
+
 class ScopedVariant {
 public:
     ScopedVariant() noexcept { VariantInit(&value_); }
@@ -17,6 +19,13 @@ public:
     ScopedVariant& operator=(const ScopedVariant&) = delete;
 
     VARIANT* Get() noexcept { return &value_; }
+    // For an out-parameter: clears the VARIANT and zeroes all of it, so that a result the
+    // callee never wrote reads as VT_EMPTY with a null value, not as what was there before.
+    VARIANT* Receive() noexcept {
+        platform::sys.VariantClear(&value_);
+        std::memset(&value_, 0, sizeof value_);
+        return &value_;
+    }
     const VARIANT& Value() const noexcept { return value_; }
 
 private:

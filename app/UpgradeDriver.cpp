@@ -1,6 +1,7 @@
 #include "app/UpgradeDriver.h"
 
 #include "app/CameraSession.h"
+#include "app/DrivePath.h"
 #include "app/MemoryCard.h"
 #include "app/MessageId.h"
 #include "camera/CameraCalls.h"
@@ -76,7 +77,7 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
     targetPath_ += "\\";
     const WideStringHandle folderPath = targetPath_;
     session.CheckPresent();
-    if (!ProbeMemoryCard(TextString(targetPath_), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
+    if (!ProbeMemoryCard(NarrowPath(targetPath_), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
         LoadMessage(kMsgNoCard);
         ShowMessage(MB_OK);
         return Ending::Early;
@@ -91,9 +92,9 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
 
     WideStringHandle stagingPath = targetPath_;
     stagingPath += kStagingSuffix;
-    const TextString folder(folderPath);
-    const TextString package(targetPath_);
-    const TextString staging(stagingPath);
+    const TextString folder = NarrowPath(folderPath);
+    const TextString package = NarrowPath(targetPath_);
+    const TextString staging = NarrowPath(stagingPath);
     const bool written = WritePackageFile(PackagePaths{folder.Text(), package.Text(), staging.Text()}, payload_.data,
                                           payload_.size, &bytesWritten_);
     LoadMessage(written ? kMsgUpgradeDone : kMsgUpgradeFailed);

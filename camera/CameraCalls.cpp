@@ -48,7 +48,10 @@ void NextItem(const InterfaceRef<IEnumVARIANT>& enumerator, VARIANT* item) {
 }
 
 void AssignCamera(InterfaceRef<CameraItem>& camera, const VARIANT& item) {
-    camera = item.punkVal;
+    // Only an object carries a camera: the union of any other type (a string, a number, a
+    // reference) is no interface pointer and must never be called as one.
+    const bool holdsObject = V_VT(&item) == VT_UNKNOWN || V_VT(&item) == VT_DISPATCH;
+    camera = holdsObject ? item.punkVal : nullptr;
 }
 
 WideStringHandle GetDrivePath(const InterfaceRef<CameraItem>& camera) {

@@ -49,8 +49,9 @@ void GetCameraEnumerator(const InterfaceRef<CameraCollection>& collection, Inter
 void ResetEnumerator(const InterfaceRef<IEnumVARIANT>& enumerator);
 void NextItem(const InterfaceRef<IEnumVARIANT>& enumerator, VARIANT* item);
 
-// Asks the object in the interface-pointer field of `item` for CameraItem; the type tag is
-// not looked at.  A null pointer or E_NOINTERFACE leaves `camera` empty; another failure raises.
+// Asks the object in the interface-pointer field of `item` for CameraItem when the VARIANT
+// holds an object (VT_UNKNOWN or VT_DISPATCH).  Any other type, a null pointer or
+// E_NOINTERFACE leaves `camera` empty; another failure raises.
 void AssignCamera(InterfaceRef<CameraItem>& camera, const VARIANT& item);
 
 // The camera's strings, taken over without a copy (a null string gives a handle with a

@@ -20,4 +20,9 @@ namespace platform {
 // otherwise 1 or more (2 for a double-byte character, up to 4 in UTF-8).
 int NarrowCharLength(const char* p);
 
+// True when the narrow `path` names a folder from the root of a volume and ends in a path
+// separator, so that names appended to it stay below that folder: "X:\..." or
+// "\\server\share\..." on Windows, "/.../" on POSIX.  Relative paths are refused.
+bool IsAbsoluteFolderPath(const char* path);
+
 }  // namespace platform

@@ -60,6 +60,18 @@ private:
     WCHAR* text_;
 };
 
+// False when the ANSI code page lacks a character of `text`, which would then show as a
+// question mark: such a text is no candidate, and the language chain goes on to one the
+// code page holds (English at the latest).  UTF-8 holds every character.
+bool Representable(const WCHAR* text) {
+    if (GetACP() == CP_UTF8) {
+        return true;
+    }
+    BOOL usedDefault = FALSE;
+    platform::sys.WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, &usedDefault);
+    return usedDefault == FALSE;
+}
+
 }  // namespace
 
 bool TextString::LoadLocalized(int id, LANGID language, bool fallback, HMODULE module) {
@@ -119,6 +131,9 @@ bool TextString::LoadFromStringBlock(HMODULE module, int id, LANGID language) {
         wide.Get()[i] = static_cast<WCHAR>(unit);
     }
     wide.Get()[entry.count] = 0;
+    if (!Representable(wide.Get())) {
+        return false;
+    }
     AssignWide(wide.Get());
     return true;
 }

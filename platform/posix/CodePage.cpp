@@ -173,7 +173,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
     return output.Count();
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR source, int sourceLength, LPSTR dest,
+// iconv never maps a character to a look-alike, so WC_NO_BEST_FIT_CHARS is what it does anyway.
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLength, LPSTR dest,
                         int destLength, LPCSTR defaultChar, LPBOOL usedDefaultChar) {
     if (!ValidArguments(source, sourceLength, dest, destLength)) {
         return Fail(ERROR_INVALID_PARAMETER);
@@ -214,6 +215,9 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR source, int sour
         if (converter.Convert(&in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
             converter.ResetState();
             if (isUtf8) {
+                if ((flags & WC_ERR_INVALID_CHARS) != 0) {
+                    return Fail(ERROR_NO_UNICODE_TRANSLATION);
+                }
                 for (const char byte : {'\xEF', '\xBF', '\xBD'}) {  // U+FFFD
                     output.Put(byte);
                 }

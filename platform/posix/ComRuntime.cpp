@@ -3,9 +3,10 @@
 //
 // A plugin is a shared object exporting DllGetClassObject, found as a Windows DLL is
 // found through HKCR\CLSID\{clsid}\InprocServer32: the registry is a directory (env
-// POSIXCOM_REGISTRY, else $HOME/.posixcom) in which the text file
+// POSIXCOM_REGISTRY, else $HOME/.posixcom for an absolute HOME; otherwise there is none)
+// in which the text file
 //     CLSID/{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}/InprocServer32
-// holds the plugin's path on its first line.  A plugin stays loaded until the process
+// holds the plugin's absolute path on its first line.  A plugin stays loaded until the process
 // ends.  It calls the runtime (BSTR, VARIANT, error information) of the program that loads
 // it: executables export their symbols for it (platform/CMakeLists.txt), and a plugin
 // whose calls find nothing to bind to fails to load (CO_E_DLLNOTFOUND).
@@ -88,18 +89,27 @@ std::string GuidText(REFGUID g) {
     return text;
 }
 
+// Empty when there is none: without POSIXCOM_REGISTRY only an absolute HOME names one, so
+// a missing HOME never sends the search to "/.posixcom" or below the working folder.
 std::string RegistryDirectory() {
     const char* configured = std::getenv("POSIXCOM_REGISTRY");
     if (configured != nullptr && *configured != '\0') {
         return configured;
     }
     const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.posixcom";
+    if (home == nullptr || home[0] != '/') {
+        return {};
+    }
+    return std::string(home) + "/.posixcom";
 }
 
 // The plugin path registered for the class; empty when the class has no entry.
 std::string RegisteredPluginPath(REFCLSID clsid) {
-    std::ifstream entry(RegistryDirectory() + "/CLSID/" + GuidText(clsid) + "/InprocServer32");
+    const std::string registry = RegistryDirectory();
+    if (registry.empty()) {
+        return {};
+    }
+    std::ifstream entry(registry + "/CLSID/" + GuidText(clsid) + "/InprocServer32");
     std::string path;
     if (entry) {
         std::getline(entry, path);
@@ -115,6 +125,11 @@ HRESULT GetPluginClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
     if (path.empty()) {
         return REGDB_E_CLASSNOTREG;
     }
+    // Only an absolute path is loaded: a relative one would be searched for by the loader or
+    // taken from the working folder, running whatever lies there.
+    if (path[0] != '/') {
+        return CO_E_DLLNOTFOUND;
+    }
     // Never closed: objects of the plugin may live until the process ends.
     void* plugin = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (plugin == nullptr) {
@@ -127,7 +142,11 @@ HRESULT GetPluginClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
     GetClassObjectFunction getClassObject;
     static_assert(sizeof getClassObject == sizeof symbol, "dlsym hands out function addresses as data pointers");
     std::memcpy(&getClassObject, &symbol, sizeof symbol);
-    const HRESULT status = getClassObject(clsid, riid, object);
+    HRESULT status = getClassObject(clsid, riid, object);
+    // A plugin that reports success without an object has failed.
+    if (SUCCEEDED(status) && *object == nullptr) {
+        status = CO_E_ERRORINDLL;
+    }
     if (FAILED(status)) {
         *object = nullptr;
     }
@@ -184,8 +203,14 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID /*reserved*/, REF
         return CO_E_NOTINITIALIZED;
     }
     if (IUnknown* factory = RegisteredClasses().Find(clsid, context)) {
-        const HRESULT status = factory->QueryInterface(riid, object);
+        HRESULT status = factory->QueryInterface(riid, object);
         factory->Release();
+        if (SUCCEEDED(status) && *object == nullptr) {
+            status = E_NOINTERFACE;  // a success without the interface is a refusal
+        }
+        if (FAILED(status)) {
+            *object = nullptr;
+        }
         return status;
     }
     if ((context & CLSCTX_INPROC_SERVER) == 0) {
@@ -206,6 +231,10 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID 
     }
     status = factory->CreateInstance(outer, riid, object);
     factory->Release();
+    // A factory that reports success without an object has failed to create one.
+    if (SUCCEEDED(status) && *object == nullptr) {
+        status = E_UNEXPECTED;
+    }
     if (FAILED(status)) {
         *object = nullptr;
     }

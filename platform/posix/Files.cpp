@@ -261,21 +261,27 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIB
         return INVALID_HANDLE_VALUE;
     }
     const int base = OpenFlags(access) | O_CLOEXEC;
+    // A file is only ever made or replaced as a regular file at the name itself: a link
+    // there is not followed (it could point off the card), and opening does not wait for
+    // a FIFO's reader; what was opened is checked below before anything is truncated.
+    const int create = base | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
     constexpr mode_t kMode = 0666;  // narrowed by the umask, as for any new file
 
     int descriptor = -1;
     DWORD successError = ERROR_SUCCESS;
+    bool replacing = false;
     switch (disposition) {
     case CREATE_NEW:
-        descriptor = open(path.Text(), base | O_CREAT | O_EXCL, kMode);
+        descriptor = open(path.Text(), create | O_EXCL, kMode);
         break;
     case CREATE_ALWAYS:
         // Created anew, or an existing file replaced; Windows tells the two apart by the
         // last error, and so does this.
-        descriptor = open(path.Text(), base | O_CREAT | O_EXCL, kMode);
+        descriptor = open(path.Text(), create | O_EXCL, kMode);
         if (descriptor < 0 && errno == EEXIST) {
-            descriptor = open(path.Text(), base | O_CREAT | O_TRUNC, kMode);
+            descriptor = open(path.Text(), create, kMode);
             successError = ERROR_ALREADY_EXISTS;
+            replacing = true;
         }
         break;
     case OPEN_EXISTING:
@@ -289,12 +295,24 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIB
         SetLastError(ErrorForName(errno, path.Text()));
         return INVALID_HANDLE_VALUE;
     }
-    // A folder opens for reading on POSIX, never on Windows.
+    // A folder opens for reading on POSIX, never on Windows; and what is created or
+    // replaced must be a regular file, not a FIFO or a device that took the name.
     struct stat info {};
-    if (fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode)) {
+    const bool creating = disposition != OPEN_EXISTING;
+    if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode) || (creating && !S_ISREG(info.st_mode))) {
         close(descriptor);
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
+    }
+    if (creating) {
+        const int status = fcntl(descriptor, F_GETFL);
+        if (status < 0 || fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) != 0 ||
+            (replacing && ftruncate(descriptor, 0) != 0)) {
+            const DWORD error = ErrorFromErrno(errno);
+            close(descriptor);
+            SetLastError(error);
+            return INVALID_HANDLE_VALUE;
+        }
     }
     if ((flags & FILE_FLAG_NO_BUFFERING) != 0) {
         BypassCache(descriptor);

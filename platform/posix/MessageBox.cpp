@@ -9,14 +9,18 @@
 //   === OK ===                                                or  === Cancel ===
 //
 // The last line follows the answer.  Keys are read raw: Enter is OK; Escape or "c" is
-// Cancel when the box has a Cancel button; other keys, including the escape sequences of
-// cursor keys, are ignored.  Keys typed before the box appeared are discarded, so no
-// answer is given ahead.  Without a terminal, or if the box cannot be written, the call
-// fails and returns 0.  Only the MB_OK and MB_OKCANCEL button sets are offered; icon and
-// default-button flags are accepted and ignored.
+// Cancel when the box has a Cancel button; Ctrl-C is Cancel, or OK for a box with only OK;
+// other keys, including the escape sequences of cursor keys, are ignored.  Keys typed
+// before the box appeared are discarded, so no answer is given ahead.  Without a terminal,
+// or if the box cannot be written, the call fails and returns 0; the first such failure
+// without a terminal says so on standard error.  A signal that ends the process while a
+// box is open (SIGTERM, SIGHUP, SIGINT) restores the terminal's modes first.  Only the
+// MB_OK and MB_OKCANCEL button sets are offered; icon and default-button flags are
+// accepted and ignored.
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -27,6 +31,70 @@ namespace {
 
 constexpr UINT kButtonMask = 0xF;
 constexpr int kEscape = 0x1B;
+constexpr int kInterrupt = 0x03;  // Ctrl-C, which raw input delivers as a key
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+// The terminal whose modes a box changed, for the signal handler to put back.
+volatile sig_atomic_t g_rawDescriptor = -1;
+termios g_savedModes{};
+
+extern "C" void RestoreModesAndEnd(int signal) {
+    if (g_rawDescriptor >= 0) {
+        tcsetattr(g_rawDescriptor, TCSANOW, &g_savedModes);
+    }
+    // Raised again with its usual action, the signal ends the process as it would have,
+    // once this handler returns.
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    sigaction(signal, &standard, nullptr);
+    raise(signal);
+}
+
+// While it lives, a signal that would end the process restores the terminal first.
+class SignalGuard {
+public:
+    SignalGuard(int descriptor, const termios& saved) {
+        g_savedModes = saved;
+        g_rawDescriptor = descriptor;
+        struct sigaction action {};
+        action.sa_handler = RestoreModesAndEnd;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < kSignalCount; ++i) {
+            sigaction(kEndingSignals[i], nullptr, &previous_[i]);
+            // A signal the process ignores stays ignored.
+            if (previous_[i].sa_handler != SIG_IGN) {
+                sigaction(kEndingSignals[i], &action, nullptr);
+            }
+        }
+    }
+    ~SignalGuard() {
+        for (std::size_t i = 0; i < kSignalCount; ++i) {
+            sigaction(kEndingSignals[i], &previous_[i], nullptr);
+        }
+        g_rawDescriptor = -1;
+    }
+    SignalGuard(const SignalGuard&) = delete;
+    SignalGuard& operator=(const SignalGuard&) = delete;
+
+private:
+    static constexpr std::size_t kSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
+    struct sigaction previous_[kSignalCount] {};
+};
+
+// Said once: with no terminal the user would otherwise learn nothing, as no box shows.
+void ReportNoTerminal() {
+    static bool reported = false;
+    if (reported) {
+        return;
+    }
+    reported = true;
+    static const char kNote[] =
+        "This utility shows its messages and asks for confirmation on a terminal, and it has none: "
+        "run it from a terminal. Nothing was written.\n";
+    ssize_t ignored = write(STDERR_FILENO, kNote, sizeof kNote - 1);
+    static_cast<void>(ignored);
+}
 // A cursor key sends Escape and more bytes at once; a lone Escape stays alone this long.
 constexpr int kSequenceWaitMs = 50;
 
@@ -46,6 +114,8 @@ public:
     Terminal& operator=(const Terminal&) = delete;
 
     bool IsOpen() const { return descriptor_ >= 0; }
+    int Descriptor() const { return descriptor_; }
+    const termios& SavedModes() const { return saved_; }
 
     // Keys one at a time, without echo, line editing or signal keys; typed-ahead input is
     // discarded.
@@ -141,10 +211,16 @@ int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
     const bool hasCancel = buttons == MB_OKCANCEL;
 
     Terminal terminal;
-    if (!terminal.IsOpen() || !terminal.StartRawInput()) {
+    if (!terminal.IsOpen()) {
+        ReportNoTerminal();
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
+    if (!terminal.StartRawInput()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    const SignalGuard restoreOnSignal(terminal.Descriptor(), terminal.SavedModes());
     const bool shown = terminal.Write("\n=== MessageBox: ") && terminal.Write(caption != nullptr ? caption : "Error") &&
                        terminal.Write(" ===\n") && terminal.WriteText(text != nullptr ? text : "") &&
                        terminal.Write(hasCancel ? "=== [OK] [Cancel] (Enter: OK, Esc or c: Cancel) ===\n"
@@ -168,9 +244,13 @@ int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
             terminal.SkipSequence();
             continue;
         }
-        if (hasCancel && (key == kEscape || key == 'c' || key == 'C')) {
+        if (hasCancel && (key == kEscape || key == 'c' || key == 'C' || key == kInterrupt)) {
             terminal.Write("=== Cancel ===\n");
             return IDCANCEL;
+        }
+        if (key == kInterrupt) {
+            terminal.Write("=== OK ===\n");
+            return IDOK;
         }
     }
 }

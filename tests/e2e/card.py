@@ -3,6 +3,7 @@ after it."""
 
 import hashlib
 import os
+import stat
 import subprocess
 
 PACKAGE_FOLDER = ("Current", "Firmware")
@@ -19,17 +20,21 @@ class Card:
     older, longer package already there), "blocked" (a folder in the package's place),
     "small" (the folders on a 1 MiB tmpfs, too small for the payload; mounting needs root),
     "stale" (the staging file of an interrupted run, garbage longer than the payload, beside
-    an older package).
+    an older package), "link" (a symbolic link in the package's place, to a file beside the
+    card), "fifo" (a FIFO in the package's place; POSIX only).
 
     The staging file (the package's name followed by "~") never outlives a run.
     """
 
     def __init__(self, root, product, layout="folders"):
-        if layout not in ("folders", "none", "existing", "blocked", "small", "stale"):
+        if layout not in ("folders", "none", "existing", "blocked", "small", "stale", "link", "fifo"):
             raise ValueError("unknown card layout " + layout)
         self.path = root
         self.product = product
         self.mounted = False
+        self.outside = root + "-outside"  # a file that is not on the card
+        with open(self.outside, "wb") as f:
+            f.write(b"a file beside the card")
         os.makedirs(root)
         if layout == "small":
             self._mount_small()
@@ -43,6 +48,10 @@ class Card:
                 f.write(b"\xee" * (len(product.payload) + 4096))
         elif layout == "blocked":
             os.makedirs(self.package_path())
+        elif layout == "link":
+            os.symlink(self.outside, self.package_path())
+        elif layout == "fifo":
+            os.mkfifo(self.package_path())
         self.before = self.snapshot()
 
     def _mount_small(self):
@@ -72,14 +81,22 @@ class Card:
         return self.package_path() + "~"
 
     def snapshot(self):
-        """Every folder and file on the card, files by their content's digest."""
+        """Every folder and file on the card, files by their content's digest, links by
+        their target, other special files by their kind; and the file beside the card."""
         entries = {}
         for folder, folders, files in os.walk(self.path):
             relative = os.path.relpath(folder, self.path)
             entries[relative] = "folder"
             for name in files:
-                with open(os.path.join(folder, name), "rb") as f:
-                    entries[os.path.join(relative, name)] = hashlib.sha256(f.read()).hexdigest()
+                path = os.path.join(folder, name)
+                mode = os.lstat(path).st_mode
+                if stat.S_ISLNK(mode):
+                    entries[os.path.join(relative, name)] = "link to " + os.readlink(path)
+                elif not stat.S_ISREG(mode):
+                    entries[os.path.join(relative, name)] = "special"
+                else:
+                    entries[os.path.join(relative, name)] = _digest(path)
+        entries[os.path.join("..", os.path.basename(self.outside))] = _digest(self.outside)
         return entries
 
     def changes(self, package_written):
@@ -108,6 +125,11 @@ class Card:
             elif after[name] != expected[name]:
                 problems.append(f"{name} changed")
         return problems
+
+
+def _digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
 
 
 def _first_difference(a, b):

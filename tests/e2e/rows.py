@@ -48,7 +48,9 @@ SELECTED = ["Factory", "Camera", "Enumerator", "Collection", "Camera", "Manager"
 class Camera:
     model: object = SAME  # model name -> the name this camera reports
     card: str = "E"  # the card (drive) it presents
-    item: str = "camera"  # what the enumerator hands out: camera, nocamera, empty
+    item: str = "camera"  # what the enumerator hands out: camera, nocamera, empty, bstr, i4, byref
+    selected: str = None  # what GetCameraAt hands out, if not the same: those, or untouched
+    drive: str = None  # the drive path as written in the scenario, in place of the card's
 
 
 @dataclass
@@ -152,6 +154,47 @@ WINDOWS = [
     BLOCKED,
 ]
 
+
+# A component that hands out what is no camera, or a drive path that cannot name the card:
+# message 135 without a drive letter before the confirmation, and nothing written.
+def _no_camera_item(kind):
+    return Row(f"an item of type {kind}", [GONE_NO_DRIVE], cameras=[Camera(item=kind)],
+               calls=REACH + WALK_START + ["Enumerator Next"], destroyed=["Factory", "Enumerator", "Collection", "Manager"])
+
+
+def _no_camera_selected(kind):
+    return Row(f"a selection of type {kind}", [GONE_NO_DRIVE], cameras=[Camera(selected=kind)],
+               calls=REACH + walk(1) + SELECT[:1], selected_position=0,
+               destroyed=["Factory", "Camera", "Enumerator", "Collection", "Manager"])
+
+
+def _unusable_drive(name, drive):
+    return Row(f"drive path {name}", [GONE_NO_DRIVE], cameras=[Camera(drive=drive)],
+               calls=REACH + walk(1) + SELECT, selected_position=0, destroyed=SELECTED)
+
+
+HOSTILE = [
+    _no_camera_item("bstr"),
+    _no_camera_item("i4"),
+    _no_camera_item("byref"),
+    _no_camera_selected("bstr"),
+    _no_camera_selected("i4"),
+    _no_camera_selected("byref"),
+    _no_camera_selected("untouched"),
+    _unusable_drive("empty", '""'),
+    _unusable_drive("null", "null"),
+    _unusable_drive("relative", r'"Current\\"'),
+    _unusable_drive("without its separator", '"E:"'),
+    _unusable_drive("root-relative", r'"\\"'),
+    _unusable_drive("with a zero inside", r'"E:\\\0x\\"'),
+    _unusable_drive("of a local device", r'"\\\\.\\E:\\"'),
+    # Characters the ANSI code page lacks, which a best-fit conversion would turn into
+    # look-alikes naming another folder: a full-width backslash, full-width dots.
+    _unusable_drive("ending in a full-width backslash", r'"E:\uFF3C"'),
+    _unusable_drive("with full-width dots", r'"E:\\\uFF0E\uFF0E\\"'),
+]
+WINDOWS += HOSTILE
+
 # Locale -> the catalogue language expected; each runs the rows below.
 LANGUAGES = [
     ("de_DE.UTF-8", 0x0407),
@@ -163,7 +206,35 @@ LANGUAGES = [
     ("ja_JP.UTF-8", 0x0411),
 ]
 LANGUAGE_ROWS = [SUCCESS, NO_CAMERA]
+# POSIX: locales that a fresh system lacks (only C.UTF-8 and POSIX are there). The texts
+# still come in the locale's language and show in the terminal's UTF-8, never as '?' or
+# Latin-1.
+POSIX_LANGUAGES = [
+    ("ja_JP.UTF-8", 0x0411),
+    ("de_DE.UTF-8", 0x0407),
+    ("pt_PT.UTF-8", 0x0416),
+]
 # Japanese names the drive before the camera in 135: the inserts' numbers, not their order.
 EXTRA_LANGUAGE_ROWS = {"ja_JP.UTF-8": [UNPLUGGED]}
 
-POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT]
+# A link or a FIFO in the package's place is never followed or written through: the
+# verified package is moved over the name itself, as over an older package, and the file
+# the link points to is left as it was.
+TAKEN_NAME = [
+    Row(f"package name taken by a {layout}", [CONFIRM, DONE], cards={"E": layout}, written=True,
+        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+    for layout in ("link", "fifo")
+]
+
+# The POSIX runtime takes a plugin's success without an object for the failure it is.
+NULL_ACTIVATION = [
+    Row("class object handed out as null", [SOFTWARE_MISSING], faults={"DllGetClassObject": "null"}, calls=[],
+        destroyed=[]),
+    Row("instance handed out as null", [SOFTWARE_MISSING], faults={"CreateInstance": "null"},
+        calls=["Factory CreateInstance"], destroyed=["Factory"]),
+]
+
+# On POSIX a path beginning with a backslash is absolute: the backslash is a separator there too.
+POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + [
+    row for row in HOSTILE if row.name not in ("drive path root-relative", "drive path of a local device")
+] + TAKEN_NAME + NULL_ACTIVATION

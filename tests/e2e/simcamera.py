@@ -6,9 +6,14 @@ def _quoted(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
+def scenario_value(text):
+    """A text as a scenario value that the component reports exactly."""
+    return _quoted(text)
+
+
 def scenario_text(cameras, faults=None, unplugged_marker=None, settings=None):
-    """cameras: (model, drive path, item kind) each; faults: operation -> rule text;
-    settings: further [component] keys -> values."""
+    """cameras: (model, drive path as a scenario value, item kind, selected kind or None)
+    each; faults: operation -> rule text; settings: further [component] keys -> values."""
     lines = ["[component]"]
     if unplugged_marker:
         lines.append("unplugged_marker = " + _quoted(unplugged_marker))
@@ -16,8 +21,10 @@ def scenario_text(cameras, faults=None, unplugged_marker=None, settings=None):
     if faults:
         lines.append("[faults]")
         lines += [f"{operation} = {rule}" for operation, rule in faults.items()]
-    for model, drive, item in cameras:
-        lines += ["[camera]", "model = " + _quoted(model), "drive = " + _quoted(drive), "item = " + item]
+    for model, drive, item, selected in cameras:
+        lines += ["[camera]", "model = " + _quoted(model), "drive = " + drive, "item = " + item]
+        if selected:
+            lines.append("selected = " + selected)
     return "\n".join(lines) + "\n"
 
 

@@ -6,8 +6,8 @@
 // The input's first byte picks the entry (low four bits, ids 128 to 143), the locale
 // (bit 4: "C" or UTF-8) and a buffer size for LoadStringA (bits 5 to 7); the rest is the
 // block.  Checked against a walk of the block format done here: the loader with a
-// language finds a text only in a block that lies wholly within its size, and gives it
-// up to its first zero unit; the no-language path (LoadStringA) needs the block only up
+// language finds a text only in a block that lies wholly within its size and only when
+// the code page holds its characters, and gives it up to its first zero unit; the no-language path (LoadStringA) needs the block only up
 // to the wanted entry and cuts the text at whole characters before its buffer ends.
 #include "FuzzCheck.h"
 
@@ -73,6 +73,18 @@ std::string NarrowOf(const std::u16string& units) {
     return narrow.substr(0, std::strlen(narrow.c_str()));
 }
 
+// Whether the ANSI code page holds every character of `units`: the loader passes over a
+// text that would show default characters.  UTF-8 holds them all.
+bool Representable(const std::u16string& units) {
+    if (GetACP() == CP_UTF8 || units.empty()) {
+        return true;
+    }
+    BOOL usedDefault = FALSE;
+    FUZZ_CHECK(WideCharToMultiByte(CP_ACP, 0, units.data(), static_cast<int>(units.size()), nullptr, 0, nullptr,
+                                   &usedDefault) > 0);
+    return usedDefault == FALSE;
+}
+
 // A text cut to fit `bufferSize` bytes with its terminator: a prefix of `whole`, short
 // of the room by less than one character.
 void CheckCut(const char* text, std::size_t length, const std::string& whole, std::size_t bufferSize) {
@@ -112,10 +124,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     block[0].size = static_cast<DWORD>(length);
     const HMODULE module = ModuleFromAddress(reinterpret_cast<const void*>(&LLVMFuzzerTestOneInput));
 
-    // With a language: the whole block must lie within its size.
+    // With a language: the whole block must lie within its size, and the text must fit the
+    // code page.
     std::u16string whole;
-    const bool found = EntryUnits(bytes, length, entry, 15, whole);
-    const std::string expected = NarrowOf(whole.substr(0, whole.find(u'\0')));
+    const bool inBlock = EntryUnits(bytes, length, entry, 15, whole);
+    const std::u16string shown = whole.substr(0, whole.find(u'\0'));
+    const bool found = inBlock && Representable(shown);
+    const std::string expected = NarrowOf(shown);
     TextString text("left over");
     FUZZ_CHECK(text.LoadFromStringBlock(module, id, kEnglish) == found);
     FUZZ_CHECK(std::string(text.Text()) == (found ? expected : std::string("left over")));  // a miss keeps it

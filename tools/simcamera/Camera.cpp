@@ -67,10 +67,40 @@ void MakeEmpty(VARIANT* item) {
     item->punkVal = nullptr;
 }
 
+namespace {
+
+// What a VT_BYREF|VT_DISPATCH item refers to: an object pointer that is null, so the item
+// owns nothing and stays valid for as long as the module is loaded.
+IDispatch* g_referencedNothing = nullptr;
+
+// A VT_I4 value that, read as a pointer, points nowhere a process maps.
+constexpr LONG kNumberItem = 0x0BADF00D;
+
+}  // namespace
+
 std::string MakeItem(const std::shared_ptr<Component>& component, std::size_t position, ItemKind kind,
                      VARIANT* item) {
+    if (kind == ItemKind::Untouched) {
+        return "untouched";
+    }
     MakeEmpty(item);
-    const VARTYPE type = component->Play().cameras[position].type;
+    const CameraEntry& entry = component->Play().cameras[position];
+    if (kind == ItemKind::Text) {
+        item->vt = VT_BSTR;
+        item->bstrVal = SysAllocStringLen(entry.model.units.c_str(), static_cast<UINT>(entry.model.units.size()));
+        return "VT_BSTR:" + Quoted(entry.model);
+    }
+    if (kind == ItemKind::Number) {
+        item->vt = VT_I4;
+        item->lVal = kNumberItem;
+        return "VT_I4:" + std::to_string(kNumberItem);
+    }
+    if (kind == ItemKind::Reference) {
+        item->vt = static_cast<VARTYPE>(VT_BYREF | VT_DISPATCH);
+        item->byref = &g_referencedNothing;
+        return "VT_BYREF|VT_DISPATCH:null";
+    }
+    const VARTYPE type = entry.type;
     const std::string tag = type == VT_DISPATCH ? "VT_DISPATCH:" : "VT_UNKNOWN:";
     // One pointer serves VT_DISPATCH and VT_UNKNOWN alike: IDispatch begins with IUnknown.
     if (kind == ItemKind::Camera) {

@@ -31,8 +31,8 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object)
             return status;
         }
         const Outcome outcome = component->Decide("CreateInstance");
-        if (outcome.fails) {
-            LogCall("CreateInstance", outcome.status, "", arguments);
+        if (outcome.fails || outcome.handsOutNull) {
+            LogCall("CreateInstance", outcome.status, outcome.handsOutNull ? "object=null" : "", arguments);
             return outcome.status;
         }
         auto* manager = new Manager(component);

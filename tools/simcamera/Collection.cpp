@@ -49,26 +49,33 @@ HRESULT Collection::GetCameraAt(VARIANT index, VARIANT* camera) {
         if (camera == nullptr) {
             return E_POINTER;
         }
-        MakeEmpty(camera);
         const std::string arguments = index.vt == VT_I4 ? "index=VT_I4:" + std::to_string(index.lVal)
                                                         : "index=VT_" + std::to_string(index.vt);
         const Outcome outcome = component_->Decide("GetCameraAt");
+        // Emptied on every path but an `untouched` camera's, which leaves it as it came.
         if (outcome.fails) {
+            MakeEmpty(camera);
             return Fail("GetCameraAt", outcome, arguments);
         }
         if (index.vt != VT_I4) {
+            MakeEmpty(camera);
             LogCall("GetCameraAt", kTypeMismatch, "", arguments);
             return kTypeMismatch;
         }
         const auto& cameras = component_->Play().cameras;
         const long long shifted = static_cast<long long>(index.lVal) + component_->Play().atOffset;
         if (shifted < 0 || static_cast<std::size_t>(shifted) >= cameras.size()) {
+            MakeEmpty(camera);
             LogCall("GetCameraAt", DISP_E_BADINDEX, "", arguments);
             return DISP_E_BADINDEX;
         }
         const auto position = static_cast<std::size_t>(shifted);
-        const std::string handedOut =
-            outcome.handsOutNull ? "VT_EMPTY" : MakeItem(component_, position, cameras[position].selected, camera);
+        std::string handedOut = "VT_EMPTY";
+        if (outcome.handsOutNull) {
+            MakeEmpty(camera);
+        } else {
+            handedOut = MakeItem(component_, position, cameras[position].selected, camera);
+        }
         LogCall("GetCameraAt", outcome.status, "camera=" + handedOut, arguments);
         return outcome.status;
     });

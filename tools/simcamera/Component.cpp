@@ -19,28 +19,41 @@ std::string ScenarioPath() {
     }
     return ModuleDirectory() + "/simcamera.ini";
 }
+
+// The scenario at `path`; on failure the status to fail with and the reason.
+HRESULT ReadScenario(const std::string& path, Scenario& scenario, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot be read";
+        return kScenarioMissing;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    return ParseScenario(text.str(), scenario, error) ? S_OK : E_INVALIDARG;
+}
+
 }  // namespace
 
 std::shared_ptr<Component> Component::Load(HRESULT& status) {
     const std::string path = ScenarioPath();
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        Log("error scenario=" + path + " cannot be read");
-        status = kScenarioMissing;
-        return nullptr;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
     Scenario scenario;
     std::string error;
-    if (!ParseScenario(text.str(), scenario, error)) {
+    status = ReadScenario(path, scenario, error);
+    if (FAILED(status)) {
         Log("error scenario=" + path + " " + error);
-        status = E_INVALIDARG;
         return nullptr;
     }
     Log("load scenario=" + path + " cameras=" + std::to_string(scenario.cameras.size()));
-    status = S_OK;
     return std::shared_ptr<Component>(new Component(std::move(scenario)));
+}
+
+Outcome Component::DecideBeforeLoad(const std::string& operation) {
+    Scenario scenario;
+    std::string error;
+    if (FAILED(ReadScenario(ScenarioPath(), scenario, error))) {
+        return Outcome();
+    }
+    return Component(std::move(scenario)).Decide(operation);
 }
 
 LONG Component::ReportedCount() const {

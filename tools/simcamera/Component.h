@@ -24,6 +24,9 @@ public:
     // Reads the scenario (SIMCAMERA_SCENARIO, else simcamera.ini beside the module).
     // Null, with the status to fail with, when it cannot be read or parsed; logged either way.
     static std::shared_ptr<Component> Load(HRESULT& status);
+    // How the scenario decides an operation that comes before any manager exists (its
+    // first call): read afresh and quietly; no fault when there is no usable scenario.
+    static Outcome DecideBeforeLoad(const std::string& operation);
 
     const Scenario& Play() const { return scenario_; }
     LONG ReportedCount() const;

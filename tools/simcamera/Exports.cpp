@@ -9,7 +9,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
         }
         *object = nullptr;
         HRESULT status = CLASS_E_CLASSNOTAVAILABLE;
-        if (IsEqualGUID(clsid, sim::kClassId)) {
+        const sim::Outcome outcome = sim::Component::DecideBeforeLoad("DllGetClassObject");
+        if (outcome.fails || outcome.handsOutNull) {
+            status = outcome.status;
+        } else if (IsEqualGUID(clsid, sim::kClassId)) {
             auto* factory = new sim::ClassFactory();
             status = factory->QueryInterface(iid, object);
             factory->Release();

@@ -11,7 +11,7 @@ namespace {
 
 const std::set<std::string>& FaultNames() {
     static const std::set<std::string> names = {
-        "CreateInstance",      "Run",          "QueryInterface.CameraManager", "QueryInterface.IEnumVARIANT",
+        "DllGetClassObject",   "CreateInstance",      "Run",          "QueryInterface.CameraManager", "QueryInterface.IEnumVARIANT",
         "GetCameraCollection", "GetCameraEnumerator", "GetCameraCount",        "GetCameraAt",
         "GetModelName",        "GetDrivePath",
     };
@@ -20,7 +20,8 @@ const std::set<std::string>& FaultNames() {
 
 // Operations that hand something out and so can hand out nothing instead.
 bool CanHandOutNull(const std::string& operation) {
-    return operation == "GetCameraCollection" || operation == "GetCameraEnumerator" ||
+    return operation == "DllGetClassObject" || operation == "CreateInstance" ||
+           operation == "GetCameraCollection" || operation == "GetCameraEnumerator" ||
            operation == "GetCameraAt" || operation == "GetModelName" || operation == "GetDrivePath";
 }
 
@@ -204,16 +205,18 @@ bool ParseBool(const std::string& word, bool& out) {
     return false;
 }
 
-bool ParseItemKind(const std::string& word, ItemKind& out) {
-    if (word == "camera") {
-        out = ItemKind::Camera;
-    } else if (word == "nocamera") {
-        out = ItemKind::NoCamera;
-    } else if (word == "empty") {
-        out = ItemKind::Empty;
-    } else {
+// `untouched` only where the caller's VARIANT can be left alone on success (GetCameraAt).
+bool ParseItemKind(const std::string& word, bool mayLeaveUntouched, ItemKind& out) {
+    static const std::map<std::string, ItemKind> kinds = {
+        {"camera", ItemKind::Camera}, {"nocamera", ItemKind::NoCamera}, {"empty", ItemKind::Empty},
+        {"bstr", ItemKind::Text},     {"i4", ItemKind::Number},         {"byref", ItemKind::Reference},
+        {"untouched", ItemKind::Untouched},
+    };
+    const auto found = kinds.find(word);
+    if (found == kinds.end() || (found->second == ItemKind::Untouched && !mayLeaveUntouched)) {
         return false;
     }
+    out = found->second;
     return true;
 }
 
@@ -398,13 +401,13 @@ private:
         } else if (key == "drive") {
             camera.drive = value.Text();
         } else if (key == "item") {
-            if (!ParseItemKind(value.Word(), camera.enumerated)) {
-                error = "item is camera, nocamera or empty";
+            if (!ParseItemKind(value.Word(), false, camera.enumerated)) {
+                error = "item is camera, nocamera, empty, bstr, i4 or byref";
                 return false;
             }
         } else if (key == "selected") {
-            if (!ParseItemKind(value.Word(), camera.selected)) {
-                error = "selected is camera, nocamera or empty";
+            if (!ParseItemKind(value.Word(), true, camera.selected)) {
+                error = "selected is camera, nocamera, empty, bstr, i4, byref or untouched";
                 return false;
             }
             selectedGiven_ = true;

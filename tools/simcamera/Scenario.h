@@ -12,9 +12,13 @@ namespace sim {
 
 // What a camera's place in the list hands out.
 enum class ItemKind {
-    Camera,    // a camera object
-    NoCamera,  // an object that does not answer for the camera interface
-    Empty,     // a VARIANT of type VT_EMPTY with a null pointer
+    Camera,     // a camera object
+    NoCamera,   // an object that does not answer for the camera interface
+    Empty,      // a VARIANT of type VT_EMPTY with a null pointer
+    Text,       // VT_BSTR: the camera's model name as a string
+    Number,     // VT_I4: a number that is no valid address
+    Reference,  // VT_BYREF|VT_DISPATCH: a reference to a null object pointer
+    Untouched,  // the VARIANT left as the caller handed it in (GetCameraAt only)
 };
 
 // UTF-16 code units as the system's BSTRs hold them.

@@ -287,6 +287,109 @@ TEST_F(UpgradeDriverTest, ListRunningShortIsNoCameraRatherThanTheLastCameraAgain
     ExpectAllReleased();
 }
 
+// A component that hands out something other than a camera, or a drive path that cannot
+// name the card.  Each run ends as a disconnected camera before the confirmation, without a
+// drive letter, and writes nothing anywhere: neither on the card nor under the working
+// folder, which holds the package folders so that a path taken relative to it would land.
+struct HostileRow {
+    const char* name;
+    // The [camera] lines after the model, given the card's drive path (ending in '/').
+    std::string (*camera)(const std::string& card);
+};
+
+void PrintTo(const HostileRow& row, std::ostream* out) { *out << row.name; }
+
+std::string DriveLine(const std::string& quoted) { return "drive = " + quoted + "\n"; }
+std::string Quoted(const std::string& path) {
+    std::string escaped;
+    for (const char c : path) {
+        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    return "\"" + escaped + "\"";
+}
+std::string WithoutSeparator(const std::string& card) { return card.substr(0, card.size() - 1); }
+
+class HostileComponentTest : public UpgradeDriverTest, public testing::WithParamInterface<HostileRow> {
+protected:
+    void SetUp() override {
+        UpgradeDriverTest::SetUp();
+        workingFolder_ = Beside("working/");
+        std::filesystem::remove_all(workingFolder_);
+        std::filesystem::create_directories(workingFolder_ + "Current/Firmware");
+        std::filesystem::create_directories(workingFolder_ + "sub/Current/Firmware");
+        savedWorkingFolder_ = std::filesystem::current_path();
+        std::filesystem::current_path(workingFolder_);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(savedWorkingFolder_);
+        UpgradeDriverTest::TearDown();
+    }
+
+    // Every file under the working folder.
+    std::vector<std::string> FilesInWorkingFolder() const {
+        std::vector<std::string> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(workingFolder_)) {
+            if (!entry.is_directory()) {
+                files.push_back(entry.path().string());
+            }
+        }
+        return files;
+    }
+
+    std::string workingFolder_;
+    std::filesystem::path savedWorkingFolder_;
+};
+
+TEST_P(HostileComponentTest, EndsAsDisconnectedAndWritesNothing) {
+    Play("[component]\n[camera]\nmodel = \"" + kModel + "\"\n" + GetParam().camera(card_));
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Texts(), std::vector<std::string>{Disconnected("")});
+    EXPECT_EQ(dialogue_.sleeps, 0);
+    EXPECT_FALSE(PackageExists());
+    EXPECT_EQ(FilesInWorkingFolder(), std::vector<std::string>{});
+    ExpectAllReleased();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, HostileComponentTest,
+    testing::Values(
+        // Items of the walk and results of the selection that hold no object.
+        HostileRow{"walkedString", [](const std::string& card) { return DriveLine(Quoted(card)) + "item = bstr\n"; }},
+        HostileRow{"walkedNumber", [](const std::string& card) { return DriveLine(Quoted(card)) + "item = i4\n"; }},
+        HostileRow{"walkedReference",
+                   [](const std::string& card) { return DriveLine(Quoted(card)) + "item = byref\n"; }},
+        HostileRow{"selectedString",
+                   [](const std::string& card) { return DriveLine(Quoted(card)) + "selected = bstr\n"; }},
+        HostileRow{"selectedNumber",
+                   [](const std::string& card) { return DriveLine(Quoted(card)) + "selected = i4\n"; }},
+        HostileRow{"selectedReference",
+                   [](const std::string& card) { return DriveLine(Quoted(card)) + "selected = byref\n"; }},
+        HostileRow{"selectionLeftUntouched",
+                   [](const std::string& card) { return DriveLine(Quoted(card)) + "selected = untouched\n"; }},
+        // Drive paths under which the package would not land on the card.
+        HostileRow{"emptyDrivePath", [](const std::string&) { return DriveLine("\"\""); }},
+        HostileRow{"nullDrivePath", [](const std::string&) { return DriveLine("null"); }},
+        HostileRow{"relativeDrivePath", [](const std::string&) { return DriveLine("\"sub/\""); }},
+        HostileRow{"drivePathWithoutSeparator",
+                   [](const std::string& card) { return DriveLine(Quoted(WithoutSeparator(card))); }},
+        HostileRow{"drivePathWithZeroInside",
+                   [](const std::string& card) {
+                       return DriveLine(Quoted(card).insert(Quoted(card).size() - 1, "\\0x/"));
+                   }},
+        // Characters the narrow path cannot hold exactly: a full-width backslash, which a
+        // best-fit conversion makes '\', and a lone surrogate.
+        HostileRow{"drivePathEndingInFullWidthBackslash",
+                   [](const std::string& card) {
+                       const std::string quoted = Quoted(WithoutSeparator(card));
+                       return DriveLine(quoted.substr(0, quoted.size() - 1) + "\\uFF3C\"");
+                   }},
+        HostileRow{"drivePathWithLoneSurrogate",
+                   [](const std::string& card) {
+                       const std::string quoted = Quoted(card);
+                       return DriveLine(quoted.substr(0, quoted.size() - 1) + "\\uD800/\"");
+                   }}),
+    RowName<HostileRow>);
+
 // How the card's state ends a confirmed run.  These messages have no inserts: they are
 // shown exactly as loaded, so the confirmation stays the only text formatted.
 struct CardRow {

@@ -1,18 +1,25 @@
-// What only the POSIX layer shows: file failures provoked by a full device and a
-// file-size limit, how a file opened without buffering bypasses the cache, and the
-// counter's unit.
+// What only the POSIX layer shows: file failures provoked by a full device, a file-size
+// limit and names taken by links and FIFOs, how a file opened without buffering bypasses
+// the cache, and the counter's unit.
 #include "platform/Platform.h"
+
+#include "support/RowName.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <ostream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 #include "support/RamfsFolder.h"
 
@@ -112,6 +119,78 @@ TEST(PosixFiles, NoBufferingFallsBackWhereTheFileSystemRefusesDirectIo) {
     ASSERT_FALSE(RamfsFolder::TakesDirectIo(ramfs.Path())) << "this kernel's ramfs takes O_DIRECT";
     EXPECT_EQ(ReadBackWithoutBuffering(ramfs.Path()) & O_DIRECT, 0);
 }
+
+// A name taken by a link or a special file is neither followed nor written: the create
+// fails at once, and what the link points to keeps its content.
+struct TakenNameRow {
+    const char* name;
+    void (*take)(const std::filesystem::path& name, const std::filesystem::path& outside);
+};
+
+void PrintTo(const TakenNameRow& row, std::ostream* out) { *out << row.name; }
+
+class PosixCreateAtTakenName : public testing::TestWithParam<TakenNameRow> {
+protected:
+    void SetUp() override {
+        folder_ = std::filesystem::temp_directory_path() / ("fw-taken-" + std::to_string(getpid()));
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_ / "card");
+        std::ofstream(folder_ / "outside") << "not the card's";
+    }
+    void TearDown() override {
+        if (reader_ >= 0) {
+            close(reader_);
+        }
+        std::filesystem::remove_all(folder_);
+    }
+
+    std::filesystem::path folder_;
+    int reader_ = -1;
+};
+
+// A FIFO with a reader waiting, so that an open for writing would succeed at once.
+int g_fifoReader = -1;
+
+TEST_P(PosixCreateAtTakenName, IsRefusedAndNothingOutsideIsTouched) {
+    const std::filesystem::path name = folder_ / "card" / "R5610200.fw";
+    GetParam().take(name, folder_ / "outside");
+    reader_ = std::exchange(g_fifoReader, -1);
+    for (const DWORD disposition : {DWORD{CREATE_ALWAYS}, DWORD{CREATE_NEW}}) {
+        const HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_EQ(file, INVALID_HANDLE_VALUE) << "disposition " << disposition;
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+        }
+    }
+    std::ifstream outside(folder_ / "outside");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(outside), std::istreambuf_iterator<char>()),
+              "not the card's");
+    EXPECT_FALSE(std::filesystem::is_regular_file(std::filesystem::symlink_status(name)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PosixCreateAtTakenName,
+    testing::Values(
+        TakenNameRow{"linkToAFileOutside",
+                     [](const std::filesystem::path& name, const std::filesystem::path& outside) {
+                         std::filesystem::create_symlink(outside, name);
+                     }},
+        TakenNameRow{"danglingLink",
+                     [](const std::filesystem::path& name, const std::filesystem::path& outside) {
+                         std::filesystem::create_symlink(outside.string() + "-new", name);
+                     }},
+        TakenNameRow{"fifoWithoutReader",
+                     [](const std::filesystem::path& name, const std::filesystem::path&) {
+                         ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+                     }},
+        TakenNameRow{"fifoWithReader",
+                     [](const std::filesystem::path& name, const std::filesystem::path&) {
+                         ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+                         g_fifoReader = open(name.c_str(), O_RDONLY | O_NONBLOCK);
+                         ASSERT_GE(g_fifoReader, 0);
+                     }}),
+    RowName<TakenNameRow>);
 
 TEST(PosixCounter, TicksAreNanoseconds) {
     LARGE_INTEGER before{};

@@ -134,7 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
                     KeyCase{"CancelByEscape", MB_OKCANCEL, {"\x1b"}, IDCANCEL},
                     KeyCase{"CancelByC", MB_OKCANCEL, {"c"}, IDCANCEL},
                     KeyCase{"CursorKeyIsNoEscape", MB_OKCANCEL, {"\x1b[A", "x", " ", "\r"}, IDOK},
-                    KeyCase{"IconFlagsIgnored", MB_OKCANCEL | 0x40u, {"C"}, IDCANCEL}),
+                    KeyCase{"IconFlagsIgnored", MB_OKCANCEL | 0x40u, {"C"}, IDCANCEL},
+                    KeyCase{"CancelByCtrlC", MB_OKCANCEL, {"\x03"}, IDCANCEL},
+                    KeyCase{"OkBoxClosedByCtrlC", MB_OK, {"\x03"}, IDOK}),
     RowName<KeyCase>);
 
 TEST(TerminalMessageBox, ShowsCaptionTextAndButtonsBetweenMarkers) {
@@ -171,19 +173,63 @@ TEST(TerminalMessageBox, TerminalGoneFailsTheCall) {
     EXPECT_EQ(WEXITSTATUS(status) % kModesChanged, 0);
 }
 
-TEST(TerminalMessageBox, NoTerminalFailsTheCall) {
+// The user learns why nothing happens, once, on standard error.
+TEST(TerminalMessageBox, NoTerminalFailsTheCallAndSaysSoOnce) {
+    int errors[2];
+    ASSERT_EQ(pipe(errors), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         setsid();  // a new session has no controlling terminal
-        SetLastError(0);
-        const int answer = MessageBoxA(nullptr, "Text", "Caption", MB_OKCANCEL);
-        _exit(answer == 0 && GetLastError() == ERROR_INVALID_HANDLE ? 0 : 1);
+        dup2(errors[1], STDERR_FILENO);
+        bool failed = true;
+        for (int box = 0; box < 2; ++box) {
+            SetLastError(0);
+            const int answer = MessageBoxA(nullptr, "Text", "Caption", MB_OKCANCEL);
+            failed = failed && answer == 0 && GetLastError() == ERROR_INVALID_HANDLE;
+        }
+        _exit(failed ? 0 : 1);
     }
+    close(errors[1]);
+    std::string said;
+    char chunk[256];
+    for (ssize_t count; (count = read(errors[0], chunk, sizeof chunk)) > 0;) {
+        said.append(chunk, static_cast<std::size_t>(count));
+    }
+    close(errors[0]);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string note = "on a terminal, and it has none: run it from a terminal. Nothing was written.\n";
+    ASSERT_NE(said.find(note), std::string::npos) << said;
+    EXPECT_EQ(said.find(note), said.rfind(note)) << "said more than once: " << said;
+}
+
+// A signal that ends the run while a box waits leaves the terminal as it found it.
+TEST(TerminalMessageBox, EndingSignalRestoresTheTerminal) {
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE("signal " + std::to_string(signal));
+        int master = -1;
+        const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            MessageBoxA(nullptr, "Text", "Caption", MB_OKCANCEL);
+            _exit(0);
+        }
+        termios before{};
+        ASSERT_EQ(tcgetattr(master, &before), 0);
+        std::string output;
+        EXPECT_TRUE(ReadUntil(master, output, ") ===\n")) << output;
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "the signal still ends the run";
+        termios after{};
+        ASSERT_EQ(tcgetattr(master, &after), 0);
+        close(master);
+        EXPECT_TRUE(SameModes(before, after)) << "lflag before " << before.c_lflag << ", after " << after.c_lflag;
+    }
 }
 
 TEST(TerminalMessageBox, OnlyOkAndOkCancelAreOffered) {

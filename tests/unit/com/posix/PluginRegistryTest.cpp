@@ -1,13 +1,22 @@
 // How the POSIX runtime finds a component plugin: the registry entry, the plugin's path on
-// its first line, and the failures of each step.
+// its first line, the failures of each step, and a plugin that reports success without an
+// object.
 #include "platform/Platform.h"
 
+#include "support/RowName.h"
+
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -75,8 +84,126 @@ TEST_F(PluginRegistry, MissingPluginCannotBeLoaded) {
 }
 
 TEST_F(PluginRegistry, SharedObjectWithoutClassObjectIsRefused) {
-    Register("libm.so.6\n");
+    Dl_info libc{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&::getpid), &libc), 0);
+    ASSERT_EQ(libc.dli_fname[0], '/');
+    Register(std::string(libc.dli_fname) + "\n");
     EXPECT_EQ(GetFactory(CLSCTX_INPROC_SERVER), CO_E_ERRORINDLL);
 }
+
+// Where the runtime looks: only absolute plugin paths, and no registry at all without
+// POSIXCOM_REGISTRY and an absolute HOME.  Each row would load the plugin from the working
+// folder if the runtime took a relative name.
+class PluginSearch : public PluginRegistry {
+protected:
+    void SetUp() override {
+        PluginRegistry::SetUp();
+        plugin_ = Plugin();
+        saved_ = std::filesystem::current_path();
+        for (const char* name : {"HOME", "POSIXCOM_REGISTRY"}) {
+            const char* value = std::getenv(name);
+            environment_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+        }
+    }
+    void TearDown() override {
+        std::filesystem::current_path(saved_);
+        for (const auto& [name, value] : environment_) {
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
+        }
+        PluginRegistry::TearDown();
+    }
+
+    static std::string Plugin() {
+        const char* plugin = std::getenv("SIMCAMERA_PLUGIN");
+        return plugin != nullptr ? plugin : "";
+    }
+
+    std::filesystem::path plugin_;
+
+private:
+    std::filesystem::path saved_;
+    std::vector<std::pair<std::string, std::optional<std::string>>> environment_;
+};
+
+TEST_F(PluginSearch, RelativePluginPathIsNotLoaded) {
+    ASSERT_FALSE(plugin_.empty());
+    std::filesystem::current_path(plugin_.parent_path());
+    Register("./" + plugin_.filename().string() + "\n");
+    EXPECT_EQ(GetFactory(CLSCTX_INPROC_SERVER), CO_E_DLLNOTFOUND);
+}
+
+TEST_F(PluginSearch, RelativeHomeNamesNoRegistry) {
+    ASSERT_FALSE(plugin_.empty());
+    const auto folder = std::filesystem::temp_directory_path() / ("posixcom-home-" + std::to_string(::getpid()));
+    const auto entry = folder / "home" / ".posixcom" / "CLSID" / "{FB803D0D-EC2B-11D2-A4B8-00104BCAB4AB}";
+    std::filesystem::create_directories(entry);
+    std::ofstream(entry / "InprocServer32") << plugin_.string() << "\n";
+    std::filesystem::current_path(folder);
+    ::unsetenv("POSIXCOM_REGISTRY");
+    ::setenv("HOME", "home", 1);
+    const HRESULT status = GetFactory(CLSCTX_INPROC_SERVER);
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(status, REGDB_E_CLASSNOTREG);
+}
+
+// A plugin that reports success but hands out nothing: activation fails, and no null
+// pointer is called.
+struct NullResultRow {
+    const char* name;
+    const char* fault;
+    HRESULT status;
+};
+
+void PrintTo(const NullResultRow& row, std::ostream* out) { *out << row.name; }
+
+class PluginNullResult : public PluginRegistry, public testing::WithParamInterface<NullResultRow> {
+protected:
+    void SetUp() override {
+        PluginRegistry::SetUp();
+        scenario_ = std::filesystem::temp_directory_path() / ("posixcom-scenario-" + std::to_string(::getpid()));
+        const char* saved = std::getenv("SIMCAMERA_SCENARIO");
+        savedScenario_ = saved != nullptr ? std::optional<std::string>(saved) : std::nullopt;
+        ::setenv("SIMCAMERA_SCENARIO", scenario_.c_str(), 1);
+    }
+    void TearDown() override {
+        if (savedScenario_) {
+            ::setenv("SIMCAMERA_SCENARIO", savedScenario_->c_str(), 1);
+        } else {
+            ::unsetenv("SIMCAMERA_SCENARIO");
+        }
+        std::filesystem::remove(scenario_);
+        PluginRegistry::TearDown();
+    }
+
+    std::filesystem::path scenario_;
+
+private:
+    std::optional<std::string> savedScenario_;
+};
+
+TEST_P(PluginNullResult, IsAFailure) {
+    const char* plugin = std::getenv("SIMCAMERA_PLUGIN");
+    ASSERT_NE(plugin, nullptr);
+    Register(std::string(plugin) + "\n");
+    std::ofstream(scenario_) << "[faults]\n" << GetParam().fault << "\n[camera]\n";
+
+    IUnknown* object = nullptr;
+    const HRESULT status = CoCreateInstance(kSimulatedClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                            reinterpret_cast<void**>(&object));
+    EXPECT_EQ(status, GetParam().status);
+    EXPECT_EQ(object, nullptr);
+    if (object != nullptr) {
+        object->Release();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugins, PluginNullResult,
+                         testing::Values(NullResultRow{"noClassObject", "DllGetClassObject = null", CO_E_ERRORINDLL},
+                                         NullResultRow{"noInstance", "CreateInstance = null", E_UNEXPECTED}),
+                         RowName<NullResultRow>);
 
 }  // namespace

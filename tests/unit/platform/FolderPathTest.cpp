@@ -1,0 +1,57 @@
+// Which drive paths name a folder absolutely, ending in a separator: only under such a
+// path does an appended "Current\Firmware\..." stay inside the folder.  The forms differ
+// between the systems; each row says what each accepts.
+#include "platform/Platform.h"
+
+#include "support/RowName.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace {
+
+struct FolderPathRow {
+    const char* name;
+    const char* path;
+    bool onWindows;
+    bool onPosix;
+};
+
+void PrintTo(const FolderPathRow& row, std::ostream* out) { *out << row.name; }
+
+class FolderPathTest : public testing::TestWithParam<FolderPathRow> {};
+
+TEST_P(FolderPathTest, AbsoluteFolderEndingInASeparator) {
+    const FolderPathRow& row = GetParam();
+#if defined(_WIN32)
+    EXPECT_EQ(platform::IsAbsoluteFolderPath(row.path), row.onWindows) << row.path;
+#else
+    EXPECT_EQ(platform::IsAbsoluteFolderPath(row.path), row.onPosix) << row.path;
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, FolderPathTest,
+    testing::Values(FolderPathRow{"null", nullptr, false, false},
+                    FolderPathRow{"empty", "", false, false},
+                    FolderPathRow{"driveRoot", "E:\\", true, false},
+                    FolderPathRow{"driveFolder", "e:\\cards\\one\\", true, false},
+                    FolderPathRow{"driveWithSlashes", "E:/cards/", true, false},
+                    FolderPathRow{"driveWithoutSeparator", "E:", false, false},
+                    FolderPathRow{"driveRelative", "E:cards\\", false, false},
+                    FolderPathRow{"folderWithoutSeparator", "E:\\cards", false, false},
+                    FolderPathRow{"share", "\\\\server\\share\\", true, true},
+                    FolderPathRow{"shareFolder", "\\\\server\\share\\cards\\", true, true},
+                    FolderPathRow{"serverWithoutShare", "\\\\server\\", false, true},
+                    FolderPathRow{"localDevice", "\\\\.\\pipe\\", false, true},
+                    FolderPathRow{"deviceNamespace", "\\\\?\\E:\\", false, true},
+                    FolderPathRow{"rootRelative", "\\cards\\", false, true},
+                    FolderPathRow{"posixFolder", "/media/card/", false, true},
+                    FolderPathRow{"posixRoot", "/", false, true},
+                    FolderPathRow{"posixWithoutSeparator", "/media/card", false, false},
+                    FolderPathRow{"relative", "cards/", false, false},
+                    FolderPathRow{"dotRelative", "./", false, false}),
+    RowName<FolderPathRow>);
+
+}  // namespace
