@@ -10,6 +10,7 @@
 #include <iconv.h>
 #include <initializer_list>
 #include <langinfo.h>
+#include <mutex>
 #include <strings.h>
 
 namespace {
@@ -60,12 +61,54 @@ const char* CharsetOf(UINT codePage, bool& isUtf8) {
     return locale.name;
 }
 
+// Converters are opened once and kept for the life of the process: opening one costs tens
+// of kilobytes of heap (and, the first time, loading the conversion's module), and a run
+// converts dozens of texts, all in the ANSI code page.  One is kept per direction, for
+// the character set last asked for; another character set (CP_UTF8 in a locale of
+// another, or a changed locale) replaces it.  The last ones are never closed, so what
+// they hold stays reachable until the process ends.  One lock covers the slots and each
+// conversion, since a converter carries shift state between calls.
+enum class Direction { kToUtf16, kFromUtf16 };
+
+// Longer than any character set name glibc or the BSDs report; a longer one is not opened.
+constexpr std::size_t kCharsetNameCapacity = 48;
+
+struct KeptConverter {
+    char charset[kCharsetNameCapacity];  // the narrow side; empty while none is open
+    iconv_t cd;
+};
+
+std::mutex keptConvertersLock;
+KeptConverter keptConverters[2];  // by direction; zero-initialized: none open
+
+iconv_t OpenKept(KeptConverter& slot, Direction direction, const char* charset) {
+    if (slot.charset[0] != 0 && std::strcmp(slot.charset, charset) == 0) {
+        return slot.cd;
+    }
+    if (slot.charset[0] != 0) {
+        iconv_close(slot.cd);
+        slot.charset[0] = 0;
+    }
+    const std::size_t length = std::strlen(charset);
+    if (length == 0 || length >= kCharsetNameCapacity) {
+        return reinterpret_cast<iconv_t>(-1);
+    }
+    const iconv_t cd = direction == Direction::kToUtf16 ? iconv_open(kUtf16, charset) : iconv_open(charset, kUtf16);
+    if (cd != reinterpret_cast<iconv_t>(-1)) {
+        std::memcpy(slot.charset, charset, length + 1);
+        slot.cd = cd;
+    }
+    return cd;
+}
+
+// The kept converter between UTF-16 and `charset`, lent for one conversion: the lock is
+// held until it is destroyed, and it starts in the initial shift state.
 class Converter {
 public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
+    Converter(Direction direction, const char* charset) : lock_(keptConvertersLock) {
+        cd_ = OpenKept(keptConverters[direction == Direction::kToUtf16 ? 0 : 1], direction, charset);
         if (IsOpen()) {
-            iconv_close(cd_);
+            ResetState();
         }
     }
     Converter(const Converter&) = delete;
@@ -79,6 +122,7 @@ public:
     void ResetState() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
 
 private:
+    std::lock_guard<std::mutex> lock_;
     iconv_t cd_;
 };
 
@@ -134,7 +178,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
     if (charset == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    Converter converter(kUtf16, charset);
+    Converter converter(Direction::kToUtf16, charset);
     if (!converter.IsOpen()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
@@ -187,7 +231,7 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR source, int sour
     if (isUtf8 && (defaultChar != nullptr || usedDefaultChar != nullptr)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    Converter converter(charset, kUtf16);
+    Converter converter(Direction::kFromUtf16, charset);
     if (!converter.IsOpen()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }

@@ -1,10 +1,12 @@
 // What only the POSIX layer shows: file failures provoked by a full device and a
-// file-size limit, and the counter's unit.
+// file-size limit, the counter's unit, and an ANSI code page that follows the locale.
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
@@ -50,6 +52,29 @@ TEST(PosixFiles, ShortWriteReportsTheBytesWritten) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "WriteFile did not report the 10 bytes written as a success";
     EXPECT_EQ(size, 10u);
+}
+
+// The converters kept between conversions belong to a character set: after the locale
+// changes, the ANSI code page is the new locale's, and again the old one's after it
+// changes back.
+TEST(PosixCodePage, AnsiConversionsFollowTheLocaleAcrossChanges) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    const struct {
+        const char* locale;
+        const char* narrow;  // U+00E9 in the locale's character set
+    } cases[] = {{"C", "\xE9"}, {"C.UTF-8", "\xC3\xA9"}, {"C", "\xE9"}};
+    for (const auto& c : cases) {
+        ASSERT_NE(std::setlocale(LC_ALL, c.locale), nullptr) << c.locale;
+        WCHAR wide[4] = {};
+        EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, c.narrow, -1, wide, 4), 2) << c.locale;
+        EXPECT_EQ(wide[0], WCHAR{0xE9}) << c.locale;
+        char narrow[8] = {};
+        EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, 8, nullptr, nullptr),
+                  static_cast<int>(std::strlen(c.narrow)) + 1)
+            << c.locale;
+        EXPECT_STREQ(narrow, c.narrow) << c.locale;
+    }
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(PosixCounter, TicksAreNanoseconds) {

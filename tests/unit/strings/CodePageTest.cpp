@@ -261,6 +261,34 @@ TEST(KernelServices, InterlockedStepsAreAtomicAndReturnTheNewValue) {
     EXPECT_EQ(40000, count);
 }
 
+// The conversions share converters kept between calls: threads converting at once, in
+// both directions and both code pages, must each get exactly their own text back.
+TEST(CodePageConversion, ConcurrentConversionsKeepTheirOwnText) {
+    auto roundTrips = [](const char* narrow, UINT codePage) {
+        int failures = 0;
+        for (int i = 0; i < 2000; ++i) {
+            WCHAR wide[64] = {};
+            char back[64] = {};
+            const int units = MultiByteToWideChar(codePage, 0, narrow, -1, wide, 64);
+            const int bytes = WideCharToMultiByte(codePage, 0, wide, units, back, 64, nullptr, nullptr);
+            failures += units == 0 || bytes == 0 || std::string(back) != narrow ? 1 : 0;
+        }
+        return failures;
+    };
+    int failuresA = -1;
+    int failuresB = -1;
+    std::thread a([&] {
+        failuresA = roundTrips("caf\xE9 cr\xE8me", CP_ACP) + roundTrips("\xE6\x97\xA5\xE6\x9C\xAC", CP_UTF8);
+    });
+    std::thread b([&] {
+        failuresB = roundTrips("\xC3\xA9t\xC3\xA9 \xF0\x9F\x93\xB7", CP_UTF8) + roundTrips("na\xEFve", CP_ACP);
+    });
+    a.join();
+    b.join();
+    EXPECT_EQ(failuresA, 0);
+    EXPECT_EQ(failuresB, 0);
+}
+
 TEST(KernelServices, TaskAllocatorGivesABlockForZeroBytes) {
     void* block = CoTaskMemAlloc(0);
     EXPECT_NE(nullptr, block);
