@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
 #include <initializer_list>
@@ -15,7 +16,11 @@
 
 namespace {
 
-constexpr const char* kUtf16 = "UTF-16LE";
+// The C library's wide characters, UCS-4 in the host's byte order.  Converting between
+// them and a character set is a single step; to or from UTF-16LE iconv would go through
+// them anyway, with a 32 KiB buffer between the two steps in every converter, so this
+// layer turns UCS-4 into UTF-16 and back itself.
+constexpr const char* kWide = "WCHAR_T";
 constexpr UINT kLatin1CodePage = 28591;
 
 struct Charset {
@@ -61,9 +66,9 @@ const char* CharsetOf(UINT codePage, bool& isUtf8) {
     return locale.name;
 }
 
-// Converters are opened once and kept for the life of the process: opening one costs tens
-// of kilobytes of heap (and, the first time, loading the conversion's module), and a run
-// converts dozens of texts, all in the ANSI code page.  One is kept per direction, for
+// Converters are opened once and kept for the life of the process: opening one allocates
+// and looks up the conversion (the first time, it loads the conversion's module), and a
+// run converts dozens of texts, all in the ANSI code page.  One is kept per direction, for
 // the character set last asked for; another character set (CP_UTF8 in a locale of
 // another, or a changed locale) replaces it.  The last ones are never closed, so what
 // they hold stays reachable until the process ends.  One lock covers the slots and each
@@ -93,7 +98,7 @@ iconv_t OpenKept(KeptConverter& slot, Direction direction, const char* charset) 
     if (length == 0 || length >= kCharsetNameCapacity) {
         return reinterpret_cast<iconv_t>(-1);
     }
-    const iconv_t cd = direction == Direction::kToUtf16 ? iconv_open(kUtf16, charset) : iconv_open(charset, kUtf16);
+    const iconv_t cd = direction == Direction::kToUtf16 ? iconv_open(kWide, charset) : iconv_open(charset, kWide);
     if (cd != reinterpret_cast<iconv_t>(-1)) {
         std::memcpy(slot.charset, charset, length + 1);
         slot.cd = cd;
@@ -101,7 +106,7 @@ iconv_t OpenKept(KeptConverter& slot, Direction direction, const char* charset) 
     return cd;
 }
 
-// The kept converter between UTF-16 and `charset`, lent for one conversion: the lock is
+// The kept converter between UCS-4 and `charset`, lent for one conversion: the lock is
 // held until it is destroyed, and it starts in the initial shift state.
 class Converter {
 public:
@@ -148,6 +153,17 @@ private:
     int count_ = 0;
 };
 
+// One character as UTF-16: a surrogate pair beyond the Basic Multilingual Plane.
+void PutUtf16(Output<WCHAR>& output, std::uint32_t character) {
+    if (character < 0x10000) {
+        output.Put(static_cast<WCHAR>(character));
+        return;
+    }
+    character -= 0x10000;
+    output.Put(static_cast<WCHAR>(0xD800 + (character >> 10)));
+    output.Put(static_cast<WCHAR>(0xDC00 + (character & 0x3FF)));
+}
+
 bool ValidArguments(const void* source, int sourceLength, const void* dest, int destLength) {
     return source != nullptr && sourceLength != 0 && sourceLength >= -1 && destLength >= 0 &&
            (destLength == 0 || dest != nullptr);
@@ -187,14 +203,15 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
     std::size_t inLeft = sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
     Output<WCHAR> output(dest, destLength);
     while (inLeft != 0) {
-        char chunk[64];
+        char chunk[64];  // whole UCS-4 characters
         char* out = chunk;
         std::size_t outLeft = sizeof chunk;
         const std::size_t result = converter.Convert(&in, &inLeft, &out, &outLeft);
         const int error = errno;
-        for (const char* unit = chunk; unit < out; unit += 2) {
-            output.Put(static_cast<WCHAR>(static_cast<unsigned char>(unit[0]) |
-                                          (static_cast<unsigned char>(unit[1]) << 8)));
+        for (const char* unit = chunk; unit < out; unit += sizeof(std::uint32_t)) {
+            std::uint32_t character = 0;
+            std::memcpy(&character, unit, sizeof character);
+            PutUtf16(output, character);
         }
         if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
             continue;
@@ -242,16 +259,18 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR source, int sour
     // One character at a time, so that one that the character set lacks, or a lone
     // surrogate, is replaced on its own.
     for (int i = 0; i < units;) {
-        const int width = IsHighSurrogate(source[i]) && i + 1 < units && IsLowSurrogate(source[i + 1]) ? 2 : 1;
-        char utf16[4];
-        for (int k = 0; k < width; ++k) {
-            utf16[2 * k] = static_cast<char>(source[i + k] & 0xFF);
-            utf16[2 * k + 1] = static_cast<char>(source[i + k] >> 8);
-        }
-        i += width;
+        const bool pair = IsHighSurrogate(source[i]) && i + 1 < units && IsLowSurrogate(source[i + 1]);
+        // A lone surrogate goes on as it is; no character set has it, so iconv refuses it.
+        const std::uint32_t character =
+            pair ? 0x10000 + ((static_cast<std::uint32_t>(source[i]) - 0xD800) << 10) +
+                       (static_cast<std::uint32_t>(source[i + 1]) - 0xDC00)
+                 : static_cast<std::uint32_t>(source[i]);
+        i += pair ? 2 : 1;
 
-        char* in = utf16;
-        std::size_t inLeft = static_cast<std::size_t>(width) * 2;
+        char ucs4[sizeof character];
+        std::memcpy(ucs4, &character, sizeof character);
+        char* in = ucs4;
+        std::size_t inLeft = sizeof ucs4;
         char converted[16];
         char* out = converted;
         std::size_t outLeft = sizeof converted;

@@ -115,6 +115,9 @@ TEST(CodePageConversion, WideCharToMultiByteFollowsTheWin32Rules) {
         {"a source length of 0 is refused", CP_ACP, Units({'a'}), 0, 4, 0, ERROR_INVALID_PARAMETER, {}},
         {"UTF-8 sizes each character by its code point", CP_UTF8, Units({0xE9, 0x65E5}), 2, 0, 5, 0, {}},
         {"UTF-8 of a surrogate pair", CP_UTF8, Units({0xD83D, 0xDE00}), 2, 8, 4, 0, "\xF0\x9F\x98\x80"},
+        {"a lone surrogate in UTF-8 becomes U+FFFD", CP_UTF8, Units({'a', 0xD800, 'b', 0xDE00}), 4, 16, 8, 0,
+         "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
+        {"a lone surrogate in the ANSI code page becomes ?", CP_ACP, Units({0xDC00, 'a', 0xD83D}), 3, 8, 3, 0, "?a?"},
         {"UTF-8 output needs more than two bytes a unit", CP_UTF8, Units({0x65E5}), -1, 4, 4, 0,
          std::string("\xE6\x97\xA5", 4)},
     };
