@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The release package: made twice from the same build, the two zips are the same byte for
-byte; the zip holds exactly fwupgrade.exe (the built program itself), ReadMe.txt (every
+"""The release package: made twice from the same build, more than the two seconds of a
+zip's time stamp apart, the two zips are the same byte for byte and no entry carries the
+time it was made; the zip holds exactly fwupgrade.exe (the built program itself), ReadMe.txt (every
 placeholder filled, Windows line ends) and SHA256SUMS (the right checksum of each); the
 zip's own checksum file beside it is right too. Prints what it checked; exit 1 on a fault.
 
@@ -12,6 +13,7 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 import zipfile
 
 
@@ -23,7 +25,9 @@ def main():
     program = make_args[make_args.index("--program") + 1]
     shutil.rmtree(work, ignore_errors=True)
     zips = [os.path.join(work, run, "fwupgrade.zip") for run in ("first", "second")]
-    for path in zips:
+    for number, path in enumerate(zips):
+        if number > 0:
+            time.sleep(2.1)
         subprocess.run([sys.executable, script, *make_args, "--output", path], check=True, stdout=subprocess.DEVNULL)
 
     problems = []
@@ -33,6 +37,9 @@ def main():
     with zipfile.ZipFile(zips[0]) as archive:
         names = archive.namelist()
         files = {name: archive.read(name) for name in names}
+        times = {info.date_time for info in archive.infolist()}
+    if times != {(1980, 1, 1, 0, 0, 0)}:
+        problems.append(f"the entries carry the times {sorted(times)}, not the fixed 1980-01-01 00:00")
     if names != ["fwupgrade.exe", "ReadMe.txt", "SHA256SUMS"]:
         problems.append(f"the zip holds {names}")
     with open(program, "rb") as f:

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Makes the release package of one Windows build: a zip holding fwupgrade.exe, the
-read-me for camera owners (ReadMe.txt beside this script, with the build's model name,
-version label, package file name and size filled in) and SHA256SUMS, the checksums of
-both in the form `sha256sum -c` reads.
+read-me for camera owners (ReadMe.txt beside this script, in the catalogue's seven
+languages, with the build's model name, version label, package file name and size and
+the catalogue's captions filled in) and SHA256SUMS, the checksums of both in the form
+`sha256sum -c` reads.
 
   release_zip.py --program fwupgrade.exe --data-dir <build>/resources/data
                  --catalogue resources/Messages.rc --output fwupgrade-windows-x86.zip
@@ -21,6 +22,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # The earliest time a zip can hold; nothing of the build's own time goes in.
 FIXED_TIME = (1980, 1, 1, 0, 0, 0)
 CAPTION_ID = 136
+# The read-me's name for each language of the catalogue, by primary language id.
+LANGUAGES = {0x09: "en", 0x07: "de", 0x0A: "es", 0x0C: "fr", 0x10: "it", 0x11: "ja", 0x16: "pt"}
 
 
 def read(path):
@@ -28,27 +31,31 @@ def read(path):
         return f.read()
 
 
-def english_caption(catalogue):
-    """The caption of every message box, in English, from the catalogue's 0x09 block."""
+def captions(catalogue):
+    """{"caption_en": ..., ...}: the caption of every message box in each language."""
     text = read(catalogue).decode("utf-8")
-    block = re.search(r"LANGUAGE 0x09, 0x01.*?BEGIN(.*?)END", text, re.S)
-    entry = block and re.search(rf'^\s*{CAPTION_ID},\s*"([^"]*)"', block.group(1), re.M)
-    if not entry:
-        sys.exit(f"release_zip: no English caption ({CAPTION_ID}) in {catalogue}")
-    return entry.group(1)
+    found = {}
+    for primary, name in LANGUAGES.items():
+        block = re.search(rf"LANGUAGE 0x{primary:02X}, 0x01\s.*?BEGIN(.*?)END", text, re.S)
+        entry = block and re.search(rf'^\s*{CAPTION_ID},\s*"([^"]*)"', block.group(1), re.M)
+        if not entry:
+            sys.exit(f"release_zip: no caption ({CAPTION_ID}) for language 0x{primary:02X} in {catalogue}")
+        found["caption_" + name] = entry.group(1)
+    return found
 
 
 def read_me(data_dir, catalogue):
     values = {
-        "caption": english_caption(catalogue),
+        **captions(catalogue),
         "model": read(os.path.join(data_dir, "ModelName.txt")).decode("ascii"),
         "version": read(os.path.join(data_dir, "VersionLabel.txt")).decode("ascii"),
         "package": read(os.path.join(data_dir, "PackageFileName.txt")).decode("ascii"),
         "kb": str(os.path.getsize(os.path.join(data_dir, "Payload.bin")) // 1000),
     }
     text = read(os.path.join(HERE, "ReadMe.txt")).decode("utf-8").format(**values)
-    # Windows line ends, for every text editor a camera owner may open it with.
-    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
+    # Windows line ends, and a byte-order mark so that older Windows editors read it as
+    # UTF-8 too, for every text editor a camera owner may open it with.
+    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8-sig")
 
 
 def entry(name, data):
