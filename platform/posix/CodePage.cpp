@@ -176,8 +176,11 @@ int Fail(DWORD error) {
 
 constexpr WCHAR kReplacementCharacter = 0xFFFD;
 
+constexpr std::uint32_t kLastCharacter = 0x10FFFF;
+
 bool IsHighSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(WCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsSurrogate(std::uint32_t character) { return character >= 0xD800 && character <= 0xDFFF; }
 
 }  // namespace
 
@@ -202,21 +205,28 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
     char* in = const_cast<char*>(source);  // iconv's prototype; it does not write the input
     std::size_t inLeft = sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
     Output<WCHAR> output(dest, destLength);
+    // One character at a time: the decoder also yields surrogates and values beyond
+    // U+10FFFF, which UTF-16 cannot hold, so the sequence behind each must be known.
     while (inLeft != 0) {
-        char chunk[64];  // whole UCS-4 characters
-        char* out = chunk;
-        std::size_t outLeft = sizeof chunk;
+        char* const start = in;
+        const std::size_t startLeft = inLeft;
+        char ucs4[sizeof(std::uint32_t)];
+        char* out = ucs4;
+        std::size_t outLeft = sizeof ucs4;
         const std::size_t result = converter.Convert(&in, &inLeft, &out, &outLeft);
         const int error = errno;
-        for (const char* unit = chunk; unit < out; unit += sizeof(std::uint32_t)) {
+        if (out != ucs4) {
             std::uint32_t character = 0;
-            std::memcpy(&character, unit, sizeof character);
-            PutUtf16(output, character);
-        }
-        if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
+            std::memcpy(&character, ucs4, sizeof character);
+            if (character <= kLastCharacter && !IsSurrogate(character)) {
+                PutUtf16(output, character);
+                continue;
+            }
+            in = start;
+            inLeft = startLeft;
+        } else if (result != static_cast<std::size_t>(-1)) {
             continue;
-        }
-        if (error != EILSEQ && error != EINVAL) {
+        } else if (error != EILSEQ && error != EINVAL) {
             return Fail(ERROR_INVALID_PARAMETER);
         }
         // An invalid or cut-short sequence: its first byte becomes U+FFFD.
@@ -260,7 +270,6 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR source, int sour
     // surrogate, is replaced on its own.
     for (int i = 0; i < units;) {
         const bool pair = IsHighSurrogate(source[i]) && i + 1 < units && IsLowSurrogate(source[i + 1]);
-        // A lone surrogate goes on as it is; no character set has it, so iconv refuses it.
         const std::uint32_t character =
             pair ? 0x10000 + ((static_cast<std::uint32_t>(source[i]) - 0xD800) << 10) +
                        (static_cast<std::uint32_t>(source[i + 1]) - 0xDC00)
@@ -274,7 +283,8 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR source, int sour
         char converted[16];
         char* out = converted;
         std::size_t outLeft = sizeof converted;
-        if (converter.Convert(&in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+        // A lone surrogate is no character; some decoders would take it all the same.
+        if (IsSurrogate(character) || converter.Convert(&in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
             converter.ResetState();
             if (isUtf8) {
                 for (const char byte : {'\xEF', '\xBF', '\xBD'}) {  // U+FFFD
