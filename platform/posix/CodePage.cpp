@@ -283,7 +283,7 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR source, int sour
         char converted[16];
         char* out = converted;
         std::size_t outLeft = sizeof converted;
-        // A lone surrogate is no character; some decoders would take it all the same.
+        // A lone surrogate is no character, though some encoders would take one.
         if (IsSurrogate(character) || converter.Convert(&in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
             converter.ResetState();
             if (isUtf8) {
