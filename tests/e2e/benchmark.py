@@ -173,6 +173,19 @@ def verdict(ok):
     return "within budget" if ok else "OVER BUDGET"
 
 
+def print_heap(heap):
+    program_bytes = heap.bytes["own"] + heap.bytes["pool"]
+    print("heap of one run (valgrind DHAT)      allocations      bytes  peak live bytes")
+    for label, kind in (("the program's own", "own"), ("C++ runtime's emergency pool", "pool"),
+                        ("simulated camera component", "component")):
+        print(f"  {label:32s} {heap.blocks[kind]:11d} {heap.bytes[kind]:10d} {heap.peak[kind]:16d}")
+    print(f"  {'all':32s} {sum(heap.blocks.values()):11d} {sum(heap.bytes.values()):10d} "
+          f"{sum(heap.peak.values()):16d}")
+    print(f"  bytes allocated by the program (own + pool, the component is not the program's): {program_bytes}"
+          f"  (budget {256 * KIB}: {verdict(program_bytes <= 256 * KIB)})")
+    print(f"  the program's own peak: {heap.peak['own']}  (budget {32 * KIB}: {verdict(heap.peak['own'] <= 32 * KIB)})")
+
+
 def windows_sizes(build_dirs):
     lines = []
     for build_dir in build_dirs:
@@ -210,8 +223,10 @@ def main():
         cp, cp_sync = bench.copies()
         cps.append(cp)
         syncs.append(cp_sync)
-    print("Heap: one run under valgrind --tool=dhat ...", flush=True)
-    heap = bench.heap()
+    heap = None
+    if shutil.which("valgrind"):
+        print("Heap: one run under valgrind --tool=dhat ...", flush=True)
+        heap = bench.heap()
 
     run, box, cp, cp_sync = median(runs), median(boxes), median(cps), median(syncs)
     own = run - PROBE_PAUSE_SECONDS - box
@@ -226,19 +241,13 @@ def main():
     print(f"  cp of the payload                  {cp * 1000:9.1f} ms  {spread(cps)}")
     print(f"  cp + sync of the payload           {cp_sync * 1000:9.1f} ms  {spread(syncs)}")
     print(f"  ratio (run - 1 s - boxes) / (cp + sync)  {ratio:5.2f}  (budget 1.25: {verdict(ratio <= 1.25)})")
-    program_bytes = heap.bytes["own"] + heap.bytes["pool"]
-    print("heap of one run (valgrind DHAT)      allocations      bytes  peak live bytes")
-    for label, kind in (("the program's own", "own"), ("C++ runtime's emergency pool", "pool"),
-                        ("simulated camera component", "component")):
-        print(f"  {label:32s} {heap.blocks[kind]:11d} {heap.bytes[kind]:10d} {heap.peak[kind]:16d}")
-    print(f"  {'all':32s} {sum(heap.blocks.values()):11d} {sum(heap.bytes.values()):10d} "
-          f"{sum(heap.peak.values()):16d}")
-    print(f"  bytes allocated by the program (own + pool, the component is not the program's): {program_bytes}"
-          f"  (budget {256 * KIB}: {verdict(program_bytes <= 256 * KIB)})")
-    print(f"  the program's own peak: {heap.peak['own']}  (budget {32 * KIB}: {verdict(heap.peak['own'] <= 32 * KIB)})")
+    if heap is None:
+        print("heap: valgrind is not installed (Debian package valgrind); no heap figures")
+    else:
+        print_heap(heap)
     print("release programs")
-    print(f"  {bench.program}: {os.path.getsize(bench.program)} bytes (POSIX, without its {payload}-byte payload "
-          "counted apart: it is embedded)")
+    size = os.path.getsize(bench.program)
+    print(f"  {bench.program}: {size} bytes (POSIX: the {payload}-byte payload and {size - payload} besides)")
     for line in windows_sizes([os.path.abspath(d) for d in args.windows_build_dir]):
         print(line)
     return 0
