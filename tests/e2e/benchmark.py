@@ -192,10 +192,10 @@ def windows_sizes(build_dirs):
         program = os.path.join(build_dir, "app", "fwupgrade.exe")
         payload = os.path.join(build_dir, "resources", "data", "Payload.bin")
         if not (os.path.exists(program) and os.path.exists(payload)):
-            lines.append(f"  {program}: not built")
+            lines.append(f"  {os.path.relpath(program)}: not built")
             continue
         size, budget = os.path.getsize(program), os.path.getsize(payload) + 200 * KIB
-        lines.append(f"  {program}: {size} bytes; budget payload + 200 KiB = {budget}; "
+        lines.append(f"  {os.path.relpath(program)}: {size} bytes; budget payload + 200 KiB = {budget}; "
                      f"{budget - size:+d} to spare: {verdict(size <= budget)}")
     return lines
 
@@ -247,7 +247,7 @@ def main():
         print_heap(heap)
     print("release programs")
     size = os.path.getsize(bench.program)
-    print(f"  {bench.program}: {size} bytes (POSIX: the {payload}-byte payload and {size - payload} besides)")
+    print(f"  {os.path.relpath(bench.program)}: {size} bytes (POSIX: the {payload}-byte payload and {size - payload} besides)")
     for line in windows_sizes([os.path.abspath(d) for d in args.windows_build_dir]):
         print(line)
     return 0
