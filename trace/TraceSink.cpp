@@ -13,6 +13,9 @@ TraceSinkList* sinkList = nullptr;
 // wvsprintfA writes at most this many bytes, the terminator included.
 constexpr std::size_t kLineBufferSize = 1024;
 
+// Entries the sink list makes room for at first; it doubles when full.
+constexpr std::size_t kFirstCapacity = 4;
+
 }  // namespace
 
 TraceSinkList* TraceSinkList::Existing() noexcept { return sinkList; }
@@ -24,18 +27,33 @@ TraceSinkList* TraceSinkList::Obtain() noexcept {
     return sinkList;
 }
 
-void TraceSinkList::Add(TraceSink* sink) { sinks_.push_back(sink); }
+void TraceSinkList::Add(TraceSink* sink) {
+    if (count_ == capacity_) {
+        const std::size_t capacity = capacity_ == 0 ? kFirstCapacity : capacity_ * 2;
+        TraceSink** grown = new (std::nothrow) TraceSink*[capacity];
+        if (grown == nullptr) {
+            throw std::bad_alloc();
+        }
+        std::copy(sinks_, sinks_ + count_, grown);
+        delete[] sinks_;
+        sinks_ = grown;
+        capacity_ = capacity;
+    }
+    sinks_[count_++] = sink;
+}
 
 void TraceSinkList::Remove(const TraceSink* sink) noexcept {
-    const auto found = std::find(sinks_.begin(), sinks_.end(), sink);
-    if (found != sinks_.end()) {
-        sinks_.erase(found);
+    TraceSink** const end = sinks_ + count_;
+    TraceSink** const found = std::find(sinks_, end, sink);
+    if (found != end) {
+        std::copy(found + 1, end, found);
+        --count_;
     }
 }
 
 void TraceSinkList::Deliver(const char* line) const {
-    for (TraceSink* sink : sinks_) {
-        sink->WriteLine(line);
+    for (std::size_t i = 0; i < count_; ++i) {
+        sinks_[i]->WriteLine(line);
     }
 }
 

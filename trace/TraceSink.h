@@ -5,7 +5,6 @@
 #include "platform/Platform.h"
 
 #include <cstddef>
-#include <vector>
 
 // A receiver of finished trace lines.
 class TraceSink {
@@ -17,7 +16,9 @@ public:
 
 // The ordered list of registered sinks.  It holds them without owning them, is created on
 // first use and never destroyed.  It takes no lock: register and remove sinks while no
-// other thread traces, and never from inside WriteLine.
+// other thread traces, and never from inside WriteLine.  Its entries are a plain array
+// rather than a std::vector, whose growth would link the runtime's string-based
+// exceptions into the release program for nothing.
 class TraceSinkList {
 public:
     // The list, or null while nothing has created it yet.
@@ -28,11 +29,12 @@ public:
     TraceSinkList(const TraceSinkList&) = delete;
     TraceSinkList& operator=(const TraceSinkList&) = delete;
 
-    // Appends `sink`, which must stay alive until it is removed.
+    // Appends `sink`, which must stay alive until it is removed; std::bad_alloc when the
+    // list cannot grow.
     void Add(TraceSink* sink);
     // Removes the first entry of `sink`, if any.
     void Remove(const TraceSink* sink) noexcept;
-    std::size_t Count() const noexcept { return sinks_.size(); }
+    std::size_t Count() const noexcept { return count_; }
     // Hands `line` to every sink, first to last.
     void Deliver(const char* line) const;
 
@@ -40,7 +42,9 @@ private:
     TraceSinkList() = default;
     ~TraceSinkList() = default;
 
-    std::vector<TraceSink*> sinks_;
+    TraceSink** sinks_ = nullptr;
+    std::size_t count_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 // Registration for tests and diagnostic builds; the utility itself registers no sink.

@@ -6,15 +6,21 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
 #include <initializer_list>
 #include <langinfo.h>
+#include <mutex>
 #include <strings.h>
 
 namespace {
 
-constexpr const char* kUtf16 = "UTF-16LE";
+// The C library's wide characters, UCS-4 in the host's byte order.  Converting between
+// them and a character set is a single step; to or from UTF-16LE iconv would go through
+// them anyway, with a 32 KiB buffer between the two steps in every converter, so this
+// layer turns UCS-4 into UTF-16 and back itself.
+constexpr const char* kWide = "WCHAR_T";
 constexpr UINT kLatin1CodePage = 28591;
 
 struct Charset {
@@ -60,12 +66,54 @@ const char* CharsetOf(UINT codePage, bool& isUtf8) {
     return locale.name;
 }
 
+// Converters are opened once and kept for the life of the process: opening one allocates
+// and looks up the conversion (the first time, it loads the conversion's module), and a
+// run converts dozens of texts, all in the ANSI code page.  One is kept per direction, for
+// the character set last asked for; another character set (CP_UTF8 in a locale of
+// another, or a changed locale) replaces it.  The last ones are never closed, so what
+// they hold stays reachable until the process ends.  One lock covers the slots and each
+// conversion, since a converter carries shift state between calls.
+enum class Direction { kToUtf16, kFromUtf16 };
+
+// Longer than any character set name glibc or the BSDs report; a longer one is not opened.
+constexpr std::size_t kCharsetNameCapacity = 48;
+
+struct KeptConverter {
+    char charset[kCharsetNameCapacity];  // the narrow side; empty while none is open
+    iconv_t cd;
+};
+
+std::mutex keptConvertersLock;
+KeptConverter keptConverters[2];  // by direction; zero-initialized: none open
+
+iconv_t OpenKept(KeptConverter& slot, Direction direction, const char* charset) {
+    if (slot.charset[0] != 0 && std::strcmp(slot.charset, charset) == 0) {
+        return slot.cd;
+    }
+    if (slot.charset[0] != 0) {
+        iconv_close(slot.cd);
+        slot.charset[0] = 0;
+    }
+    const std::size_t length = std::strlen(charset);
+    if (length == 0 || length >= kCharsetNameCapacity) {
+        return reinterpret_cast<iconv_t>(-1);
+    }
+    const iconv_t cd = direction == Direction::kToUtf16 ? iconv_open(kWide, charset) : iconv_open(charset, kWide);
+    if (cd != reinterpret_cast<iconv_t>(-1)) {
+        std::memcpy(slot.charset, charset, length + 1);
+        slot.cd = cd;
+    }
+    return cd;
+}
+
+// The kept converter between UCS-4 and `charset`, lent for one conversion: the lock is
+// held until it is destroyed, and it starts in the initial shift state.
 class Converter {
 public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
+    Converter(Direction direction, const char* charset) : lock_(keptConvertersLock) {
+        cd_ = OpenKept(keptConverters[direction == Direction::kToUtf16 ? 0 : 1], direction, charset);
         if (IsOpen()) {
-            iconv_close(cd_);
+            ResetState();
         }
     }
     Converter(const Converter&) = delete;
@@ -79,6 +127,7 @@ public:
     void ResetState() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
 
 private:
+    std::lock_guard<std::mutex> lock_;
     iconv_t cd_;
 };
 
@@ -104,6 +153,17 @@ private:
     int count_ = 0;
 };
 
+// One character as UTF-16: a surrogate pair beyond the Basic Multilingual Plane.
+void PutUtf16(Output<WCHAR>& output, std::uint32_t character) {
+    if (character < 0x10000) {
+        output.Put(static_cast<WCHAR>(character));
+        return;
+    }
+    character -= 0x10000;
+    output.Put(static_cast<WCHAR>(0xD800 + (character >> 10)));
+    output.Put(static_cast<WCHAR>(0xDC00 + (character & 0x3FF)));
+}
+
 bool ValidArguments(const void* source, int sourceLength, const void* dest, int destLength) {
     return source != nullptr && sourceLength != 0 && sourceLength >= -1 && destLength >= 0 &&
            (destLength == 0 || dest != nullptr);
@@ -116,8 +176,11 @@ int Fail(DWORD error) {
 
 constexpr WCHAR kReplacementCharacter = 0xFFFD;
 
+constexpr std::uint32_t kLastCharacter = 0x10FFFF;
+
 bool IsHighSurrogate(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(WCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsSurrogate(std::uint32_t character) { return character >= 0xD800 && character <= 0xDFFF; }
 
 }  // namespace
 
@@ -134,7 +197,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
     if (charset == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    Converter converter(kUtf16, charset);
+    Converter converter(Direction::kToUtf16, charset);
     if (!converter.IsOpen()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
@@ -142,20 +205,28 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
     char* in = const_cast<char*>(source);  // iconv's prototype; it does not write the input
     std::size_t inLeft = sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
     Output<WCHAR> output(dest, destLength);
+    // One character at a time: the decoder also yields surrogates and values beyond
+    // U+10FFFF, which UTF-16 cannot hold, so the sequence behind each must be known.
     while (inLeft != 0) {
-        char chunk[64];
-        char* out = chunk;
-        std::size_t outLeft = sizeof chunk;
+        char* const start = in;
+        const std::size_t startLeft = inLeft;
+        char ucs4[sizeof(std::uint32_t)];
+        char* out = ucs4;
+        std::size_t outLeft = sizeof ucs4;
         const std::size_t result = converter.Convert(&in, &inLeft, &out, &outLeft);
         const int error = errno;
-        for (const char* unit = chunk; unit < out; unit += 2) {
-            output.Put(static_cast<WCHAR>(static_cast<unsigned char>(unit[0]) |
-                                          (static_cast<unsigned char>(unit[1]) << 8)));
-        }
-        if (result != static_cast<std::size_t>(-1) || error == E2BIG) {
+        if (out != ucs4) {
+            std::uint32_t character = 0;
+            std::memcpy(&character, ucs4, sizeof character);
+            if (character <= kLastCharacter && !IsSurrogate(character)) {
+                PutUtf16(output, character);
+                continue;
+            }
+            in = start;
+            inLeft = startLeft;
+        } else if (result != static_cast<std::size_t>(-1)) {
             continue;
-        }
-        if (error != EILSEQ && error != EINVAL) {
+        } else if (error != EILSEQ && error != EINVAL) {
             return Fail(ERROR_INVALID_PARAMETER);
         }
         // An invalid or cut-short sequence: its first byte becomes U+FFFD.
@@ -188,7 +259,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLe
     if (isUtf8 && (defaultChar != nullptr || usedDefaultChar != nullptr)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    Converter converter(charset, kUtf16);
+    Converter converter(Direction::kFromUtf16, charset);
     if (!converter.IsOpen()) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
@@ -199,20 +270,22 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLe
     // One character at a time, so that one that the character set lacks, or a lone
     // surrogate, is replaced on its own.
     for (int i = 0; i < units;) {
-        const int width = IsHighSurrogate(source[i]) && i + 1 < units && IsLowSurrogate(source[i + 1]) ? 2 : 1;
-        char utf16[4];
-        for (int k = 0; k < width; ++k) {
-            utf16[2 * k] = static_cast<char>(source[i + k] & 0xFF);
-            utf16[2 * k + 1] = static_cast<char>(source[i + k] >> 8);
-        }
-        i += width;
+        const bool pair = IsHighSurrogate(source[i]) && i + 1 < units && IsLowSurrogate(source[i + 1]);
+        const std::uint32_t character =
+            pair ? 0x10000 + ((static_cast<std::uint32_t>(source[i]) - 0xD800) << 10) +
+                       (static_cast<std::uint32_t>(source[i + 1]) - 0xDC00)
+                 : static_cast<std::uint32_t>(source[i]);
+        i += pair ? 2 : 1;
 
-        char* in = utf16;
-        std::size_t inLeft = static_cast<std::size_t>(width) * 2;
+        char ucs4[sizeof character];
+        std::memcpy(ucs4, &character, sizeof character);
+        char* in = ucs4;
+        std::size_t inLeft = sizeof ucs4;
         char converted[16];
         char* out = converted;
         std::size_t outLeft = sizeof converted;
-        if (converter.Convert(&in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+        // A lone surrogate is no character, though some encoders would take one.
+        if (IsSurrogate(character) || converter.Convert(&in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
             converter.ResetState();
             if (isUtf8) {
                 if ((flags & WC_ERR_INVALID_CHARS) != 0) {

@@ -115,6 +115,9 @@ TEST(CodePageConversion, WideCharToMultiByteFollowsTheWin32Rules) {
         {"a source length of 0 is refused", CP_ACP, Units({'a'}), 0, 4, 0, ERROR_INVALID_PARAMETER, {}},
         {"UTF-8 sizes each character by its code point", CP_UTF8, Units({0xE9, 0x65E5}), 2, 0, 5, 0, {}},
         {"UTF-8 of a surrogate pair", CP_UTF8, Units({0xD83D, 0xDE00}), 2, 8, 4, 0, "\xF0\x9F\x98\x80"},
+        {"a lone surrogate in UTF-8 becomes U+FFFD", CP_UTF8, Units({'a', 0xD800, 'b', 0xDE00}), 4, 16, 8, 0,
+         "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
+        {"a lone surrogate in the ANSI code page becomes ?", CP_ACP, Units({0xDC00, 'a', 0xD83D}), 3, 8, 3, 0, "?a?"},
         {"UTF-8 output needs more than two bytes a unit", CP_UTF8, Units({0x65E5}), -1, 4, 4, 0,
          std::string("\xE6\x97\xA5", 4)},
     };
@@ -259,6 +262,34 @@ TEST(KernelServices, InterlockedStepsAreAtomicAndReturnTheNewValue) {
     a.join();
     b.join();
     EXPECT_EQ(40000, count);
+}
+
+// The conversions share converters kept between calls: threads converting at once, in
+// both directions and both code pages, must each get exactly their own text back.
+TEST(CodePageConversion, ConcurrentConversionsKeepTheirOwnText) {
+    auto roundTrips = [](const char* narrow, UINT codePage) {
+        int failures = 0;
+        for (int i = 0; i < 2000; ++i) {
+            WCHAR wide[64] = {};
+            char back[64] = {};
+            const int units = MultiByteToWideChar(codePage, 0, narrow, -1, wide, 64);
+            const int bytes = WideCharToMultiByte(codePage, 0, wide, units, back, 64, nullptr, nullptr);
+            failures += units == 0 || bytes == 0 || std::string(back) != narrow ? 1 : 0;
+        }
+        return failures;
+    };
+    int failuresA = -1;
+    int failuresB = -1;
+    std::thread a([&] {
+        failuresA = roundTrips("caf\xE9 cr\xE8me", CP_ACP) + roundTrips("\xE6\x97\xA5\xE6\x9C\xAC", CP_UTF8);
+    });
+    std::thread b([&] {
+        failuresB = roundTrips("\xC3\xA9t\xC3\xA9 \xF0\x9F\x93\xB7", CP_UTF8) + roundTrips("na\xEFve", CP_ACP);
+    });
+    a.join();
+    b.join();
+    EXPECT_EQ(failuresA, 0);
+    EXPECT_EQ(failuresB, 0);
 }
 
 TEST(KernelServices, TaskAllocatorGivesABlockForZeroBytes) {

@@ -54,6 +54,25 @@ TEST_F(TraceSinkTest, RemovedSinkGetsNothingAndOthersKeepTheirOrder) {
     EXPECT_EQ(TraceSinkList::Existing()->Count(), 2u);
 }
 
+// Past the list's first room the entries move into a larger block; order and removal
+// must survive the move.
+TEST_F(TraceSinkTest, ListKeepsOrderAsItGrows) {
+    std::vector<NamedSink> sinks;
+    for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h", "i"}) {
+        sinks.emplace_back(name);
+    }
+    for (NamedSink& sink : sinks) {
+        TraceAddSink(&sink);
+    }
+    TraceRemoveSink(&sinks[4]);
+    TraceDeliver("n\n");
+    for (const NamedSink& sink : sinks) {
+        TraceRemoveSink(&sink);
+    }
+    EXPECT_EQ(received, (std::vector<std::string>{"a:n\n", "b:n\n", "c:n\n", "d:n\n", "f:n\n", "g:n\n", "h:n\n", "i:n\n"}));
+    EXPECT_EQ(TraceSinkList::Existing()->Count(), 0u);
+}
+
 TEST_F(TraceSinkTest, OutputFormatsTheWholeLineAndEndsIt) {
     CapturingTraceSink sink;
     TraceOutput("%s <0x%x>: %s", "Label", 0xBEEFu, "50% done");

@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Makes the release package of one Windows build: a zip holding fwupgrade.exe, the
+read-me for camera owners (ReadMe.txt beside this script, in the catalogue's seven
+languages, with the build's model name, version label, package file name and size and
+the catalogue's captions filled in) and SHA256SUMS, the checksums of both in the form
+`sha256sum -c` reads.
+
+  release_zip.py --program fwupgrade.exe --data-dir <build>/resources/data
+                 --catalogue resources/Messages.rc --output fwupgrade-windows-x86.zip
+
+The same inputs give the same zip, byte for byte: the entries have a fixed order, a fixed
+time and fixed attributes. The zip's own checksum is written beside it, as <zip>.sha256."""
+
+import argparse
+import hashlib
+import os
+import re
+import sys
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The earliest time a zip can hold; nothing of the build's own time goes in.
+FIXED_TIME = (1980, 1, 1, 0, 0, 0)
+CAPTION_ID = 136
+# The read-me's name for each language of the catalogue, by primary language id.
+LANGUAGES = {0x09: "en", 0x07: "de", 0x0A: "es", 0x0C: "fr", 0x10: "it", 0x11: "ja", 0x16: "pt"}
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def captions(catalogue):
+    """{"caption_en": ..., ...}: the caption of every message box in each language."""
+    text = read(catalogue).decode("utf-8")
+    found = {}
+    for primary, name in LANGUAGES.items():
+        block = re.search(rf"LANGUAGE 0x{primary:02X}, 0x01\s.*?BEGIN(.*?)END", text, re.S)
+        entry = block and re.search(rf'^\s*{CAPTION_ID},\s*"([^"]*)"', block.group(1), re.M)
+        if not entry:
+            sys.exit(f"release_zip: no caption ({CAPTION_ID}) for language 0x{primary:02X} in {catalogue}")
+        found["caption_" + name] = entry.group(1)
+    return found
+
+
+def read_me(data_dir, catalogue):
+    values = {
+        **captions(catalogue),
+        "model": read(os.path.join(data_dir, "ModelName.txt")).decode("ascii"),
+        "version": read(os.path.join(data_dir, "VersionLabel.txt")).decode("ascii"),
+        "package": read(os.path.join(data_dir, "PackageFileName.txt")).decode("ascii"),
+        "kb": str(os.path.getsize(os.path.join(data_dir, "Payload.bin")) // 1000),
+    }
+    text = read(os.path.join(HERE, "ReadMe.txt")).decode("utf-8").format(**values)
+    # Windows line ends, and a byte-order mark so that older Windows editors read it as
+    # UTF-8 too, for every text editor a camera owner may open it with.
+    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8-sig")
+
+
+def entry(name, data):
+    info = zipfile.ZipInfo(name, FIXED_TIME)
+    info.compress_type = zipfile.ZIP_DEFLATED
+    info.create_system = 0  # MS-DOS attributes, the same whatever the building host
+    info.external_attr = 0x20  # archive bit only
+    return info, data
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    for option in ("--program", "--data-dir", "--catalogue", "--output"):
+        parser.add_argument(option, required=True)
+    args = parser.parse_args()
+
+    files = [("fwupgrade.exe", read(args.program)), ("ReadMe.txt", read_me(args.data_dir, args.catalogue))]
+    sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
+    files.append(("SHA256SUMS", sums.encode("ascii")))
+
+    os.makedirs(os.path.dirname(os.path.abspath(args.output)), exist_ok=True)
+    partial = args.output + ".partial"
+    with zipfile.ZipFile(partial, "w") as archive:
+        for name, data in files:
+            info, data = entry(name, data)
+            archive.writestr(info, data, compresslevel=9)
+    os.replace(partial, args.output)
+    zip_sum = hashlib.sha256(read(args.output)).hexdigest()
+    with open(args.output + ".sha256", "w", encoding="ascii") as f:
+        f.write(f"{zip_sum}  {os.path.basename(args.output)}\n")
+    print(f"{args.output}: {os.path.getsize(args.output)} bytes, SHA-256 {zip_sum}")
+    for line in sums.splitlines():
+        print("  " + line)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
