@@ -22,26 +22,26 @@ void Check(bool ok, const char* what) {
     if (!ok) ++failures;
 }
 
-// The last exception seen by the handler, and what it changes so the faulting instruction
-// can run again.
-struct Seen {
-    DWORD code = 0;
-    ULONG_PTR access = ~ULONG_PTR{0};
-    ULONG_PTR address = 0;
-};
-Seen seen;
-void* unlockPage = nullptr;  // made writable when a fault hits it
+// The last exception seen by the handler, and the page it makes writable so the faulting
+// instruction can run again.  Volatile: the handler runs in this thread between the
+// instructions around a fault, which the compiler cannot see.
+volatile DWORD seenCode = 0;
+volatile ULONG_PTR seenAccess = 0;
+volatile ULONG_PTR seenAddress = 0;
+void* volatile unlockPage = nullptr;
 
-// The handler runs in this thread, between the instructions around a fault: what it reads
-// must be stored before the fault, and what it stores read after it.
-void HandlerBarrier() { std::atomic_signal_fence(std::memory_order_seq_cst); }
+void Forget() {
+    seenCode = 0;
+    seenAccess = ~ULONG_PTR{0};
+    seenAddress = 0;
+}
 
 LONG CALLBACK Handler(EXCEPTION_POINTERS* pointers) {
     const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
-    seen.code = record->ExceptionCode;
+    seenCode = record->ExceptionCode;
     if (record->NumberParameters >= 2) {
-        seen.access = record->ExceptionInformation[0];
-        seen.address = record->ExceptionInformation[1];
+        seenAccess = record->ExceptionInformation[0];
+        seenAddress = record->ExceptionInformation[1];
     }
     switch (record->ExceptionCode) {
     case EXCEPTION_ACCESS_VIOLATION: {
@@ -63,40 +63,32 @@ void CheckFaults() {
     void* page = VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY);
     unlockPage = page;
     volatile int* cell = static_cast<volatile int*>(page);
-    seen = Seen{};
-    HandlerBarrier();
+    Forget();
     *cell = 7;
-    HandlerBarrier();
-    Check(seen.code == EXCEPTION_ACCESS_VIOLATION && seen.access == 1 &&
-              seen.address == reinterpret_cast<ULONG_PTR>(page) && *cell == 7,
+    Check(seenCode == EXCEPTION_ACCESS_VIOLATION && seenAccess == 1 &&
+              seenAddress == reinterpret_cast<ULONG_PTR>(page) && *cell == 7,
           "a write to a read-only page is a write access violation at its address");
 
     DWORD old = 0;
     VirtualProtect(page, 4096, PAGE_NOACCESS, &old);
-    seen = Seen{};
-    HandlerBarrier();
+    Forget();
     const int value = *cell;
-    HandlerBarrier();
-    Check(seen.code == EXCEPTION_ACCESS_VIOLATION && seen.access == 0 && value == 7,
+    Check(seenCode == EXCEPTION_ACCESS_VIOLATION && seenAccess == 0 && value == 7,
           "a read of an inaccessible page is a read access violation");
 
     VirtualProtect(page, 4096, PAGE_READWRITE | PAGE_GUARD, &old);
-    seen = Seen{};
-    HandlerBarrier();
+    Forget();
     *cell = 8;
-    HandlerBarrier();
-    Check(seen.code == STATUS_GUARD_PAGE_VIOLATION && *cell == 8, "a guard page fires once");
+    Check(seenCode == STATUS_GUARD_PAGE_VIOLATION && *cell == 8, "a guard page fires once");
     VirtualFree(page, 0, MEM_RELEASE);
 
-    seen = Seen{};
-    HandlerBarrier();
+    Forget();
     int quotient = 0;
     __asm__ volatile("xorl %%edx,%%edx\n\tmovl $42,%%eax\n\txorl %%ecx,%%ecx\n\tdivl %%ecx"
                      : "=a"(quotient)
                      :
                      : "ecx", "edx", "cc");
-    HandlerBarrier();
-    Check(seen.code == EXCEPTION_INT_DIVIDE_BY_ZERO && quotient == 42, "an integer division by zero");
+    Check(seenCode == EXCEPTION_INT_DIVIDE_BY_ZERO && quotient == 42, "an integer division by zero");
 }
 
 void CheckReservation() {
