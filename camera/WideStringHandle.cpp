@@ -60,7 +60,7 @@ BSTR WideFromNarrow(const char* narrow) {
 WideStringHandle::Record* WideStringHandle::NewRecord(BSTR wide) {
     void* memory = platform::sys.HeapAllocate(sizeof(Record));
     if (memory == nullptr) {
-        SysFreeString(wide);
+        platform::sys.SysFreeString(wide);
         ThrowComError(E_OUTOFMEMORY);
     }
     return new (memory) Record{wide, nullptr, 1};
@@ -121,7 +121,7 @@ void WideStringHandle::Release() noexcept {
     if (record == nullptr || InterlockedDecrement(&record->refs) != 0) {
         return;
     }
-    SysFreeString(record->wide);
+    platform::sys.SysFreeString(record->wide);
     if (record->narrow != nullptr) {
         platform::sys.HeapRelease(record->narrow);
     }

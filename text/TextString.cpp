@@ -27,7 +27,7 @@ UINT WalkCharacters(const char* from, UINT count) {
 class FormattedText {
 public:
     FormattedText() noexcept = default;
-    ~FormattedText() { LocalFree(text_); }
+    ~FormattedText() { platform::sys.LocalFree(text_); }
     FormattedText(const FormattedText&) = delete;
     FormattedText& operator=(const FormattedText&) = delete;
 
@@ -130,7 +130,7 @@ void TextString::AssignWide(const WCHAR* text) {
     }
     char* converted = AllocateText(static_cast<SIZE_T>(bytes));
     if (platform::sys.WideCharToMultiByte(CP_ACP, 0, text, -1, converted, bytes, nullptr, nullptr) != bytes) {
-        CoTaskMemFree(converted);
+        platform::sys.CoTaskMemFree(converted);
         AssignNarrow("");
         return;
     }
@@ -143,7 +143,7 @@ const char* TextString::Text() const noexcept {
 
 void TextString::Clear() noexcept {
     if (buffer_ != nullptr) {
-        CoTaskMemFree(buffer_);
+        platform::sys.CoTaskMemFree(buffer_);
     }
     buffer_ = nullptr;
     length_ = 0;
@@ -162,7 +162,7 @@ char* TextString::GetWriteBuffer(int count) {
         if (capacity_ != 0) {
             std::memcpy(grown, buffer_, static_cast<std::size_t>(capacity_));  // text, terminator and slack
         }
-        CoTaskMemFree(buffer_);
+        platform::sys.CoTaskMemFree(buffer_);
         buffer_ = grown;
         capacity_ = count + 1;
     }

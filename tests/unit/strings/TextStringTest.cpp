@@ -3,6 +3,7 @@
 #include "camera/ComError.h"
 #include "camera/WideStringHandle.h"
 #include "Tracking.h"
+#include "support/AllocationLedger.h"
 
 #include <gtest/gtest.h>
 
@@ -350,6 +351,25 @@ TEST(TextString, ARefusedAllocationRaisesAndLeavesAValidString) {
         EXPECT_EQ(std::strlen(c.after), s.Length());
         EXPECT_TRUE(fail.Failed());
     }
+}
+
+// Text buffers go back to the task allocator and formatted output to LocalFree, also when
+// a conversion fails after its buffer was taken.
+TEST(TextStringBlocks, EveryBlockGoesBackToTheAllocatorItCameFrom) {
+    AllocationLedger ledger;
+    {
+        TextString s("RQ5600");
+        TextString copy(s);
+        copy = "Zoom Digital Camera";
+        s.Format("%1 needs %2!d! KB", "E", 512);
+        s.GetWriteBuffer(64);
+        s.ReleaseWriteBuffer(2);
+        s.AssignWide(OLESTR("E:\\Current"));
+        FailingCall<&SystemApi::WideCharToMultiByte> failSecond(2, 0, ERROR_INVALID_PARAMETER);
+        copy.AssignWide(OLESTR("text"));
+    }
+    EXPECT_GT(ledger.Allocations(), 6);
+    EXPECT_EQ("", ledger.Report());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "camera/ComError.h"
 #include "Tracking.h"
+#include "support/AllocationLedger.h"
 
 #include <gtest/gtest.h>
 
@@ -359,6 +360,26 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
         }
         EXPECT_EQ(0, HeapTracker::Live());
     }
+}
+
+// Records and narrow copies go back to the heap and BSTRs to the string allocator, also
+// when making a record fails after its BSTR was made.
+TEST(WideStringHandleBlocks, EveryBlockGoesBackToTheAllocatorItCameFrom) {
+    AllocationLedger ledger;
+    {
+        WideStringHandle made("RQ5600");
+        EXPECT_STREQ("RQ5600", made.Narrow());
+        WideStringHandle joined(made);
+        joined += "Zoom";
+        WideStringHandle copy(OLESTR("E:\\"));
+        WideStringHandle adopted = WideStringHandle::Attach(platform::sys.SysAllocStringLen(OLESTR("ab"), 2));
+    }
+    {
+        FailingCall<&SystemApi::HeapAllocate> failRecord(2, nullptr);  // after the conversion's scratch copy
+        EXPECT_THROW(WideStringHandle("RQ5600"), _com_error);
+    }
+    EXPECT_GT(ledger.Allocations(), 6);
+    EXPECT_EQ("", ledger.Report());
 }
 
 }  // namespace
