@@ -2,7 +2,7 @@
 // every message goes through.
 #include "text/TextString.h"
 
-#include "camera/ComError.h"
+#include "camera/ScopedBlock.h"
 
 namespace {
 
@@ -40,25 +40,6 @@ bool FindInBlock(const BYTE* block, DWORD size, int wanted, BlockEntry& found) {
     }
     return found.count != 0;
 }
-
-// A temporary wide copy from the ordinary heap, released on every path.
-class HeapText {
-public:
-    explicit HeapText(WORD count)
-        : text_(static_cast<WCHAR*>(platform::sys.HeapAllocate((static_cast<SIZE_T>(count) + 1) * sizeof(WCHAR)))) {
-        if (text_ == nullptr) {
-            ThrowComError(E_OUTOFMEMORY);
-        }
-    }
-    ~HeapText() { platform::sys.HeapRelease(text_); }
-    HeapText(const HeapText&) = delete;
-    HeapText& operator=(const HeapText&) = delete;
-
-    WCHAR* Get() const noexcept { return text_; }
-
-private:
-    WCHAR* text_;
-};
 
 }  // namespace
 
@@ -111,7 +92,7 @@ bool TextString::LoadFromStringBlock(HMODULE module, int id, LANGID language) {
         return false;
     }
     // The copy stops at a zero unit inside the text: the text ends there.
-    HeapText wide(entry.count);
+    HeapBlock<WCHAR> wide = NewHeapBlock<WCHAR>(static_cast<SIZE_T>(entry.count) + 1);
     bool ended = false;
     for (WORD i = 0; i < entry.count; ++i) {
         const WORD unit = ended ? 0 : ReadUnit(entry.units + 2u * i);

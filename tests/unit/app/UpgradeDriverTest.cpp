@@ -440,9 +440,10 @@ TEST_F(FaultSweep, Conversions) {
 }
 TEST_F(FaultSweep, VariantCopyAndClear) {
     SweepEntry<&platform::SystemApi::VariantCopy>("VariantCopy", E_OUTOFMEMORY, 0);
-    // The clears of the walk and of the selection's result; the later ones are the teardown's,
-    // where a clear that failed without releasing would only be an artefact of the fake.
-    SweepEntry<&platform::SystemApi::VariantClear>("VariantClear", DISP_E_BADVARTYPE, 0, 2);
+    // The clears of the walk and the two of the selection's result (before it is received
+    // and after it is copied); the later ones are the teardown's, where a clear that failed
+    // without releasing would only be an artefact of the fake.
+    SweepEntry<&platform::SystemApi::VariantClear>("VariantClear", DISP_E_BADVARTYPE, 0, 3);
 }
 
 TEST_F(FaultSweep, FormattingThatFailsShowsAnEmptyTextAndTheRunGoesOn) {
