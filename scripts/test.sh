@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds and tests all four presets: native, native-asan, windows-x86, windows-x64.
-# Fails if any build or any test fails.
+# Builds and tests all four presets: native, native-asan, windows-x86, windows-x64, or
+# those FWUPGRADE_PRESETS names (the fuzz preset among them).  Fails if any build or any
+# test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
 
 presets=(${FWUPGRADE_PRESETS:-native native-asan windows-x86 windows-x64})
+bash scripts/install-deps.sh "${presets[@]}"
 jobs=$(nproc)
 for preset in "${presets[@]}"; do
   echo "=== $preset"
