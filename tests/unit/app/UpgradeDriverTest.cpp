@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/EmbeddedData.h"
+#include "support/FailingFormat.h"
 #include "support/FaultInjection.h"
 #include "support/RowName.h"
 #include "support/SimulatedComponent.h"
@@ -68,37 +69,6 @@ int AnswerBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     }
     return index < g_dialogue->answers.size() ? g_dialogue->answers[index] : IDOK;
 }
-
-// FormatMessageA's entry cannot be a template argument on x64 (its va_list carries an
-// attribute), so its calls are counted, and failed, by hand: call `nth` fails as the
-// system's does (0: none fails).
-struct FormatCounter {
-    int nth = 0;
-    int calls = 0;
-    decltype(platform::SystemApi::FormatMessageA) real = nullptr;
-};
-FormatCounter g_format;
-
-DWORD CountedFormat(DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR buffer, DWORD size, va_list* args) {
-    if (++g_format.calls == g_format.nth) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
-    return g_format.real(flags, source, id, language, buffer, size, args);
-}
-
-class CountedFormatting {
-public:
-    explicit CountedFormatting(int nth = 0) {
-        g_format = FormatCounter{nth, 0, platform::sys.FormatMessageA};
-        platform::sys.FormatMessageA = CountedFormat;
-    }
-    ~CountedFormatting() { platform::sys.FormatMessageA = g_format.real; }
-    CountedFormatting(const CountedFormatting&) = delete;
-    CountedFormatting& operator=(const CountedFormatting&) = delete;
-
-    int Calls() const { return g_format.calls; }
-};
 
 class UpgradeDriverTest : public SimulatedComponentTest {
 protected:
@@ -300,7 +270,7 @@ TEST_P(CardEndingTest, CardStateDecidesTheLastMessage) {
             return result;
         }};
     PlayOurCamera();
-    CountedFormatting formatting;
+    FailingFormatting formatting;
     Run();
 
     ASSERT_EQ(dialogue_.boxes.size(), 2u);
@@ -449,7 +419,7 @@ TEST_F(FaultSweep, VariantCopyAndClear) {
 TEST_F(FaultSweep, FormattingThatFailsShowsAnEmptyTextAndTheRunGoesOn) {
     int calls = 0;
     {
-        CountedFormatting counting;
+        FailingFormatting counting;
         PlayOurCamera();
         Run();
         calls = counting.Calls();
@@ -460,7 +430,7 @@ TEST_F(FaultSweep, FormattingThatFailsShowsAnEmptyTextAndTheRunGoesOn) {
         ClearLog();
         PlayOurCamera();
         {
-            CountedFormatting failing(nth);
+            FailingFormatting failing(nth);
             EXPECT_EQ(Run(), 0);
         }
         EXPECT_EQ(Texts(), (std::vector<std::string>{"", kDone}));

@@ -2,8 +2,9 @@
 
 #include "camera/ComError.h"
 #include "camera/WideStringHandle.h"
-#include "Tracking.h"
+#include "support/Tracking.h"
 #include "support/AllocationLedger.h"
+#include "support/FailingFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -277,28 +278,9 @@ TEST(TextString, FormatWithoutInsertsGivesTheSameTextInAnExactFit) {
     EXPECT_TRUE(IsExactFit(s));
 }
 
-// Makes FormatMessageA fail while it lives.  Not a FailingCall: on x64 MinGW the va_list
-// in its signature carries an attribute that a template argument would drop, which the
-// compiler reports.
-class RefusedFormatting {
-public:
-    RefusedFormatting() : saved_(platform::sys.FormatMessageA) { platform::sys.FormatMessageA = &Refuse; }
-    ~RefusedFormatting() { platform::sys.FormatMessageA = saved_; }
-    RefusedFormatting(const RefusedFormatting&) = delete;
-    RefusedFormatting& operator=(const RefusedFormatting&) = delete;
-
-private:
-    static DWORD Refuse(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list*) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-
-    decltype(platform::SystemApi::FormatMessageA) saved_;
-};
-
 TEST(TextString, AFailedFormatLeavesTheStringEmpty) {
     TextString s("before");
-    RefusedFormatting refuse;
+    FailingFormatting refuse(1, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(0, s.Format("%1", "x"));
     EXPECT_EQ(0u, s.Length());
     EXPECT_STREQ("", s.Text());

@@ -1,7 +1,7 @@
 #include "camera/WideStringHandle.h"
 
 #include "camera/ComError.h"
-#include "Tracking.h"
+#include "support/Tracking.h"
 #include "support/AllocationLedger.h"
 
 #include <gtest/gtest.h>
