@@ -3,6 +3,7 @@
 #include "camera/ComError.h"
 #include "support/Tracking.h"
 #include "support/AllocationLedger.h"
+#include "support/RaisedStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -347,13 +348,7 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
             WideStringHandle held(OLESTR("abc"));
             const BSTR heldWide = held.Wide();
             const int before = HeapTracker::Live();
-            HRESULT raised = S_OK;
-            try {
-                c.act(held);
-            } catch (const _com_error& error) {
-                raised = error.Error();
-            }
-            EXPECT_EQ(c.status, raised);
+            EXPECT_EQ(c.status, RaisedStatus([&] { c.act(held); }));
             EXPECT_EQ(before, HeapTracker::Live());
             EXPECT_EQ(heldWide, held.Wide());
             EXPECT_STREQ("abc", held.Narrow());  // after a failed narrow copy, the next attempt makes it

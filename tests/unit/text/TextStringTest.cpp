@@ -5,6 +5,7 @@
 #include "support/Tracking.h"
 #include "support/AllocationLedger.h"
 #include "support/FailingFormat.h"
+#include "support/RaisedStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -164,13 +165,7 @@ TEST(TextString, WritableBufferCountsOutsideTheBufferAreRefused) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HRESULT raised = S_OK;
-        try {
-            c.act();
-        } catch (const _com_error& error) {
-            raised = error.Error();
-        }
-        EXPECT_EQ(E_INVALIDARG, raised);
+        EXPECT_EQ(E_INVALIDARG, RaisedStatus(c.act));
         EXPECT_STREQ("abc", s.Text());
     }
     TextString empty;
@@ -246,21 +241,11 @@ TEST(TextString, FromAWideStringHandleRaisesTheHandlesFailure) {
     const WideStringHandle handle(OLESTR("RQ5600"));
     {
         FailingCall<&SystemApi::WideCharToMultiByte> fail(1, 0, ERROR_NO_UNICODE_TRANSLATION);
-        try {
-            TextString s(handle);
-            ADD_FAILURE() << "nothing was raised";
-        } catch (const _com_error& error) {
-            EXPECT_EQ(static_cast<HRESULT>(0x80070459u), error.Error());
-        }
+        EXPECT_EQ(static_cast<HRESULT>(0x80070459u), RaisedStatus([&] { TextString s(handle); }));
     }
     {
         FailingCall<&SystemApi::HeapAllocate> fail(1, nullptr);
-        try {
-            TextString s(handle);
-            ADD_FAILURE() << "nothing was raised";
-        } catch (const _com_error& error) {
-            EXPECT_EQ(E_OUTOFMEMORY, error.Error());
-        }
+        EXPECT_EQ(E_OUTOFMEMORY, RaisedStatus([&] { TextString s(handle); }));
     }
 }
 
@@ -322,13 +307,7 @@ TEST(TextString, ARefusedAllocationRaisesAndLeavesAValidString) {
         SCOPED_TRACE(c.name);
         TextString s("keep");
         FailingCall<&SystemApi::CoTaskMemAlloc> fail(1, nullptr, 0, true);
-        HRESULT raised = S_OK;
-        try {
-            c.act(s);
-        } catch (const _com_error& error) {
-            raised = error.Error();
-        }
-        EXPECT_EQ(E_OUTOFMEMORY, raised);
+        EXPECT_EQ(E_OUTOFMEMORY, RaisedStatus([&] { c.act(s); }));
         EXPECT_STREQ(c.after, s.Text());
         EXPECT_EQ(std::strlen(c.after), s.Length());
         EXPECT_TRUE(fail.Failed());
