@@ -152,19 +152,9 @@ TEST_F(UpgradeDriverTest, WritesThePackageAfterConfirmationAndReportsSuccess) {
     EXPECT_EQ(dialogue_.sleeps, 1);
     EXPECT_TRUE(Package() == Payload()) << "the package on the card is the payload, byte for byte";
 
-    const std::vector<std::string> calls = {
-        "Factory CreateInstance", "Manager Run",           "Manager GetCameraCollection",
-        "Collection GetCameraEnumerator", "Enumerator Reset", "Collection GetCameraCount",
-        "Enumerator Next",        "Camera GetModelName",   "Collection GetCameraCount",
-        "Collection GetCameraAt", "Camera GetModelName",   "Camera GetDrivePath",
-        "Camera GetModelName",
-    };
-    EXPECT_EQ(Calls(), calls);
+    // The order of the component's calls and releases is the whole-program rows' to check
+    // (tests/e2e/rows.py, "success"); here, that everything was released.
     EXPECT_TRUE(Logged("GetCameraAt index=VT_I4:0"));
-    // The walked camera goes when the selected one replaces it; the selected camera object
-    // lives on in the item variant until the teardown clears it, before the manager goes.
-    const std::vector<std::string> destroyed = {"Factory", "Camera", "Enumerator", "Collection", "Camera", "Manager"};
-    EXPECT_EQ(Destroyed(), destroyed);
     ExpectAllReleased();
 }
 

@@ -178,30 +178,6 @@ TEST_F(SimulatedComponent, WalkReportsEveryCameraAsDescribed) {
     ExpectAllReleased();
 }
 
-TEST_F(SimulatedComponent, CallsComeInTheConversationsOrder) {
-    Play(R"([camera]
-model = RQ5600 Zoom Digital Camera
-drive = E:\
-)");
-    const Conversation result = Converse(0, true, [] {});
-
-    ASSERT_EQ(result.failedStep, "");
-    const std::vector<std::string> expected = {
-        "Factory CreateInstance", "Manager Run", "Manager GetCameraCollection", "Collection GetCameraEnumerator",
-        "Enumerator Reset",     "Collection GetCameraCount",   "Enumerator Next",
-        "Camera GetModelName",  "Collection GetCameraCount",   "Collection GetCameraAt",
-        "Camera GetModelName",  "Camera GetDrivePath",         "Camera GetModelName",
-    };
-    EXPECT_EQ(Calls(), expected);
-    // The factory goes once it has made the manager, the walked camera when the selected
-    // one replaces it; then the selected camera, the enumerator, the collection and the
-    // manager, in that order.
-    const std::vector<std::string> destroyed = {"Factory", "Camera", "Camera", "Enumerator", "Collection",
-                                                "Manager"};
-    EXPECT_EQ(Destroyed(), destroyed);
-    ExpectAllReleased();
-}
-
 TEST_F(SimulatedComponent, NoCameraMeansResetWithoutNext) {
     Play("[component]\n");
     const Conversation result = Converse();
