@@ -3,7 +3,6 @@
 #include "app/DrivePath.h"
 #include "camera/CameraCalls.h"
 #include "camera/ComError.h"
-#include "camera/VariantCalls.h"
 #include "trace/TraceFlags.h"
 
 namespace {
@@ -30,15 +29,13 @@ LONG CameraSession::CountMatching(const WideStringHandle& modelName, ScopedVaria
     // The count is asked anew before every pass, so a camera plugged or unplugged during
     // the walk is seen at the next pass.
     for (LONG position = 0; position < camera::GetCameraCount(collection_); ++position) {
-        camera::ClearVariant(item.Get());
-        // A cleared VARIANT keeps its stale pointer, and Next need not write anything once
-        // the list has run short, or may write the tag alone.
-        V_UNKNOWN(item.Get()) = nullptr;
-        camera::NextItem(enumerator_, item.Get());
+        // Next need not write anything once the list has run short: the item is emptied
+        // whole first, so a short list is never read as the previous camera again.
+        camera::NextItem(enumerator_, item.Receive());
         camera::AssignCamera(camera_, item.Value());
         if (camera::GetModelName(camera_) == modelName) {
             ++matches;
-            V_I4(index.Get()) = position;
+            index.Set(position);
         }
     }
     return matches;
@@ -49,8 +46,8 @@ void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& ite
     {
         ScopedVariant result;
         camera::GetCameraAt(collection_, index.Value(), result.Receive());
-        camera::CopyVariant(item.Get(), result.Get());
-        camera::ClearVariant(result.Get());
+        item.Set(result.Value());
+        result.Reset();
     }
     camera::AssignCamera(camera_, item.Value());
     // The position came from the walk; make sure it still names a camera of the model, so

@@ -6,9 +6,9 @@
 // failure raises _com_error; nothing is caught here.
 #pragma once
 
-#include "app/ScopedVariant.h"
 #include "camera/CameraInterfaces.h"
 #include "camera/InterfaceRef.h"
+#include "camera/ScopedVariant.h"
 #include "camera/WideStringHandle.h"
 #include "text/TextString.h"
 #include "trace/TraceScope.h"

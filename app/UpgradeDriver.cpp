@@ -6,6 +6,7 @@
 #include "app/MessageId.h"
 #include "camera/CameraCalls.h"
 #include "camera/ComError.h"
+#include "text/ModuleFromAddress.h"
 #include "trace/TraceFlags.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #pragma once
 
 #include "app/EmbeddedData.h"
-#include "app/ScopedVariant.h"
 #include "camera/CameraInterfaces.h"
 #include "camera/InterfaceRef.h"
+#include "camera/ScopedVariant.h"
 #include "camera/WideStringHandle.h"
 #include "platform/Platform.h"
 #include "text/TextString.h"

@@ -6,7 +6,7 @@ namespace camera {
 
 namespace {
 // In-process server, in-process handler and local server: wherever the software put it.
-constexpr DWORD kActivationContext = 7;
+constexpr DWORD kActivationContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
 }  // namespace
 
 void ActivateCameraManager(InterfaceRef<CameraManager>& manager) noexcept {

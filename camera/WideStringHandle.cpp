@@ -1,6 +1,7 @@
 #include "camera/WideStringHandle.h"
 
 #include "camera/ComError.h"
+#include "camera/ScopedBlock.h"
 
 #include <limits>
 #include <new>
@@ -14,41 +15,17 @@ struct WideStringHandle::Record {
 
 namespace {
 
-// A block of the ordinary heap, released when it goes out of scope unless taken.
-class HeapBlock {
-public:
-    explicit HeapBlock(SIZE_T size) : block_(platform::sys.HeapAllocate(size)) {
-        if (block_ == nullptr) {
-            ThrowComError(E_OUTOFMEMORY);
-        }
-    }
-    ~HeapBlock() {
-        if (block_ != nullptr) {
-            platform::sys.HeapRelease(block_);
-        }
-    }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-
-    void* Get() const noexcept { return block_; }
-    void* Take() noexcept { return std::exchange(block_, nullptr); }
-
-private:
-    void* block_;
-};
-
 // A new BSTR holding the narrow text converted from the ANSI code page.
 BSTR WideFromNarrow(const char* narrow) {
     const int units = platform::sys.MultiByteToWideChar(CP_ACP, 0, narrow, -1, nullptr, 0);
     if (units == 0) {
         ThrowLastSystemError();
     }
-    HeapBlock converted(static_cast<SIZE_T>(units) * sizeof(OLECHAR));
-    auto* text = static_cast<OLECHAR*>(converted.Get());
-    if (platform::sys.MultiByteToWideChar(CP_ACP, 0, narrow, -1, text, units) == 0) {
+    HeapBlock<OLECHAR> converted = NewHeapBlock<OLECHAR>(static_cast<SIZE_T>(units));
+    if (platform::sys.MultiByteToWideChar(CP_ACP, 0, narrow, -1, converted.Get(), units) == 0) {
         ThrowLastSystemError();
     }
-    BSTR wide = platform::sys.SysAllocString(text);
+    BSTR wide = platform::sys.SysAllocString(converted.Get());
     if (wide == nullptr) {
         ThrowComError(E_OUTOFMEMORY);
     }
@@ -60,7 +37,7 @@ BSTR WideFromNarrow(const char* narrow) {
 WideStringHandle::Record* WideStringHandle::NewRecord(BSTR wide) {
     void* memory = platform::sys.HeapAllocate(sizeof(Record));
     if (memory == nullptr) {
-        SysFreeString(wide);
+        platform::sys.SysFreeString(wide);
         ThrowComError(E_OUTOFMEMORY);
     }
     return new (memory) Record{wide, nullptr, 1};
@@ -121,7 +98,7 @@ void WideStringHandle::Release() noexcept {
     if (record == nullptr || InterlockedDecrement(&record->refs) != 0) {
         return;
     }
-    SysFreeString(record->wide);
+    platform::sys.SysFreeString(record->wide);
     if (record->narrow != nullptr) {
         platform::sys.HeapRelease(record->narrow);
     }
@@ -145,12 +122,11 @@ const char* WideStringHandle::Narrow() const {
         if (bytes == 0) {
             ThrowLastSystemError();
         }
-        HeapBlock narrow(static_cast<SIZE_T>(bytes));
-        if (platform::sys.WideCharToMultiByte(CP_ACP, 0, wide, -1, static_cast<char*>(narrow.Get()), bytes, nullptr,
-                                              nullptr) == 0) {
+        HeapBlock<char> narrow = NewHeapBlock<char>(static_cast<SIZE_T>(bytes));
+        if (platform::sys.WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow.Get(), bytes, nullptr, nullptr) == 0) {
             ThrowLastSystemError();
         }
-        record_->narrow = static_cast<char*>(narrow.Take());
+        record_->narrow = narrow.Detach();
     }
     return record_->narrow;
 }

@@ -7,10 +7,13 @@ namespace {
 
 // Forwarders give every entry the default calling convention, whatever the system's.
 LPVOID CoTaskMemAllocImpl(SIZE_T size) { return ::CoTaskMemAlloc(size); }
+void CoTaskMemFreeImpl(LPVOID block) { ::CoTaskMemFree(block); }
 BSTR SysAllocStringImpl(const OLECHAR* text) { return ::SysAllocString(text); }
 BSTR SysAllocStringLenImpl(const OLECHAR* text, UINT length) { return ::SysAllocStringLen(text, length); }
+void SysFreeStringImpl(BSTR text) { ::SysFreeString(text); }
 void* HeapAllocateImpl(SIZE_T size) { return std::malloc(size); }
 void HeapReleaseImpl(void* block) { std::free(block); }
+HLOCAL LocalFreeImpl(HLOCAL block) { return ::LocalFree(block); }
 
 int MultiByteToWideCharImpl(UINT codePage, DWORD flags, LPCSTR source, int sourceLength, LPWSTR dest,
                             int destLength) {
@@ -64,14 +67,42 @@ BOOL ReadFileImpl(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLA
 BOOL MoveFileExAImpl(LPCSTR existing, LPCSTR newName, DWORD flags) { return ::MoveFileExA(existing, newName, flags); }
 void SleepImpl(DWORD milliseconds) { ::Sleep(milliseconds); }
 
-constexpr SystemApi kDefaults = {
-    CoTaskMemAllocImpl,     SysAllocStringImpl,   SysAllocStringLenImpl, HeapAllocateImpl,
-    HeapReleaseImpl,        MultiByteToWideCharImpl, WideCharToMultiByteImpl, FormatMessageAImpl,
-    VariantCopyImpl,        VariantClearImpl,     CoCreateInstanceImpl,  GetSystemDefaultLangIDImpl,
-    MessageBoxAImpl,        GetDiskFreeSpaceExAImpl, CreateFileAImpl,    WriteFileImpl,
-    FlushFileBuffersImpl,   CloseHandleImpl,      DeleteFileAImpl,       GetDiskFreeSpaceAImpl,
-    ReadFileImpl,           MoveFileExAImpl,      SleepImpl,
-};
+BOOL QueryPerformanceCounterImpl(LARGE_INTEGER* counter) { return ::QueryPerformanceCounter(counter); }
+
+// Each entry by name: two entries of the same type cannot swap places unnoticed.
+constexpr SystemApi MakeDefaults() {
+    SystemApi api{};
+    api.CoTaskMemAlloc = CoTaskMemAllocImpl;
+    api.CoTaskMemFree = CoTaskMemFreeImpl;
+    api.SysAllocString = SysAllocStringImpl;
+    api.SysAllocStringLen = SysAllocStringLenImpl;
+    api.SysFreeString = SysFreeStringImpl;
+    api.HeapAllocate = HeapAllocateImpl;
+    api.HeapRelease = HeapReleaseImpl;
+    api.LocalFree = LocalFreeImpl;
+    api.MultiByteToWideChar = MultiByteToWideCharImpl;
+    api.WideCharToMultiByte = WideCharToMultiByteImpl;
+    api.FormatMessageA = FormatMessageAImpl;
+    api.VariantCopy = VariantCopyImpl;
+    api.VariantClear = VariantClearImpl;
+    api.CoCreateInstance = CoCreateInstanceImpl;
+    api.GetSystemDefaultLangID = GetSystemDefaultLangIDImpl;
+    api.MessageBoxA = MessageBoxAImpl;
+    api.GetDiskFreeSpaceExA = GetDiskFreeSpaceExAImpl;
+    api.CreateFileA = CreateFileAImpl;
+    api.WriteFile = WriteFileImpl;
+    api.FlushFileBuffers = FlushFileBuffersImpl;
+    api.CloseHandle = CloseHandleImpl;
+    api.DeleteFileA = DeleteFileAImpl;
+    api.GetDiskFreeSpaceA = GetDiskFreeSpaceAImpl;
+    api.ReadFile = ReadFileImpl;
+    api.MoveFileExA = MoveFileExAImpl;
+    api.Sleep = SleepImpl;
+    api.QueryPerformanceCounter = QueryPerformanceCounterImpl;
+    return api;
+}
+
+constexpr SystemApi kDefaults = MakeDefaults();
 
 }  // namespace
 

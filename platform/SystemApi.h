@@ -1,10 +1,14 @@
 // The operating-system services that tests must be able to replace or make fail.
 //
+// What belongs here: every service a test replaces or fails, every allocator together with
+// its own free, and nothing the tests leave alone.
+//
 // The core calls these through `platform::sys` (sys.CoTaskMemAlloc(n), ...); production
 // entries forward straight to the system.  A test swaps an entry for the length of one
 // scope (tests/support/FaultInjection.h) to fail the n-th allocation or conversion, to
-// answer a message box, to report a card's free space, and so on.  Every entry has the
-// signature of the Win32 function it stands for, in the default calling convention.
+// answer a message box, to report a card's free space, to check that a block went back to
+// the allocator it came from, and so on.  Every entry has the signature of the Win32
+// function it stands for, in the default calling convention.
 #pragma once
 
 #include <cstdarg>
@@ -12,12 +16,16 @@
 namespace platform {
 
 struct SystemApi {
-    // Allocators: the COM task allocator, the BSTR allocator and the ordinary heap.
+    // Allocators, each with its free: the COM task allocator, the BSTR allocator, the
+    // ordinary heap, and the local memory in which FormatMessageA hands out its output.
     LPVOID (*CoTaskMemAlloc)(SIZE_T size);
+    void (*CoTaskMemFree)(LPVOID block);
     BSTR (*SysAllocString)(const OLECHAR* text);
     BSTR (*SysAllocStringLen)(const OLECHAR* text, UINT length);
-    void* (*HeapAllocate)(SIZE_T size);  // released with HeapRelease
+    void (*SysFreeString)(BSTR text);
+    void* (*HeapAllocate)(SIZE_T size);
     void (*HeapRelease)(void* block);
+    HLOCAL (*LocalFree)(HLOCAL block);
 
     // Code-page conversion and message formatting.
     int (*MultiByteToWideChar)(UINT codePage, DWORD flags, LPCSTR source, int sourceLength, LPWSTR dest,
@@ -53,6 +61,9 @@ struct SystemApi {
     BOOL (*ReadFile)(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
     BOOL (*MoveFileExA)(LPCSTR existing, LPCSTR newName, DWORD flags);
     void (*Sleep)(DWORD milliseconds);
+
+    // The high-resolution counter a trace scope reads for its duration.
+    BOOL (*QueryPerformanceCounter)(LARGE_INTEGER* counter);
 };
 
 // The entries in force.  Initialized at compile time with the system's own services, so

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on Debian 12.  Run as root; does
-# nothing when all is already there.
+# nothing when all is already there.  The arguments name the presets to be built; the
+# fuzz preset needs Clang and its libFuzzer runtime besides.
+#
+#   bash scripts/install-deps.sh [preset...]
 set -euo pipefail
 
 packages=(
@@ -12,6 +15,12 @@ packages=(
   # 32-bit Windows programs on hosts whose kernel runs no 32-bit code (tools/i386emu)
   qemu-user-static
 )
+for preset in "$@"; do
+  # --no-install-recommends leaves libFuzzer's runtime out of clang's dependencies.
+  if [ "$preset" = fuzz ]; then
+    packages+=(clang libclang-rt-14-dev)
+  fi
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and tests all four presets: native, native-asan, windows-x86, windows-x64.
-# Fails if any build or any test fails.  FWUPGRADE_PRESETS="native ..." limits the presets.
+# Builds and tests all four presets: native, native-asan, windows-x86, windows-x64, or
+# those FWUPGRADE_PRESETS names (the fuzz preset among them).  Fails if any build or any
+# test fails.
 #
 # The windows-x86 tests run the 32-bit programs the way this host can: natively, or under
 # user-mode emulation where the kernel runs no 32-bit code (tools/i386emu; FWUPGRADE_I386=
@@ -8,9 +9,9 @@
 # as skipped, and the last line here says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
 
 presets=(${FWUPGRADE_PRESETS:-native native-asan windows-x86 windows-x64})
+bash scripts/install-deps.sh "${presets[@]}"
 jobs=$(nproc)
 skipped=
 for preset in "${presets[@]}"; do

@@ -1,5 +1,5 @@
 // The module that holds an address: the allocation its image was mapped as.
-#include "text/TextString.h"
+#include "text/ModuleFromAddress.h"
 
 HMODULE ModuleFromAddress(const void* address) {
     MEMORY_BASIC_INFORMATION info{};  // a failed query leaves the base null

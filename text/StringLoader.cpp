@@ -2,63 +2,13 @@
 // every message goes through.
 #include "text/TextString.h"
 
-#include "camera/ComError.h"
+#include "camera/ScopedBlock.h"
+#include "platform/StringBlock.h"
 
 namespace {
 
 constexpr LANGID kEnglishUnitedStates = 0x0409;
-constexpr int kEntriesPerBlock = 16;
 constexpr int kLoadStringLimit = 1024;
-
-WORD ReadUnit(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
-
-struct BlockEntry {
-    const BYTE* units = nullptr;  // little-endian UTF-16, not terminated
-    WORD count = 0;
-};
-
-// The text at `wanted` (0 to 15) of a string-table block: 16 entries in a row, each a
-// count and that many UTF-16 units.  The whole block must lie within its resource's size;
-// a block whose counts claim more than that is refused as a whole, so nothing is read
-// past its end.  An absent text (count 0) is not found.
-bool FindInBlock(const BYTE* block, DWORD size, int wanted, BlockEntry& found) {
-    DWORD offset = 0;
-    for (int entry = 0; entry < kEntriesPerBlock; ++entry) {
-        if (size - offset < 2) {
-            return false;
-        }
-        const WORD count = ReadUnit(block + offset);
-        offset += 2;
-        if ((size - offset) / 2 < count) {
-            return false;
-        }
-        if (entry == wanted && count != 0) {
-            found.units = block + offset;
-            found.count = count;
-        }
-        offset += 2u * count;
-    }
-    return found.count != 0;
-}
-
-// A temporary wide copy from the ordinary heap, released on every path.
-class HeapText {
-public:
-    explicit HeapText(WORD count)
-        : text_(static_cast<WCHAR*>(platform::sys.HeapAllocate((static_cast<SIZE_T>(count) + 1) * sizeof(WCHAR)))) {
-        if (text_ == nullptr) {
-            ThrowComError(E_OUTOFMEMORY);
-        }
-    }
-    ~HeapText() { platform::sys.HeapRelease(text_); }
-    HeapText(const HeapText&) = delete;
-    HeapText& operator=(const HeapText&) = delete;
-
-    WCHAR* Get() const noexcept { return text_; }
-
-private:
-    WCHAR* text_;
-};
 
 // False when the ANSI code page lacks a character of `text`, which would then show as a
 // question mark: such a text is no candidate, and the language chain goes on to one the
@@ -106,7 +56,7 @@ bool TextString::LoadInLanguage(int id, LANGID language, HMODULE module) {
 
 bool TextString::LoadFromStringBlock(HMODULE module, int id, LANGID language) {
     const HRSRC resource =
-        FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(id / kEntriesPerBlock + 1), language);
+        FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(id / platform::kStringBlockEntries + 1), language);
     if (resource == nullptr) {
         return false;
     }
@@ -118,15 +68,18 @@ bool TextString::LoadFromStringBlock(HMODULE module, int id, LANGID language) {
     if (block == nullptr) {
         return false;
     }
-    BlockEntry entry;
-    if (!FindInBlock(block, SizeofResource(module, resource), id % kEntriesPerBlock, entry)) {
+    // The whole block must lie within its resource's size, so a block whose counts claim
+    // more than that is refused as a whole.
+    platform::StringBlockEntry entry;
+    if (!platform::FindStringBlockEntry(block, SizeofResource(module, resource), id % platform::kStringBlockEntries,
+                                        platform::kStringBlockEntries - 1, entry)) {
         return false;
     }
     // The copy stops at a zero unit inside the text: the text ends there.
-    HeapText wide(entry.count);
+    HeapBlock<WCHAR> wide = NewHeapBlock<WCHAR>(static_cast<SIZE_T>(entry.count) + 1);
     bool ended = false;
     for (WORD i = 0; i < entry.count; ++i) {
-        const WORD unit = ended ? 0 : ReadUnit(entry.units + 2u * i);
+        const WORD unit = ended ? 0 : platform::StringBlockUnit(entry, i);
         ended = unit == 0;
         wide.Get()[i] = static_cast<WCHAR>(unit);
     }

@@ -1,6 +1,7 @@
 #include "text/TextString.h"
 
 #include "camera/ComError.h"
+#include "camera/ScopedBlock.h"
 #include "camera/WideStringHandle.h"
 
 #include <cstring>
@@ -22,22 +23,6 @@ UINT WalkCharacters(const char* from, UINT count) {
     }
     return static_cast<UINT>(p - from);
 }
-
-// FormatMessageA's output, released with LocalFree on every path.
-class FormattedText {
-public:
-    FormattedText() noexcept = default;
-    ~FormattedText() { LocalFree(text_); }
-    FormattedText(const FormattedText&) = delete;
-    FormattedText& operator=(const FormattedText&) = delete;
-
-    // Where FormatMessageA puts the pointer to the block it allocates.
-    LPSTR Receive() noexcept { return reinterpret_cast<LPSTR>(&text_); }
-    const char* Get() const noexcept { return text_; }
-
-private:
-    char* text_ = nullptr;
-};
 
 }  // namespace
 
@@ -128,13 +113,13 @@ void TextString::AssignWide(const WCHAR* text) {
         AssignNarrow("");  // an empty text, or one the converter refused: either way the empty text
         return;
     }
-    char* converted = AllocateText(static_cast<SIZE_T>(bytes));
-    if (platform::sys.WideCharToMultiByte(CP_ACP, 0, text, -1, converted, bytes, nullptr, nullptr) != bytes) {
-        CoTaskMemFree(converted);
+    TaskMemoryBlock<char> converted(AllocateText(static_cast<SIZE_T>(bytes)));
+    if (platform::sys.WideCharToMultiByte(CP_ACP, 0, text, -1, converted.Get(), bytes, nullptr, nullptr) != bytes) {
+        converted.Reset();
         AssignNarrow("");
         return;
     }
-    Adopt(converted, static_cast<UINT>(bytes - 1));
+    Adopt(converted.Detach(), static_cast<UINT>(bytes - 1));
 }
 
 const char* TextString::Text() const noexcept {
@@ -143,7 +128,7 @@ const char* TextString::Text() const noexcept {
 
 void TextString::Clear() noexcept {
     if (buffer_ != nullptr) {
-        CoTaskMemFree(buffer_);
+        platform::sys.CoTaskMemFree(buffer_);
     }
     buffer_ = nullptr;
     length_ = 0;
@@ -162,7 +147,7 @@ char* TextString::GetWriteBuffer(int count) {
         if (capacity_ != 0) {
             std::memcpy(grown, buffer_, static_cast<std::size_t>(capacity_));  // text, terminator and slack
         }
-        CoTaskMemFree(buffer_);
+        platform::sys.CoTaskMemFree(buffer_);
         buffer_ = grown;
         capacity_ = count + 1;
     }
@@ -230,9 +215,10 @@ int TextString::Format(const char* format, ...) {
 // The output is complete before the content is replaced, so `format` may be this
 // string's own text.
 int TextString::FormatV(const char* format, va_list* arguments) {
-    FormattedText output;
+    LocalBlock<char> output;
     const DWORD count = platform::sys.FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                                     format, 0, 0, output.Receive(), 1, arguments);
+                                                     format, 0, 0, reinterpret_cast<LPSTR>(output.Put()), 1,
+                                                     arguments);
     AssignNarrow(output.Get());
     return static_cast<int>(count);
 }

@@ -65,6 +65,3 @@ private:
     bool bufferOut_ = false;
     char emptyText_ = 0;
 };
-
-// The module whose image holds `address` (the base of its allocation).
-HMODULE ModuleFromAddress(const void* address);

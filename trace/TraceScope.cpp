@@ -1,6 +1,5 @@
 #include "trace/TraceScope.h"
 
-#include "trace/TraceCounter.h"
 #include "trace/TraceFlags.h"
 #include "trace/TraceSink.h"
 
@@ -15,7 +14,7 @@ constexpr int kMessageBufferSize = 1024;
 LONGLONG ReadCounter() {
     LARGE_INTEGER reading;
     reading.QuadPart = 0;
-    TraceReadCounter(&reading);  // a failed reading is used as it stands
+    platform::sys.QueryPerformanceCounter(&reading);  // a failed reading is used as it stands
     return reading.QuadPart;
 }
 

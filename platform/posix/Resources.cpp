@@ -8,6 +8,7 @@
 #include "platform/posix/Modules.h"
 #include "platform/posix/ResourceDirectory.h"
 #include "platform/Platform.h"
+#include "platform/StringBlock.h"
 
 #include <cstring>
 #include <vector>
@@ -97,8 +98,6 @@ HRSRC Find(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
 
 const EmbeddedResource* EntryOf(HRSRC resource) { return reinterpret_cast<const EmbeddedResource*>(resource); }
 
-WORD ReadWord(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
-
 }  // namespace
 
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) { return Find(module, type, name, 0); }
@@ -126,8 +125,8 @@ DWORD SizeofResource(HMODULE, HRSRC resource) {
 }
 
 // The text in the language the resource loader prefers, in the ANSI code page, cut to
-// whole characters that fit before the terminator.  A block shorter than its counts
-// claim holds no text.
+// whole characters that fit before the terminator.  The block is needed only up to the
+// wanted entry; one shorter than those counts claim holds no text.
 int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int bufferSize) {
     if (buffer == nullptr || bufferSize <= 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -138,29 +137,15 @@ int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int bufferSize) {
     if (resource == nullptr) {
         return 0;
     }
-    const auto* block = static_cast<const BYTE*>(EntryOf(resource)->data);
-    const DWORD size = EntryOf(resource)->size;
-    DWORD offset = 0;
-    WORD units = 0;
-    for (UINT entry = 0; entry <= (id & 15u); ++entry) {
-        if (size - offset < 2) {
-            return 0;
-        }
-        units = ReadWord(block + offset);
-        offset += 2;
-        if (entry < (id & 15u)) {
-            if ((size - offset) / 2 < units) {
-                return 0;
-            }
-            offset += 2u * units;
-        }
-    }
-    if (units == 0 || (size - offset) / 2 < units) {
+    platform::StringBlockEntry entry;
+    if (!platform::FindStringBlockEntry(static_cast<const BYTE*>(EntryOf(resource)->data), EntryOf(resource)->size,
+                                        static_cast<int>(id & 15u), static_cast<int>(id & 15u), entry)) {
         return 0;
     }
+    const WORD units = entry.count;
     std::vector<WCHAR> text(units);
     for (WORD i = 0; i < units; ++i) {
-        text[i] = ReadWord(block + offset + 2u * i);
+        text[i] = platform::StringBlockUnit(entry, i);
     }
     const int narrowSize = WideCharToMultiByte(CP_ACP, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
     if (narrowSize <= 0) {

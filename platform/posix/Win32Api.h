@@ -20,7 +20,6 @@
 #define STDMETHODCALLTYPE
 #define STDAPI extern "C" HRESULT
 #define CALLBACK
-#define CONST const
 
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
@@ -32,7 +31,6 @@ using ULONG = std::uint32_t;
 using LONGLONG = std::int64_t;
 using ULONGLONG = std::uint64_t;
 using BOOL = int;
-using BOOLEAN = BYTE;
 using CHAR = char;
 using WCHAR = char16_t;
 using OLECHAR = char16_t;
@@ -55,7 +53,6 @@ using LPCSTR = const char*;
 using LPWSTR = WCHAR*;
 using LPCWSTR = const WCHAR*;
 using LPOLESTR = OLECHAR*;
-using LPCOLESTR = const OLECHAR*;
 using BSTR = OLECHAR*;
 using LPBOOL = BOOL*;
 using LPDWORD = DWORD*;
@@ -98,7 +95,6 @@ union ULARGE_INTEGER {
     } u;
     ULONGLONG QuadPart;
 };
-using PLARGE_INTEGER = LARGE_INTEGER*;
 using PULARGE_INTEGER = ULARGE_INTEGER*;
 
 struct SECURITY_ATTRIBUTES;
@@ -133,7 +129,6 @@ using PMEMORY_BASIC_INFORMATION = MEMORY_BASIC_INFORMATION*;
 #define E_FAIL MAKE_HRESULT_VALUE(0x80004005u)
 #define E_UNEXPECTED MAKE_HRESULT_VALUE(0x8000FFFFu)
 #define E_ACCESSDENIED MAKE_HRESULT_VALUE(0x80070005u)
-#define E_HANDLE MAKE_HRESULT_VALUE(0x80070006u)
 #define E_OUTOFMEMORY MAKE_HRESULT_VALUE(0x8007000Eu)
 #define E_INVALIDARG MAKE_HRESULT_VALUE(0x80070057u)
 #define CLASS_E_NOAGGREGATION MAKE_HRESULT_VALUE(0x80040110u)
@@ -142,10 +137,8 @@ using PMEMORY_BASIC_INFORMATION = MEMORY_BASIC_INFORMATION*;
 #define CO_E_NOTINITIALIZED MAKE_HRESULT_VALUE(0x800401F0u)
 #define CO_E_DLLNOTFOUND MAKE_HRESULT_VALUE(0x800401F8u)
 #define CO_E_ERRORINDLL MAKE_HRESULT_VALUE(0x800401F9u)
-#define RPC_E_CHANGED_MODE MAKE_HRESULT_VALUE(0x80010106u)
 #define DISP_E_BADVARTYPE MAKE_HRESULT_VALUE(0x80020008u)
 #define DISP_E_MEMBERNOTFOUND MAKE_HRESULT_VALUE(0x80020003u)
-#define DISP_E_ARRAYISLOCKED MAKE_HRESULT_VALUE(0x8002000Du)
 #define DISP_E_BADINDEX MAKE_HRESULT_VALUE(0x8002000Bu)
 
 #define ERROR_SUCCESS 0L
@@ -156,11 +149,9 @@ using PMEMORY_BASIC_INFORMATION = MEMORY_BASIC_INFORMATION*;
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_WRITE_FAULT 29L
-#define ERROR_HANDLE_DISK_FULL 39L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
-#define ERROR_INVALID_NAME 123L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_NO_WORK_DONE 235L
@@ -195,7 +186,6 @@ using REFIID = const IID&;
 using REFCLSID = const CLSID&;
 
 bool IsEqualGUID(REFGUID a, REFGUID b);
-inline bool IsEqualIID(REFIID a, REFIID b) { return IsEqualGUID(a, b); }
 inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return IsEqualGUID(a, b); }
 inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
 inline bool operator!=(REFGUID a, REFGUID b) { return !IsEqualGUID(a, b); }
@@ -336,11 +326,6 @@ struct VARIANT {
 
 #define V_VT(v) ((v)->vt)
 #define V_I4(v) ((v)->lVal)
-#define V_BSTR(v) ((v)->bstrVal)
-#define V_UNKNOWN(v) ((v)->punkVal)
-#define V_DISPATCH(v) ((v)->pdispVal)
-#define V_ERROR(v) ((v)->scode)
-#define V_BOOL(v) ((v)->boolVal)
 
 struct DISPPARAMS {
     VARIANTARG* rgvarg;
@@ -373,8 +358,6 @@ struct EXCEPINFO {
 #define CLSCTX_INPROC_SERVER 0x1u
 #define CLSCTX_INPROC_HANDLER 0x2u
 #define CLSCTX_LOCAL_SERVER 0x4u
-#define CLSCTX_ALL 0x17u
-#define REGCLS_SINGLEUSE 0u
 #define REGCLS_MULTIPLEUSE 1u
 
 #define MB_OK 0x00000000u
@@ -385,7 +368,6 @@ struct EXCEPINFO {
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
 #define FILE_SHARE_READ 0x00000001u
-#define FILE_SHARE_WRITE 0x00000002u
 #define CREATE_NEW 1u
 #define CREATE_ALWAYS 2u
 #define OPEN_EXISTING 3u
@@ -398,29 +380,20 @@ struct EXCEPINFO {
 #define MOVEFILE_WRITE_THROUGH 0x00000008u
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100u
-#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
 #define FORMAT_MESSAGE_FROM_STRING 0x00000400u
-#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800u
-#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
-#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000u
-#define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FFu
 
 #define LMEM_FIXED 0x0000u
 #define LMEM_ZEROINIT 0x0040u
 
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
-#define RT_ICON MAKEINTRESOURCEA(3)
 #define RT_STRING MAKEINTRESOURCEA(6)
 #define RT_RCDATA MAKEINTRESOURCEA(10)
-#define RT_GROUP_ICON MAKEINTRESOURCEA(14)
 
 #define LANG_NEUTRAL 0x00
-#define SUBLANG_NEUTRAL 0x00
 #define SUBLANG_DEFAULT 0x01
 #define MAKELANGID(p, s) (static_cast<WORD>((static_cast<WORD>(s) << 10) | static_cast<WORD>(p)))
 #define PRIMARYLANGID(lgid) (static_cast<WORD>(lgid) & 0x3ff)
-#define SUBLANGID(lgid) (static_cast<WORD>(lgid) >> 10)
 
 // ---------------------------------------------------------------------------------------
 // Functions

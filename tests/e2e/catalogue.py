@@ -2,7 +2,12 @@
 way the program fills them, so that every expected text comes from the translators' file
 and not from a copy of it."""
 
+import os
 import re
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "resgen"))
+from rcscript import read_strings  # noqa: E402  (the build's own reader of the script)
 
 CAPTION = 136
 # Messages the program formats; every other text is shown exactly as loaded.
@@ -10,30 +15,7 @@ FORMATTED = {132, 133, 134, 135, 137}
 # The confirmation is the one box with a Cancel button.
 CONFIRMATION = 134
 
-_LANGUAGE = re.compile(r"^\s*LANGUAGE\s+(0x[0-9A-Fa-f]+|\d+)\s*,\s*(0x[0-9A-Fa-f]+|\d+)\s*$")
-_ENTRY = re.compile(r'^\s*(\d+)\s*,\s*"((?:[^"\\]|\\.|"")*)"\s*$')
-_ESCAPES = {"r": "\r", "n": "\n", "t": "\t", "\\": "\\", '"': '"'}
 _INSERT = re.compile(r"%(\d{1,2})(?:!([^!]*)!)?|%%")
-
-
-def _unescape(body):
-    out = []
-    i = 0
-    while i < len(body):
-        c = body[i]
-        if c == "\\":
-            e = body[i + 1]
-            if e not in _ESCAPES:
-                raise ValueError("unknown escape \\" + e)
-            out.append(_ESCAPES[e])
-            i += 2
-        elif c == '"':  # "" stands for one double quote
-            out.append('"')
-            i += 2
-        else:
-            out.append(c)
-            i += 1
-    return "".join(out)
 
 
 class Catalogue:
@@ -41,30 +23,8 @@ class Catalogue:
 
     def __init__(self, path):
         self.tables = {}
-        language = None
-        in_table = False
-        with open(path, encoding="utf-8") as script:
-            for number, line in enumerate(script, 1):
-                stripped = line.strip()
-                if stripped.startswith("//") or not stripped:
-                    continue
-                match = _LANGUAGE.match(line)
-                if match:
-                    primary, sub = (int(v, 0) for v in match.groups())
-                    language = primary | (sub << 10)
-                    continue
-                if stripped == "BEGIN":
-                    in_table = True
-                    self.tables.setdefault(language, {})
-                    continue
-                if stripped == "END":
-                    in_table = False
-                    continue
-                if in_table:
-                    match = _ENTRY.match(line)
-                    if not match:
-                        raise ValueError(f"{path}:{number}: not a string-table entry")
-                    self.tables[language][int(match.group(1))] = _unescape(match.group(2))
+        for (language, message), text in read_strings(path).items():
+            self.tables.setdefault(language, {})[message] = text
 
     def text(self, language, message):
         return self.tables[language][message]

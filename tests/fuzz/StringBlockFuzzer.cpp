@@ -12,6 +12,7 @@
 #include "FuzzCheck.h"
 
 #include "platform/posix/ResourceDirectory.h"
+#include "text/ModuleFromAddress.h"
 #include "text/TextString.h"
 
 #include <clocale>

@@ -80,17 +80,6 @@ protected:
         EXPECT_TRUE(alive.empty()) << "still alive:" << names;
     }
 
-    // The kinds of the objects destroyed, in order ("Camera", "Enumerator", ...).
-    std::vector<std::string> Destroyed() const {
-        std::vector<std::string> kinds;
-        for (const std::string& line : LogLines()) {
-            if (line.rfind("destroy ", 0) == 0) {
-                kinds.push_back(line.substr(8, line.find('#') - 8));
-            }
-        }
-        return kinds;
-    }
-
     bool Logged(const std::string& text) const {
         for (const std::string& line : LogLines()) {
             if (line.find(text) != std::string::npos) {

@@ -340,3 +340,12 @@ def read_script(path, include_dirs):
     resources = parser.parse()
     resources.sort(key=Resource.key)
     return resources, reader.sources
+
+
+def read_strings(path, include_dirs=()):
+    """The texts of a script's string tables by (language, id), the language as
+    primary | sublanguage << 10."""
+    reader = _Reader(list(include_dirs))
+    parser = _Parser(reader.tokens(path), reader)
+    parser.parse()
+    return {key: text for key, (text, _) in parser.strings.items()}

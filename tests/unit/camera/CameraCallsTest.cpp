@@ -6,6 +6,7 @@
 
 #include "support/FakeComObject.h"
 #include "support/FaultInjection.h"
+#include "support/RaisedStatus.h"
 
 namespace {
 
@@ -41,36 +42,22 @@ TEST_F(CameraStrings, SuccessOtherThanSOkCounts) {
 
 TEST_F(CameraStrings, FailureRaisesTheStatus) {
     object.itemStatus = E_ACCESSDENIED;
-    try {
-        camera::GetModelName(camera);
-        FAIL() << "no error raised";
-    } catch (const _com_error& e) {
-        EXPECT_EQ(e.Error(), E_ACCESSDENIED);
-    }
+    EXPECT_EQ(RaisedStatus([&] { camera::GetModelName(camera); }), E_ACCESSDENIED);
 }
 
 TEST_F(CameraStrings, HandleThatCannotBeMadeRaisesOutOfMemoryAndFreesTheString) {
     object.itemText = OLESTR("RQ5600 Zoom Digital Camera");
     FailingCall<&platform::SystemApi::HeapAllocate> noHeap(1, nullptr);
-    try {
-        camera::GetModelName(camera);
-        FAIL() << "no error raised";
-    } catch (const _com_error& e) {
-        EXPECT_EQ(e.Error(), E_OUTOFMEMORY);
-        EXPECT_EQ(e.ErrorInfo(), nullptr);
-    }
+    const Raised raised = RaisedBy([&] { camera::GetModelName(camera); });
+    EXPECT_EQ(raised.status, E_OUTOFMEMORY);
+    EXPECT_FALSE(raised.withErrorInfo);
     EXPECT_EQ(noHeap.Calls(), 1);
     // The string itself is freed: the sanitizer and valgrind builds would report it otherwise.
 }
 
 TEST_F(CameraStrings, EmptyCameraRaisesPointerError) {
     camera.Release();
-    try {
-        camera::GetDrivePath(camera);
-        FAIL() << "no error raised";
-    } catch (const _com_error& e) {
-        EXPECT_EQ(e.Error(), E_POINTER);
-    }
+    EXPECT_EQ(RaisedStatus([&] { camera::GetDrivePath(camera); }), E_POINTER);
 }
 
 }  // namespace

@@ -6,18 +6,15 @@
 #include <gtest/gtest.h>
 
 #include "support/FakeComObject.h"
+#include "support/RaisedStatus.h"
 #include "support/RowName.h"
 
 namespace {
 
-HRESULT RaisedBy(InterfaceRef<CameraItem>& ref, IUnknown* object) {
-    try {
-        ref = object;
-    } catch (const _com_error& e) {
-        EXPECT_EQ(e.ErrorInfo(), nullptr);
-        return e.Error();
-    }
-    return S_OK;
+HRESULT AssignmentRaises(InterfaceRef<CameraItem>& ref, IUnknown* object) {
+    const Raised raised = RaisedBy([&] { ref = object; });
+    EXPECT_FALSE(raised.withErrorInfo);
+    return raised.status;
 }
 
 struct QueryCase {
@@ -41,7 +38,7 @@ TEST_P(InterfaceRefAssignment, KeepsOnlyWhatTheObjectHandsOutAndReleasesTheOldVa
         ref = old.Unknown();
         ASSERT_EQ(old.Refs(), 2u);
 
-        EXPECT_EQ(RaisedBy(ref, object.Unknown()), row.raised);
+        EXPECT_EQ(AssignmentRaises(ref, object.Unknown()), row.raised);
 
         EXPECT_EQ(object.Asked(IID_CameraItem), 1);
         EXPECT_EQ(old.Refs(), 1u) << "the old value is released whatever the answer";
@@ -88,14 +85,10 @@ TEST(InterfaceRef, QueryReportsTheAnswerWithoutRaising) {
 
 TEST(InterfaceRef, UseWhileEmptyRaisesPointerError) {
     InterfaceRef<CameraItem> ref;
-    try {
-        BSTR name = nullptr;
-        ref->GetModelName(&name);
-        FAIL() << "no error raised";
-    } catch (const _com_error& e) {
-        EXPECT_EQ(e.Error(), E_POINTER);
-        EXPECT_EQ(e.ErrorInfo(), nullptr);
-    }
+    BSTR name = nullptr;
+    const Raised raised = RaisedBy([&] { ref->GetModelName(&name); });
+    EXPECT_EQ(raised.status, E_POINTER);
+    EXPECT_FALSE(raised.withErrorInfo);
 }
 
 TEST(InterfaceRef, PutReleasesTheOldValueAndTakesTheHandedOutOne) {

@@ -6,17 +6,14 @@
 #include <gtest/gtest.h>
 
 #include "support/FaultInjection.h"
+#include "support/RaisedStatus.h"
 
 namespace {
 
-HRESULT RaisedBy(void (*operation)(VARIANT*, const VARIANT*), VARIANT* dest, const VARIANT* src) {
-    try {
-        operation(dest, src);
-    } catch (const _com_error& e) {
-        EXPECT_EQ(e.ErrorInfo(), nullptr);
-        return e.Error();
-    }
-    return S_OK;
+HRESULT OperationRaises(void (*operation)(VARIANT*, const VARIANT*), VARIANT* dest, const VARIANT* src) {
+    const Raised raised = RaisedBy([&] { operation(dest, src); });
+    EXPECT_FALSE(raised.withErrorInfo);
+    return raised.status;
 }
 
 void Copy(VARIANT* dest, const VARIANT* src) { camera::CopyVariant(dest, src); }
@@ -29,9 +26,9 @@ TEST(VariantCalls, SucceedQuietly) {
     VariantInit(&copy);
     source.vt = VT_I4;
     source.lVal = 7;
-    EXPECT_EQ(RaisedBy(Copy, &copy, &source), S_OK);
+    EXPECT_EQ(OperationRaises(Copy, &copy, &source), S_OK);
     EXPECT_EQ(copy.lVal, 7);
-    EXPECT_EQ(RaisedBy(Clear, &copy, nullptr), S_OK);
+    EXPECT_EQ(OperationRaises(Clear, &copy, nullptr), S_OK);
     EXPECT_EQ(copy.vt, VT_EMPTY);
 }
 
@@ -41,8 +38,8 @@ TEST(VariantCalls, RaiseTheRuntimesStatus) {
     bad.vt = 0x7FFF;
     bad.lVal = 0;
     VariantInit(&copy);
-    EXPECT_EQ(RaisedBy(Copy, &copy, &bad), DISP_E_BADVARTYPE);
-    EXPECT_EQ(RaisedBy(Clear, &bad, nullptr), DISP_E_BADVARTYPE);
+    EXPECT_EQ(OperationRaises(Copy, &copy, &bad), DISP_E_BADVARTYPE);
+    EXPECT_EQ(OperationRaises(Clear, &bad, nullptr), DISP_E_BADVARTYPE);
 }
 
 TEST(VariantCalls, GoThroughTheReplaceableServices) {
@@ -50,10 +47,10 @@ TEST(VariantCalls, GoThroughTheReplaceableServices) {
     VariantInit(&v);
     {
         FailingCall<&platform::SystemApi::VariantCopy> failing(1, E_OUTOFMEMORY);
-        EXPECT_EQ(RaisedBy(Copy, &v, &v), E_OUTOFMEMORY);
+        EXPECT_EQ(OperationRaises(Copy, &v, &v), E_OUTOFMEMORY);
     }
     FailingCall<&platform::SystemApi::VariantClear> failing(1, E_ACCESSDENIED);
-    EXPECT_EQ(RaisedBy(Clear, &v, nullptr), E_ACCESSDENIED);
+    EXPECT_EQ(OperationRaises(Clear, &v, nullptr), E_ACCESSDENIED);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "ResourceReading.h"
 
 #include "camera/ComError.h"
+#include "text/ModuleFromAddress.h"
 #include "text/TextString.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "trace/TraceScope.h"
 
-#include "trace/TraceCounter.h"
+#include "support/FaultInjection.h"
 #include "support/TraceCapture.h"
 #include "support/RowName.h"
 
@@ -28,13 +28,11 @@ public:
 // Stages the values of the counter readings and logs each reading.
 class StagedCounter {
 public:
-    StagedCounter(LONGLONG first, LONGLONG second) : saved_(TraceReadCounter) {
+    StagedCounter(LONGLONG first, LONGLONG second) : swap_(&platform::SystemApi::QueryPerformanceCounter, &Read) {
         readings_[0] = first;
         readings_[1] = second;
         next_ = 0;
-        TraceReadCounter = &Read;
     }
-    ~StagedCounter() { TraceReadCounter = saved_; }
     StagedCounter(const StagedCounter&) = delete;
     StagedCounter& operator=(const StagedCounter&) = delete;
 
@@ -45,7 +43,7 @@ private:
         return TRUE;
     }
 
-    BOOL (*saved_)(LARGE_INTEGER*);
+    ScopedOverride<BOOL (*)(LARGE_INTEGER*)> swap_;
     static inline LONGLONG readings_[2] = {};
     static inline std::size_t next_ = 0;
 };

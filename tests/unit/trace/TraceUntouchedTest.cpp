@@ -1,6 +1,6 @@
 // What a run leaves untouched while the flags word is 0, seen in a process where nothing
 // has traced before.
-#include "trace/TraceCounter.h"
+#include "support/FaultInjection.h"
 #include "trace/TraceFlags.h"
 #include "trace/TraceScope.h"
 #include "trace/TraceSink.h"
@@ -20,8 +20,7 @@ BOOL CountingCounter(LARGE_INTEGER* counter) {
 TEST(TraceUntouched, FlagsZeroReadNoCounterAndCreateNoListUntilALineIsDelivered) {
     ASSERT_EQ(TraceSinkList::Existing(), nullptr);
     ASSERT_EQ(TraceFlags, 0u);
-    BOOL (*saved)(LARGE_INTEGER*) = TraceReadCounter;
-    TraceReadCounter = CountingCounter;
+    ScopedOverride counting(&platform::SystemApi::QueryPerformanceCounter, &CountingCounter);
 
     { TraceScope scope("WinMain"); }
     EXPECT_EQ(readings, 0);
@@ -31,7 +30,6 @@ TEST(TraceUntouched, FlagsZeroReadNoCounterAndCreateNoListUntilALineIsDelivered)
     SetTraceFlags(TraceEntryExit);
     { TraceScope scope("WinMain"); }
     SetTraceFlags(0);
-    TraceReadCounter = saved;
     EXPECT_EQ(readings, 0);
     ASSERT_NE(TraceSinkList::Existing(), nullptr);
     EXPECT_EQ(TraceSinkList::Existing()->Count(), 0u);

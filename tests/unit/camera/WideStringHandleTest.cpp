@@ -1,7 +1,9 @@
 #include "camera/WideStringHandle.h"
 
 #include "camera/ComError.h"
-#include "Tracking.h"
+#include "support/Tracking.h"
+#include "support/AllocationLedger.h"
+#include "support/RaisedStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -346,19 +348,33 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
             WideStringHandle held(OLESTR("abc"));
             const BSTR heldWide = held.Wide();
             const int before = HeapTracker::Live();
-            HRESULT raised = S_OK;
-            try {
-                c.act(held);
-            } catch (const _com_error& error) {
-                raised = error.Error();
-            }
-            EXPECT_EQ(c.status, raised);
+            EXPECT_EQ(c.status, RaisedStatus([&] { c.act(held); }));
             EXPECT_EQ(before, HeapTracker::Live());
             EXPECT_EQ(heldWide, held.Wide());
             EXPECT_STREQ("abc", held.Narrow());  // after a failed narrow copy, the next attempt makes it
         }
         EXPECT_EQ(0, HeapTracker::Live());
     }
+}
+
+// Records and narrow copies go back to the heap and BSTRs to the string allocator, also
+// when making a record fails after its BSTR was made.
+TEST(WideStringHandleBlocks, EveryBlockGoesBackToTheAllocatorItCameFrom) {
+    AllocationLedger ledger;
+    {
+        WideStringHandle made("RQ5600");
+        EXPECT_STREQ("RQ5600", made.Narrow());
+        WideStringHandle joined(made);
+        joined += "Zoom";
+        WideStringHandle copy(OLESTR("E:\\"));
+        WideStringHandle adopted = WideStringHandle::Attach(platform::sys.SysAllocStringLen(OLESTR("ab"), 2));
+    }
+    {
+        FailingCall<&SystemApi::HeapAllocate> failRecord(2, nullptr);  // after the conversion's scratch copy
+        EXPECT_THROW(WideStringHandle("RQ5600"), _com_error);
+    }
+    EXPECT_GT(ledger.Allocations(), 6);
+    EXPECT_EQ("", ledger.Report());
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include "camera/ComError.h"
 #include "camera/WideStringHandle.h"
-#include "Tracking.h"
+#include "support/Tracking.h"
+#include "support/AllocationLedger.h"
+#include "support/FailingFormat.h"
+#include "support/RaisedStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -162,13 +165,7 @@ TEST(TextString, WritableBufferCountsOutsideTheBufferAreRefused) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HRESULT raised = S_OK;
-        try {
-            c.act();
-        } catch (const _com_error& error) {
-            raised = error.Error();
-        }
-        EXPECT_EQ(E_INVALIDARG, raised);
+        EXPECT_EQ(E_INVALIDARG, RaisedStatus(c.act));
         EXPECT_STREQ("abc", s.Text());
     }
     TextString empty;
@@ -244,21 +241,11 @@ TEST(TextString, FromAWideStringHandleRaisesTheHandlesFailure) {
     const WideStringHandle handle(OLESTR("RQ5600"));
     {
         FailingCall<&SystemApi::WideCharToMultiByte> fail(1, 0, ERROR_NO_UNICODE_TRANSLATION);
-        try {
-            TextString s(handle);
-            ADD_FAILURE() << "nothing was raised";
-        } catch (const _com_error& error) {
-            EXPECT_EQ(static_cast<HRESULT>(0x80070459u), error.Error());
-        }
+        EXPECT_EQ(static_cast<HRESULT>(0x80070459u), RaisedStatus([&] { TextString s(handle); }));
     }
     {
         FailingCall<&SystemApi::HeapAllocate> fail(1, nullptr);
-        try {
-            TextString s(handle);
-            ADD_FAILURE() << "nothing was raised";
-        } catch (const _com_error& error) {
-            EXPECT_EQ(E_OUTOFMEMORY, error.Error());
-        }
+        EXPECT_EQ(E_OUTOFMEMORY, RaisedStatus([&] { TextString s(handle); }));
     }
 }
 
@@ -276,28 +263,9 @@ TEST(TextString, FormatWithoutInsertsGivesTheSameTextInAnExactFit) {
     EXPECT_TRUE(IsExactFit(s));
 }
 
-// Makes FormatMessageA fail while it lives.  Not a FailingCall: on x64 MinGW the va_list
-// in its signature carries an attribute that a template argument would drop, which the
-// compiler reports.
-class RefusedFormatting {
-public:
-    RefusedFormatting() : saved_(platform::sys.FormatMessageA) { platform::sys.FormatMessageA = &Refuse; }
-    ~RefusedFormatting() { platform::sys.FormatMessageA = saved_; }
-    RefusedFormatting(const RefusedFormatting&) = delete;
-    RefusedFormatting& operator=(const RefusedFormatting&) = delete;
-
-private:
-    static DWORD Refuse(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list*) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-
-    decltype(platform::SystemApi::FormatMessageA) saved_;
-};
-
 TEST(TextString, AFailedFormatLeavesTheStringEmpty) {
     TextString s("before");
-    RefusedFormatting refuse;
+    FailingFormatting refuse(1, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(0, s.Format("%1", "x"));
     EXPECT_EQ(0u, s.Length());
     EXPECT_STREQ("", s.Text());
@@ -339,17 +307,30 @@ TEST(TextString, ARefusedAllocationRaisesAndLeavesAValidString) {
         SCOPED_TRACE(c.name);
         TextString s("keep");
         FailingCall<&SystemApi::CoTaskMemAlloc> fail(1, nullptr, 0, true);
-        HRESULT raised = S_OK;
-        try {
-            c.act(s);
-        } catch (const _com_error& error) {
-            raised = error.Error();
-        }
-        EXPECT_EQ(E_OUTOFMEMORY, raised);
+        EXPECT_EQ(E_OUTOFMEMORY, RaisedStatus([&] { c.act(s); }));
         EXPECT_STREQ(c.after, s.Text());
         EXPECT_EQ(std::strlen(c.after), s.Length());
         EXPECT_TRUE(fail.Failed());
     }
+}
+
+// Text buffers go back to the task allocator and formatted output to LocalFree, also when
+// a conversion fails after its buffer was taken.
+TEST(TextStringBlocks, EveryBlockGoesBackToTheAllocatorItCameFrom) {
+    AllocationLedger ledger;
+    {
+        TextString s("RQ5600");
+        TextString copy(s);
+        copy = "Zoom Digital Camera";
+        s.Format("%1 needs %2!d! KB", "E", 512);
+        s.GetWriteBuffer(64);
+        s.ReleaseWriteBuffer(2);
+        s.AssignWide(OLESTR("E:\\Current"));
+        FailingCall<&SystemApi::WideCharToMultiByte> failSecond(2, 0, ERROR_INVALID_PARAMETER);
+        copy.AssignWide(OLESTR("text"));
+    }
+    EXPECT_GT(ledger.Allocations(), 6);
+    EXPECT_EQ("", ledger.Report());
 }
 
 }  // namespace

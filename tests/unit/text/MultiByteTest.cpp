@@ -4,7 +4,7 @@
 #include "text/TextString.h"
 
 #include "camera/WideStringHandle.h"
-#include "Tracking.h"
+#include "support/Tracking.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,8 @@
-// The code-page conversions, BSTRs and small kernel services the string types stand on.
-// Built for Windows the same cases run against the system's own functions, so the POSIX
+// The code-page conversions the string types stand on.  Built for Windows the same cases run against the system's own functions, so the POSIX
 // layer is held to the Win32 behaviour.
 #include "platform/Platform.h"
 
-#include "Wine.h"
+#include "support/Wine.h"
 
 #include <gtest/gtest.h>
 
@@ -185,85 +184,6 @@ TEST_F(SingleByteCodePage, ACharacterTheCodePageLacksBecomesTheDefaultCharacter)
     EXPECT_EQ(FALSE, clean.usedDefault);
 }
 
-TEST(Bstr, KeepsItsLengthInBytesBeforeTheText) {
-    const WCHAR withZero[] = {'a', 0, 'b'};
-    BSTR s = SysAllocStringLen(withZero, 3);
-    ASSERT_NE(nullptr, s);
-    EXPECT_EQ(3u, SysStringLen(s));
-    EXPECT_EQ(6u, SysStringByteLen(s));
-    EXPECT_EQ(WCHAR('b'), s[2]);
-    EXPECT_EQ(WCHAR(0), s[3]);
-    SysFreeString(s);
-
-    BSTR bytes = SysAllocStringByteLen("abc", 3);
-    ASSERT_NE(nullptr, bytes);
-    EXPECT_EQ(3u, SysStringByteLen(bytes));
-    EXPECT_EQ(1u, SysStringLen(bytes));
-    EXPECT_EQ(0, std::string(reinterpret_cast<const char*>(bytes), 4).compare(std::string("abc", 4)));
-    SysFreeString(bytes);
-
-    BSTR copy = SysAllocString(OLESTR("text"));
-    ASSERT_NE(nullptr, copy);
-    EXPECT_EQ(4u, SysStringLen(copy));
-    EXPECT_TRUE(WideText(copy) == WideText(OLESTR("text")));
-    SysFreeString(copy);
-
-    BSTR blank = SysAllocStringLen(nullptr, 5);
-    ASSERT_NE(nullptr, blank);
-    EXPECT_EQ(5u, SysStringLen(blank));
-    EXPECT_EQ(WCHAR(0), blank[5]);
-    SysFreeString(blank);
-}
-
-TEST(Bstr, NullInGivesNullOrZeroOut) {
-    EXPECT_EQ(nullptr, SysAllocString(nullptr));
-    EXPECT_EQ(0u, SysStringLen(nullptr));
-    EXPECT_EQ(0u, SysStringByteLen(nullptr));
-    SysFreeString(nullptr);
-}
-
-TEST(KernelServices, StringLengthsCountUnitsAndTakeNullAsEmpty) {
-    EXPECT_EQ(3, lstrlenA("abc"));
-    EXPECT_EQ(0, lstrlenA(nullptr));
-    EXPECT_EQ(2, lstrlenW(OLESTR("ab")));
-    EXPECT_EQ(0, lstrlenW(nullptr));
-}
-
-// Only each thread's own view is checked: starting and joining a thread are calls that
-// may set the caller's last error themselves.
-TEST(KernelServices, LastErrorBelongsToTheThread) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    DWORD seenAtStart = 1;
-    DWORD seenAfterSet = 1;
-    std::thread other([&] {
-        seenAtStart = GetLastError();
-        SetLastError(ERROR_DISK_FULL);
-        seenAfterSet = GetLastError();
-    });
-    other.join();
-    EXPECT_EQ(0u, seenAtStart);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), seenAfterSet);
-    EXPECT_NE(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError());
-}
-
-TEST(KernelServices, InterlockedStepsAreAtomicAndReturnTheNewValue) {
-    LONG volatile count = 0;
-    EXPECT_EQ(1, InterlockedIncrement(&count));
-    EXPECT_EQ(0, InterlockedDecrement(&count));
-    auto work = [&count] {
-        for (int i = 0; i < 20000; ++i) {
-            InterlockedIncrement(&count);
-            InterlockedDecrement(&count);
-            InterlockedIncrement(&count);
-        }
-    };
-    std::thread a(work);
-    std::thread b(work);
-    a.join();
-    b.join();
-    EXPECT_EQ(40000, count);
-}
-
 // The conversions share converters kept between calls: threads converting at once, in
 // both directions and both code pages, must each get exactly their own text back.
 TEST(CodePageConversion, ConcurrentConversionsKeepTheirOwnText) {
@@ -291,12 +211,4 @@ TEST(CodePageConversion, ConcurrentConversionsKeepTheirOwnText) {
     EXPECT_EQ(failuresA, 0);
     EXPECT_EQ(failuresB, 0);
 }
-
-TEST(KernelServices, TaskAllocatorGivesABlockForZeroBytes) {
-    void* block = CoTaskMemAlloc(0);
-    EXPECT_NE(nullptr, block);
-    CoTaskMemFree(block);
-    CoTaskMemFree(nullptr);
-}
-
 }  // namespace

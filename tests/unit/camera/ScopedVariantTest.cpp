@@ -1,0 +1,84 @@
+// The VARIANT owner: what each operation releases, with exact reference counts, and the
+// runtime's failures raised through the replaceable services.
+#include "camera/ScopedVariant.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FakeComObject.h"
+#include "support/FaultInjection.h"
+#include "support/RaisedStatus.h"
+
+namespace {
+
+// Puts a new reference to `object` into `v`, as an operation handing out a camera would.
+void HandOut(ScopedVariant& v, FakeComObject& object) {
+    VARIANT* out = v.Receive();
+    object.AddRef();
+    out->vt = VT_UNKNOWN;
+    out->punkVal = object.Unknown();
+}
+
+TEST(ScopedVariant, ReceiveReleasesTheOldValueAndEmptiesTheWholeVariant) {
+    FakeComObject object;
+    ScopedVariant item;
+    HandOut(item, object);
+    EXPECT_EQ(object.Refs(), 2u);
+
+    const VARIANT* out = item.Receive();
+    EXPECT_EQ(out, &item.Value());
+    EXPECT_EQ(object.Refs(), 1u);
+    EXPECT_EQ(out->vt, VT_EMPTY);
+    EXPECT_EQ(out->punkVal, nullptr);  // an operation that writes nothing leaves no stale camera
+}
+
+TEST(ScopedVariant, SetCopiesResetAndTheOwnerRelease) {
+    FakeComObject object;
+    {
+        ScopedVariant source;
+        HandOut(source, object);
+        ScopedVariant copy;
+        copy.Set(source.Value());
+        EXPECT_EQ(object.Refs(), 3u);
+        EXPECT_EQ(copy.Value().punkVal, object.Unknown());
+        source.Reset();
+        EXPECT_EQ(object.Refs(), 2u);
+        EXPECT_EQ(source.Value().vt, VT_EMPTY);
+    }
+    EXPECT_EQ(object.Refs(), 1u);
+}
+
+TEST(ScopedVariant, APositionReplacesANumberInPlaceAndAnythingElseAfterAClear) {
+    ScopedVariant index(7);
+    EXPECT_EQ(index.Value().vt, VT_I4);
+    EXPECT_EQ(index.Value().lVal, 7);
+    {
+        FailingCall<&platform::SystemApi::VariantClear> counting(0);
+        index.Set(3);
+        EXPECT_EQ(counting.Calls(), 0);
+    }
+    EXPECT_EQ(index.Value().lVal, 3);
+
+    FakeComObject object;
+    HandOut(index, object);
+    index.Set(5);
+    EXPECT_EQ(object.Refs(), 1u);
+    EXPECT_EQ(index.Value().vt, VT_I4);
+    EXPECT_EQ(index.Value().lVal, 5);
+}
+
+TEST(ScopedVariant, FailedClearOrCopyRaisesTheRuntimesStatus) {
+    ScopedVariant v;
+    {
+        FailingCall<&platform::SystemApi::VariantClear> failing(1, DISP_E_BADVARTYPE);
+        EXPECT_EQ(RaisedStatus([&] { v.Receive(); }), DISP_E_BADVARTYPE);
+    }
+    {
+        FailingCall<&platform::SystemApi::VariantClear> failing(1, E_ACCESSDENIED);
+        EXPECT_EQ(RaisedStatus([&] { v.Reset(); }), E_ACCESSDENIED);
+    }
+    const ScopedVariant source(1);
+    FailingCall<&platform::SystemApi::VariantCopy> failing(1, E_OUTOFMEMORY);
+    EXPECT_EQ(RaisedStatus([&] { v.Set(source.Value()); }), E_OUTOFMEMORY);
+}
+
+}  // namespace
