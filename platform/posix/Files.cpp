@@ -321,40 +321,15 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIB
     return HandleFromDescriptor(descriptor);
 }
 
-// One write: the count reports what the system took, which may be less than asked (a
-// full volume, a file-size limit); nothing is retried except a write that a signal
-// interrupted before it wrote anything.
-BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
-    if (written != nullptr) {
-        *written = 0;
-    }
-    int descriptor = -1;
-    if (!DescriptorFromHandle(file, descriptor)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (overlapped != nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    ssize_t count = -1;
-    do {
-        count = write(descriptor, data, size);
-    } while (count < 0 && errno == EINTR);
-    if (count < 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return FALSE;
-    }
-    if (written != nullptr) {
-        *written = static_cast<DWORD>(count);
-    }
-    return TRUE;
-}
+namespace {
 
-// One read, like the write: the count is what the system returned, 0 at the end of the file.
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
-    if (read != nullptr) {
-        *read = 0;
+// One read or one write: the count reports what the system moved, which may be less than
+// asked (a full volume, a file-size limit, the end of the file); nothing is retried except
+// a call that a signal interrupted before it moved anything.
+template <typename Transfer>
+BOOL TransferOnce(HANDLE file, LPDWORD transferred, LPOVERLAPPED overlapped, Transfer transfer) {
+    if (transferred != nullptr) {
+        *transferred = 0;
     }
     int descriptor = -1;
     if (!DescriptorFromHandle(file, descriptor)) {
@@ -367,18 +342,29 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED
     }
     ssize_t count = -1;
     do {
-        count = ::read(descriptor, buffer, size);
+        count = transfer(descriptor);
     } while (count < 0 && errno == EINTR);
     if (count < 0) {
-        // A handle opened for writing only is open, and Windows refuses it access.
+        // A handle opened for the other direction only is open, and Windows refuses it access.
         const bool open = errno == EBADF && fcntl(descriptor, F_GETFD) >= 0;
         SetLastError(open ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno));
         return FALSE;
     }
-    if (read != nullptr) {
-        *read = static_cast<DWORD>(count);
+    if (transferred != nullptr) {
+        *transferred = static_cast<DWORD>(count);
     }
     return TRUE;
+}
+
+}  // namespace
+
+BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    return TransferOnce(file, written, overlapped, [&](int descriptor) { return ::write(descriptor, data, size); });
+}
+
+// 0 bytes read at the end of the file.
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+    return TransferOnce(file, read, overlapped, [&](int descriptor) { return ::read(descriptor, buffer, size); });
 }
 
 BOOL FlushFileBuffers(HANDLE file) {

@@ -321,7 +321,7 @@ protected:
 };
 
 // Payload size and sector size: whole chunks (an empty read finds the end), a part chunk (the
-// short read is the end), one sector's worth, a large sector.
+// short read is the end), one sector's worth, the largest sector read back.
 struct ReadBackRow {
     const char* name;
     size_t payloadSize;
@@ -357,7 +357,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReadBackRow{"partChunk", 150000, 512, {"read", "read", "read"}},
                       ReadBackRow{"wholeChunks", 2 * kReadBackChunk, 4096, {"read", "read", "read"}},
                       ReadBackRow{"oneSector", 512, 512, {"read"}},
-                      ReadBackRow{"sectorAsLargeAsAChunk", 1935180, kReadBackChunk,
+                      ReadBackRow{"largestSector", 1935180, kReadBackLargestSector,
                                   std::vector<std::string>(30, "read")}),
     RowName<ReadBackRow>);
 
@@ -392,7 +392,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StepRow{"flush", "flush", 1, 512}, StepRow{"closeAfterWriting", "close", 1, 512},
                       StepRow{"sectorSizeQuery", "sector", 1, 512}, StepRow{"sectorSizeZero", "", 1, 0},
                       StepRow{"sectorSizeNotAPowerOfTwo", "", 1, 520},
-                      StepRow{"sectorLargerThanAChunk", "", 1, 2 * kReadBackChunk},
+                      StepRow{"sectorLargerThanTheBuffersAlignment", "", 1, 2 * kReadBackLargestSector},
                       StepRow{"openForReadBack", "open", 1, 512}, StepRow{"firstRead", "read", 1, 512},
                       StepRow{"readInTheMiddle", "read", 2, 512}, StepRow{"closeAfterReading", "close", 2, 512},
                       StepRow{"move", "move", 1, 512}),
