@@ -18,7 +18,6 @@
  * brings.  No stack protector: the canary lives in %gs, which this code changes. */
 
 typedef unsigned int size_t;
-typedef int pid_t;
 
 #define NULL ((void*)0)
 
