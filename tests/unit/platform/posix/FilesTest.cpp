@@ -1,6 +1,5 @@
-// What only the POSIX layer shows: file failures provoked by a full device, a file-size
-// limit and names taken by links and FIFOs, how a file opened without buffering bypasses
-// the cache, the counter's unit, and an ANSI code page that follows the locale.
+// File failures that need POSIX means to provoke: a full device, a file-size limit, names
+// taken by links and FIFOs; and how a file opened without buffering bypasses the cache.
 #include "platform/Platform.h"
 
 #include "support/RowName.h"
@@ -8,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <clocale>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -193,39 +190,5 @@ INSTANTIATE_TEST_SUITE_P(
                          ASSERT_GE(g_fifoReader, 0);
                      }}),
     RowName<TakenNameRow>);
-
-
-// The converters kept between conversions belong to a character set: after the locale
-// changes, the ANSI code page is the new locale's, and again the old one's after it
-// changes back.
-TEST(PosixCodePage, AnsiConversionsFollowTheLocaleAcrossChanges) {
-    const std::string saved = std::setlocale(LC_ALL, nullptr);
-    const struct {
-        const char* locale;
-        const char* narrow;  // U+00E9 in the locale's character set
-    } cases[] = {{"C", "\xE9"}, {"C.UTF-8", "\xC3\xA9"}, {"C", "\xE9"}};
-    for (const auto& c : cases) {
-        ASSERT_NE(std::setlocale(LC_ALL, c.locale), nullptr) << c.locale;
-        WCHAR wide[4] = {};
-        EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, c.narrow, -1, wide, 4), 2) << c.locale;
-        EXPECT_EQ(wide[0], WCHAR{0xE9}) << c.locale;
-        char narrow[8] = {};
-        EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, 8, nullptr, nullptr),
-                  static_cast<int>(std::strlen(c.narrow)) + 1)
-            << c.locale;
-        EXPECT_STREQ(narrow, c.narrow) << c.locale;
-    }
-    std::setlocale(LC_ALL, saved.c_str());
-}
-
-TEST(PosixCounter, TicksAreNanoseconds) {
-    LARGE_INTEGER before{};
-    LARGE_INTEGER after{};
-    QueryPerformanceCounter(&before);
-    Sleep(20);
-    QueryPerformanceCounter(&after);
-    EXPECT_GE(after.QuadPart - before.QuadPart, 20000000);
-    EXPECT_LT(after.QuadPart - before.QuadPart, 20000000000);
-}
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <poll.h>
 #include <pty.h>
+#include <utmp.h>
 #include <ostream>
 #include <string>
 #include <sys/wait.h>
@@ -41,6 +42,31 @@ bool SameModes(const termios& a, const termios& b) {
     termios after{};
     const bool restored = tcgetattr(STDIN_FILENO, &after) != 0 || SameModes(before, after);
     _exit(answer + (restored ? 0 : kModesChanged));
+}
+
+// Starts a child whose controlling terminal is a new pseudo-terminal, and hands back the
+// terminal's side and, when asked, its modes as they were before the child could change them.
+pid_t ForkOnTerminal(int& master, termios* modes = nullptr) {
+    int slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        return -1;
+    }
+    if (modes != nullptr) {
+        tcgetattr(slave, modes);
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(master);
+        if (login_tty(slave) != 0) {
+            _exit(127);
+        }
+        return 0;
+    }
+    close(slave);
+    if (child < 0) {
+        close(master);
+    }
+    return child;
 }
 
 struct Session {
@@ -78,9 +104,9 @@ Session RunBox(const char* text, const char* caption, UINT type, const std::vect
                const std::string& early = std::string()) {
     Session session;
     int master = -1;
-    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    const pid_t child = ForkOnTerminal(master);
     if (child < 0) {
-        ADD_FAILURE() << "forkpty failed";
+        ADD_FAILURE() << "no pseudo-terminal";
         return session;
     }
     if (child == 0) {
@@ -159,7 +185,7 @@ TEST(TerminalMessageBox, KeysTypedBeforeTheBoxAreNoAnswer) {
 
 TEST(TerminalMessageBox, TerminalGoneFailsTheCall) {
     int master = -1;
-    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    const pid_t child = ForkOnTerminal(master);
     ASSERT_GE(child, 0);
     if (child == 0) {
         RunBoxInChild("Text", "Caption", MB_OKCANCEL, 0);
@@ -211,14 +237,13 @@ TEST(TerminalMessageBox, EndingSignalRestoresTheTerminal) {
     for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
         SCOPED_TRACE("signal " + std::to_string(signal));
         int master = -1;
-        const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+        termios before{};
+        const pid_t child = ForkOnTerminal(master, &before);
         ASSERT_GE(child, 0);
         if (child == 0) {
             MessageBoxA(nullptr, "Text", "Caption", MB_OKCANCEL);
             _exit(0);
         }
-        termios before{};
-        ASSERT_EQ(tcgetattr(master, &before), 0);
         std::string output;
         EXPECT_TRUE(ReadUntil(master, output, ") ===\n")) << output;
         kill(child, signal);
