@@ -6,6 +6,7 @@
 
 #include "support/FakeComObject.h"
 #include "support/FaultInjection.h"
+#include "support/RaisedStatus.h"
 #include "support/RowName.h"
 
 namespace {
@@ -45,13 +46,9 @@ HRESULT CreateUnregistered(REFCLSID, LPUNKNOWN outer, DWORD context, REFIID iid,
 
 void ExpectPointerErrorAtFirstUse(const InterfaceRef<CameraManager>& manager) {
     InterfaceRef<CameraCollection> collection;
-    try {
-        camera::GetCameraCollection(manager, collection);
-        ADD_FAILURE() << "the empty manager raised nothing";
-    } catch (const _com_error& e) {
-        EXPECT_EQ(e.Error(), E_POINTER);
-        EXPECT_EQ(e.ErrorInfo(), nullptr);
-    }
+    const Raised raised = RaisedBy([&] { camera::GetCameraCollection(manager, collection); });
+    EXPECT_EQ(raised.status, E_POINTER);
+    EXPECT_FALSE(raised.withErrorInfo);
 }
 
 struct ActivationCase {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include "support/CountingErrorInfo.h"
+#include "support/RaisedStatus.h"
 
 namespace {
 
@@ -77,25 +78,15 @@ TEST(ComError, RaisingTakesOverTheReferenceItIsGiven) {
 
 TEST(ComError, RaisingTheLastSystemErrorCarriesIt) {
     SetLastError(ERROR_DISK_FULL);
-    try {
-        ThrowLastSystemError();
-    } catch (const _com_error& error) {
-        EXPECT_EQ(static_cast<HRESULT>(0x80070070u), error.Error());
-        EXPECT_EQ(nullptr, error.ErrorInfo());
-        return;
-    }
-    ADD_FAILURE() << "nothing was raised";
+    const Raised raised = RaisedBy([] { ThrowLastSystemError(); });
+    EXPECT_EQ(static_cast<HRESULT>(0x80070070u), raised.status);
+    EXPECT_FALSE(raised.withErrorInfo);
 }
 
 TEST(ComError, RaisingAStatusAloneCarriesNoErrorInformation) {
-    try {
-        ThrowComError(E_OUTOFMEMORY);
-    } catch (const _com_error& error) {
-        EXPECT_EQ(E_OUTOFMEMORY, error.Error());
-        EXPECT_EQ(nullptr, error.ErrorInfo());
-        return;
-    }
-    ADD_FAILURE() << "nothing was raised";
+    const Raised raised = RaisedBy([] { ThrowComError(E_OUTOFMEMORY); });
+    EXPECT_EQ(E_OUTOFMEMORY, raised.status);
+    EXPECT_FALSE(raised.withErrorInfo);
 }
 
 }  // namespace

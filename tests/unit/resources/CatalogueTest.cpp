@@ -2,6 +2,7 @@
 // English texts, and the same inserts in every language, checked against the string
 // tables themselves.
 #include "support/FaultInjection.h"
+#include "support/RaisedStatus.h"
 #include "ResourceReading.h"
 
 #include "camera/ComError.h"
@@ -239,12 +240,7 @@ TEST(CatalogueTest, NoLanguageGivesTheTextInTheSystemLanguage) {
 TEST(CatalogueTest, RefusedWideCopyRaisesOutOfMemoryAndLeavesTheStringEmpty) {
     FailingCall<&platform::SystemApi::HeapAllocate> refuse(1, nullptr);
     TextString text("left over from before");
-    try {
-        text.LoadInLanguage(130, kEnglish, LoaderModule());
-        ADD_FAILURE() << "no exception";
-    } catch (const _com_error& error) {
-        EXPECT_EQ(error.Error(), E_OUTOFMEMORY);
-    }
+    EXPECT_EQ(RaisedStatus([&] { text.LoadInLanguage(130, kEnglish, LoaderModule()); }), E_OUTOFMEMORY);
     EXPECT_EQ(refuse.Calls(), 1);
     EXPECT_EQ(text.Length(), 0u);
 }
