@@ -2,7 +2,7 @@
 
 #include "app/DrivePath.h"
 #include "camera/CameraCalls.h"
-#include "camera/ComError.h"
+#include "com/ComError.h"
 #include "trace/TraceFlags.h"
 
 namespace {

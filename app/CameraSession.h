@@ -7,9 +7,9 @@
 #pragma once
 
 #include "camera/CameraInterfaces.h"
-#include "camera/InterfaceRef.h"
-#include "camera/ScopedVariant.h"
-#include "camera/WideStringHandle.h"
+#include "com/InterfaceRef.h"
+#include "com/ScopedVariant.h"
+#include "com/WideStringHandle.h"
 #include "text/TextString.h"
 #include "trace/TraceScope.h"
 

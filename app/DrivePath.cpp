@@ -1,6 +1,6 @@
 #include "app/DrivePath.h"
 
-#include "camera/ComError.h"
+#include "com/ComError.h"
 
 #include <limits>
 

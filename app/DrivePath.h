@@ -3,7 +3,7 @@
 // anything is written under it.
 #pragma once
 
-#include "camera/WideStringHandle.h"
+#include "com/WideStringHandle.h"
 #include "text/TextString.h"
 
 // The narrow form of `path`, converted exactly: no character replaced by a look-alike (a

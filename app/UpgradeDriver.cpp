@@ -5,7 +5,7 @@
 #include "app/MemoryCard.h"
 #include "app/MessageId.h"
 #include "camera/CameraCalls.h"
-#include "camera/ComError.h"
+#include "com/ComError.h"
 #include "text/ModuleFromAddress.h"
 #include "trace/TraceFlags.h"
 

@@ -9,9 +9,9 @@
 
 #include "app/EmbeddedData.h"
 #include "camera/CameraInterfaces.h"
-#include "camera/InterfaceRef.h"
-#include "camera/ScopedVariant.h"
-#include "camera/WideStringHandle.h"
+#include "com/InterfaceRef.h"
+#include "com/ScopedVariant.h"
+#include "com/WideStringHandle.h"
 #include "platform/Platform.h"
 #include "text/TextString.h"
 #include "trace/TraceScope.h"

@@ -20,8 +20,8 @@
 #include "platform/Platform.h"
 
 #include "camera/CameraInterfaces.h"
-#include "camera/InterfaceRef.h"
-#include "camera/WideStringHandle.h"
+#include "com/InterfaceRef.h"
+#include "com/WideStringHandle.h"
 
 namespace camera {
 

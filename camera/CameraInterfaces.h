@@ -10,7 +10,7 @@
 
 #include "platform/Platform.h"
 
-#include "camera/InterfaceRef.h"
+#include "com/InterfaceRef.h"
 
 // Like every COM interface these have no destructor: see platform/posix/Win32Api.h.
 #pragma GCC diagnostic push

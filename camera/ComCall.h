@@ -9,7 +9,7 @@
 
 #include "platform/Platform.h"
 
-#include "camera/InterfaceRef.h"
+#include "com/InterfaceRef.h"
 
 // Raises the _com_error for `status`, a failure of an operation of interface `iid` on `object`.
 [[noreturn]] void ThrowFailedCall(HRESULT status, IUnknown* object, REFIID iid);

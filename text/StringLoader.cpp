@@ -2,7 +2,7 @@
 // every message goes through.
 #include "text/TextString.h"
 
-#include "camera/ScopedBlock.h"
+#include "com/ScopedBlock.h"
 #include "platform/StringBlock.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "text/TextString.h"
 
-#include "camera/ComError.h"
-#include "camera/ScopedBlock.h"
-#include "camera/WideStringHandle.h"
+#include "com/ComError.h"
+#include "com/ScopedBlock.h"
+#include "com/WideStringHandle.h"
 
 #include <cstring>
 #include <limits>

@@ -11,7 +11,7 @@
 // unpaired surrogate, and a single-byte code page keeps every unit it has.
 #include "FuzzCheck.h"
 
-#include "camera/WideStringHandle.h"
+#include "com/WideStringHandle.h"
 #include "text/TextString.h"
 
 #include <clocale>

@@ -6,7 +6,7 @@
 //   EXPECT_FALSE(raised.withErrorInfo);
 #pragma once
 
-#include "camera/ComError.h"
+#include "com/ComError.h"
 
 struct Raised {
     HRESULT status = S_OK;       // S_OK when nothing was raised

@@ -5,7 +5,7 @@
 #include "support/RaisedStatus.h"
 #include "ResourceReading.h"
 
-#include "camera/ComError.h"
+#include "com/ComError.h"
 #include "text/ModuleFromAddress.h"
 #include "text/TextString.h"
 

@@ -3,7 +3,7 @@
 // expected bytes come from the system's own conversion, so one set of cases serves both.
 #include "text/TextString.h"
 
-#include "camera/WideStringHandle.h"
+#include "com/WideStringHandle.h"
 #include "support/Tracking.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "text/TextString.h"
 
-#include "camera/ComError.h"
-#include "camera/WideStringHandle.h"
+#include "com/ComError.h"
+#include "com/WideStringHandle.h"
 #include "support/Tracking.h"
 #include "support/AllocationLedger.h"
 #include "support/FailingFormat.h"

@@ -2,8 +2,8 @@
 // the way any client would: what a scenario makes it hand out, how it fails, and what it
 // writes to its log.
 #include "SimInterfaces.h"
-#include "camera/InterfaceRef.h"
-#include "camera/ScopedVariant.h"
+#include "com/InterfaceRef.h"
+#include "com/ScopedVariant.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// The owning reference to one interface of the camera component.
+// The owning reference to one COM interface.
 //
 //   InterfaceRef<CameraItem> camera;
 //   camera = item.punkVal;               // asks the object for CameraItem
@@ -13,7 +13,7 @@
 
 #include "platform/Platform.h"
 
-#include "camera/ComError.h"
+#include "com/ComError.h"
 
 // The identity that InterfaceRef<I> asks for; specialized for every interface used.
 template <class I>

@@ -1,4 +1,4 @@
-#include "camera/ComError.h"
+#include "com/ComError.h"
 
 #include <gtest/gtest.h>
 #include "support/CountingErrorInfo.h"

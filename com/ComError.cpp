@@ -1,4 +1,4 @@
-#include "camera/ComError.h"
+#include "com/ComError.h"
 
 _com_error::_com_error(HRESULT status, IErrorInfo* info) noexcept : status_(status), info_(info) {}
 

@@ -1,5 +1,5 @@
 // InterfaceRef: what assignment asks, what it keeps and releases, and what raises.
-#include "camera/InterfaceRef.h"
+#include "com/InterfaceRef.h"
 
 #include "camera/CameraInterfaces.h"
 

@@ -1,8 +1,18 @@
-#include "camera/ScopedVariant.h"
+#include "com/ScopedVariant.h"
 
-#include "camera/VariantCalls.h"
+#include "com/ComError.h"
 
 #include <cstring>
+
+namespace {
+
+void RaiseOnFailure(HRESULT status) {
+    if (FAILED(status)) {
+        ThrowComError(status);
+    }
+}
+
+}  // namespace
 
 ScopedVariant::ScopedVariant() noexcept { VariantInit(&value_); }
 
@@ -17,14 +27,14 @@ ScopedVariant::~ScopedVariant() { platform::sys.VariantClear(&value_); }
 // A cleared VARIANT keeps its old pointer, and the pointer field is read whatever the type
 // tag says; so the whole VARIANT is zeroed, which is also VT_EMPTY.
 VARIANT* ScopedVariant::Receive() {
-    camera::ClearVariant(&value_);
+    RaiseOnFailure(platform::sys.VariantClear(&value_));
     std::memset(&value_, 0, sizeof value_);
     return &value_;
 }
 
-void ScopedVariant::Reset() { camera::ClearVariant(&value_); }
+void ScopedVariant::Reset() { RaiseOnFailure(platform::sys.VariantClear(&value_)); }
 
-void ScopedVariant::Set(const VARIANT& source) { camera::CopyVariant(&value_, &source); }
+void ScopedVariant::Set(const VARIANT& source) { RaiseOnFailure(platform::sys.VariantCopy(&value_, &source)); }
 
 void ScopedVariant::Set(LONG i4) {
     if (V_VT(&value_) != VT_EMPTY && V_VT(&value_) != VT_I4) {

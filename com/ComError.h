@@ -1,4 +1,4 @@
-// The error exception of the camera boundary: a status and, optionally, the error
+// The COM client's error exception: a status and, optionally, the error
 // information object that the failing component supplied.
 #pragma once
 

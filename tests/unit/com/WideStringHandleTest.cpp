@@ -1,6 +1,6 @@
-#include "camera/WideStringHandle.h"
+#include "com/WideStringHandle.h"
 
-#include "camera/ComError.h"
+#include "com/ComError.h"
 #include "support/Tracking.h"
 #include "support/AllocationLedger.h"
 #include "support/RaisedStatus.h"

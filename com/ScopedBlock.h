@@ -10,7 +10,7 @@
 
 #include "platform/Platform.h"
 
-#include "camera/ComError.h"
+#include "com/ComError.h"
 
 #include <limits>
 #include <utility>

@@ -1,5 +1,5 @@
 // The memory-block owner: each kind goes back to its own allocator's free, once.
-#include "camera/ScopedBlock.h"
+#include "com/ScopedBlock.h"
 
 #include <gtest/gtest.h>
 

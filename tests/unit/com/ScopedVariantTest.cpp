@@ -1,6 +1,6 @@
 // The VARIANT owner: what each operation releases, with exact reference counts, and the
 // runtime's failures raised through the replaceable services.
-#include "camera/ScopedVariant.h"
+#include "com/ScopedVariant.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +79,22 @@ TEST(ScopedVariant, FailedClearOrCopyRaisesTheRuntimesStatus) {
     const ScopedVariant source(1);
     FailingCall<&platform::SystemApi::VariantCopy> failing(1, E_OUTOFMEMORY);
     EXPECT_EQ(RaisedStatus([&] { v.Set(source.Value()); }), E_OUTOFMEMORY);
+}
+
+TEST(ScopedVariant, TheRuntimesOwnRefusalIsRaisedWithoutErrorInformation) {
+    VARIANT bad;
+    bad.vt = 0x7FFF;
+    bad.lVal = 0;
+    ScopedVariant v;
+    Raised raised = RaisedBy([&] { v.Set(bad); });
+    EXPECT_EQ(raised.status, DISP_E_BADVARTYPE);
+    EXPECT_FALSE(raised.withErrorInfo);
+
+    V_VT(v.Receive()) = 0x7FFF;
+    raised = RaisedBy([&] { v.Reset(); });
+    EXPECT_EQ(raised.status, DISP_E_BADVARTYPE);
+    EXPECT_FALSE(raised.withErrorInfo);
+    // The destructor meets the same refusal and, as it must not raise, ignores it.
 }
 
 }  // namespace

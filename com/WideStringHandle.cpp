@@ -1,7 +1,7 @@
-#include "camera/WideStringHandle.h"
+#include "com/WideStringHandle.h"
 
-#include "camera/ComError.h"
-#include "camera/ScopedBlock.h"
+#include "com/ComError.h"
+#include "com/ScopedBlock.h"
 
 #include <limits>
 #include <new>
