@@ -26,6 +26,10 @@ class Catalogue:
         for (language, message), text in read_strings(path).items():
             self.tables.setdefault(language, {})[message] = text
 
+    def languages(self):
+        """The catalogue's languages in the order the script gives them."""
+        return list(self.tables)
+
     def text(self, language, message):
         return self.tables[language][message]
 

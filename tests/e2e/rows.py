@@ -1,6 +1,7 @@
 """The scenarios the whole program is run through: the cameras connected, the faults of the
 camera software, the card, the answers given, and everything expected back."""
 
+import locale
 from dataclasses import dataclass, field
 
 # Boxes expected, as (message id, names of the values inserted); player.py resolves the names.
@@ -195,25 +196,35 @@ HOSTILE = [
 ]
 WINDOWS += HOSTILE
 
-# Locale -> the catalogue language expected; each runs the rows below.
-LANGUAGES = [
-    ("de_DE.UTF-8", 0x0407),
+# Locales of no catalogue language of their own -> the catalogue language expected: a
+# region the catalogue lacks falls back to its primary language, a language it lacks to
+# English.
+NEIGHBOURS = [
     ("de_AT.UTF-8", 0x0407),
     ("pt_PT.UTF-8", 0x0416),
-    ("es_ES.UTF-8", 0x040A),
     ("en_GB.UTF-8", 0x0409),
     ("ko_KR.UTF-8", 0x0409),
-    ("ja_JP.UTF-8", 0x0411),
 ]
 LANGUAGE_ROWS = [SUCCESS, NO_CAMERA]
-# POSIX: locales that a fresh system lacks (only C.UTF-8 and POSIX are there). The texts
-# still come in the locale's language and show in the terminal's UTF-8, never as '?' or
-# Latin-1.
-POSIX_LANGUAGES = [
-    ("ja_JP.UTF-8", 0x0411),
-    ("de_DE.UTF-8", 0x0407),
-    ("pt_PT.UTF-8", 0x0416),
-]
+
+
+def own_locale(language):
+    return locale.windows_locale[language] + ".UTF-8"
+
+
+def languages(catalogue):
+    """Locale -> the catalogue language expected; each runs the language rows: every
+    language of the catalogue in its own locale, then the neighbours."""
+    return [(own_locale(language), language) for language in catalogue.languages()] + NEIGHBOURS
+
+
+def posix_languages(catalogue):
+    """POSIX: every language in locales that a fresh system lacks (only C.UTF-8 and POSIX
+    are there), and a neighbour. The texts still come in the locale's language and show in
+    the terminal's UTF-8, never as '?' or Latin-1."""
+    return [(own_locale(language), language) for language in catalogue.languages()] + NEIGHBOURS[1:2]
+
+
 # Japanese names the drive before the camera in 135: the inserts' numbers, not their order.
 EXTRA_LANGUAGE_ROWS = {"ja_JP.UTF-8": [UNPLUGGED]}
 

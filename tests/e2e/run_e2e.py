@@ -34,7 +34,7 @@ def unmount_below(folder):
         subprocess.run(["umount", point], check=False)
 
 
-def plan(suite):
+def plan(suite, catalogue):
     """(label, row, locale or None, language) for each run of the suite."""
     if suite == "windows":
         return [(row.name, row, None, None) for row in rows.WINDOWS]
@@ -42,13 +42,13 @@ def plan(suite):
         return [(row.name, row, None, None) for row in rows.POSIX]
     runs = []
     if suite == "posix-languages":
-        for locale, language in rows.POSIX_LANGUAGES:
+        for locale, language in rows.posix_languages(catalogue):
             if locale_installed(locale):
                 print(f"note: {locale} is installed here, so its rows do not show the fallback for an absent locale")
             for row in rows.LANGUAGE_ROWS:
                 runs.append((f"{locale}: {row.name}", row, locale, language))
         return runs
-    for locale, language in rows.LANGUAGES:
+    for locale, language in rows.languages(catalogue):
         for row in rows.LANGUAGE_ROWS + rows.EXTRA_LANGUAGE_ROWS.get(locale, []):
             runs.append((f"{locale}: {row.name}", row, locale, language))
     return runs
@@ -101,7 +101,7 @@ def main():
         return SKIPPED
 
     passed = failed = 0
-    for number, (label, row, locale, language) in enumerate(plan(args.suite), 1):
+    for number, (label, row, locale, language) in enumerate(plan(args.suite, catalogue), 1):
         if args.only and args.only not in label:
             continue
         extra = {} if locale is None else {"locale": locale, "language": language}

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Makes the release package of one Windows build: a zip holding fwupgrade.exe, the
-read-me for camera owners (ReadMe.txt beside this script, in the catalogue's seven
+read-me for camera owners (ReadMe.txt beside this script, in each of the catalogue's
 languages, with the build's model name, version label, package file name and size and
 the catalogue's captions filled in) and SHA256SUMS, the checksums of both in the form
 `sha256sum -c` reads.
@@ -13,17 +13,18 @@ time and fixed attributes. The zip's own checksum is written beside it, as <zip>
 
 import argparse
 import hashlib
+import locale
 import os
-import re
 import sys
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "resgen"))
+from rcscript import ScriptError, read_strings  # noqa: E402  (the build's own reader of the script)
+
 # The earliest time a zip can hold; nothing of the build's own time goes in.
 FIXED_TIME = (1980, 1, 1, 0, 0, 0)
 CAPTION_ID = 136
-# The read-me's name for each language of the catalogue, by primary language id.
-LANGUAGES = {0x09: "en", 0x07: "de", 0x0A: "es", 0x0C: "fr", 0x10: "it", 0x11: "ja", 0x16: "pt"}
 
 
 def read(path):
@@ -32,15 +33,16 @@ def read(path):
 
 
 def captions(catalogue):
-    """{"caption_en": ..., ...}: the caption of every message box in each language."""
-    text = read(catalogue).decode("utf-8")
+    """{"caption_en": ..., ...}: the caption of every message box in each language of the
+    catalogue, named by the language's ISO 639 code."""
+    try:
+        strings = read_strings(catalogue)
+    except ScriptError as error:
+        sys.exit(f"release_zip: {error}")
     found = {}
-    for primary, name in LANGUAGES.items():
-        block = re.search(rf"LANGUAGE 0x{primary:02X}, 0x01\s.*?BEGIN(.*?)END", text, re.S)
-        entry = block and re.search(rf'^\s*{CAPTION_ID},\s*"([^"]*)"', block.group(1), re.M)
-        if not entry:
-            sys.exit(f"release_zip: no caption ({CAPTION_ID}) for language 0x{primary:02X} in {catalogue}")
-        found["caption_" + name] = entry.group(1)
+    for (language, message), text in strings.items():
+        if message == CAPTION_ID:
+            found["caption_" + locale.windows_locale[language].split("_")[0]] = text
     return found
 
 
@@ -52,7 +54,11 @@ def read_me(data_dir, catalogue):
         "package": read(os.path.join(data_dir, "PackageFileName.txt")).decode("ascii"),
         "kb": str(os.path.getsize(os.path.join(data_dir, "Payload.bin")) // 1000),
     }
-    text = read(os.path.join(HERE, "ReadMe.txt")).decode("utf-8").format(**values)
+    template = read(os.path.join(HERE, "ReadMe.txt")).decode("utf-8")
+    for name in values:
+        if name.startswith("caption_") and "{" + name + "}" not in template:
+            sys.exit(f"release_zip: the read-me has no part in the language of {name} (no {{{name}}})")
+    text = template.format(**values)
     # Windows line ends, and a byte-order mark so that older Windows editors read it as
     # UTF-8 too, for every text editor a camera owner may open it with.
     return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8-sig")

@@ -27,18 +27,45 @@ RT_STRING = 6
 RT_RCDATA = 10
 RT_GROUP_ICON = 14
 
-# The Windows ANSI code page each catalogue language is shown in; a text must be
-# writable in it, because the utility converts it to that code page before showing it.
+# The Windows ANSI code page of each primary language: a text must be writable in its
+# language's code page, because the utility converts it to that code page before showing
+# it.  A fact of Windows, not a list of the catalogue's languages; a language whose code
+# page depends on its region (Chinese, Serbian) is left out until a script needs it.
 _CODE_PAGES = {
     0x00: "ascii",  # language-neutral test tables
+    0x01: "cp1256",  # Arabic
+    0x02: "cp1251",  # Bulgarian
+    0x03: "cp1252",  # Catalan
+    0x05: "cp1250",  # Czech
+    0x06: "cp1252",  # Danish
     0x07: "cp1252",  # German
+    0x08: "cp1253",  # Greek
     0x09: "cp1252",  # English
     0x0A: "cp1252",  # Spanish
+    0x0B: "cp1252",  # Finnish
     0x0C: "cp1252",  # French
+    0x0D: "cp1255",  # Hebrew
+    0x0E: "cp1250",  # Hungarian
+    0x0F: "cp1252",  # Icelandic
     0x10: "cp1252",  # Italian
     0x11: "cp932",  # Japanese
+    0x12: "cp949",  # Korean
     0x13: "cp1252",  # Dutch
+    0x14: "cp1252",  # Norwegian
+    0x15: "cp1250",  # Polish
     0x16: "cp1252",  # Portuguese
+    0x18: "cp1250",  # Romanian
+    0x19: "cp1251",  # Russian
+    0x1B: "cp1250",  # Slovak
+    0x1D: "cp1252",  # Swedish
+    0x1E: "cp874",  # Thai
+    0x1F: "cp1254",  # Turkish
+    0x22: "cp1251",  # Ukrainian
+    0x24: "cp1250",  # Slovenian
+    0x25: "cp1257",  # Estonian
+    0x26: "cp1257",  # Latvian
+    0x27: "cp1257",  # Lithuanian
+    0x2A: "cp1258",  # Vietnamese
 }
 
 
@@ -349,3 +376,13 @@ def read_strings(path, include_dirs=()):
     parser = _Parser(reader.tokens(path), reader)
     parser.parse()
     return {key: text for key, (text, _) in parser.strings.items()}
+
+
+def read_languages(path, include_dirs=()):
+    """The languages of a script's string tables, primary | sublanguage << 10, in the
+    order the script first uses them."""
+    languages = []
+    for language, _ in read_strings(path, include_dirs):
+        if language not in languages:
+            languages.append(language)
+    return languages

@@ -1,6 +1,7 @@
 // The message catalogue as the string loader delivers it: the language fallback, the
 // English texts, and the same inserts in every language, checked against the string
 // tables themselves.
+#include "CatalogueLanguages.h"
 #include "support/FaultInjection.h"
 #include "support/RaisedStatus.h"
 #include "ResourceReading.h"
@@ -18,15 +19,15 @@
 
 namespace {
 
+// The languages the fallback cases go through; the catalogue's full list is generated
+// from the resource script (CatalogueLanguages.h).
 constexpr LANGID kGerman = 0x0407;
 constexpr LANGID kEnglish = 0x0409;
 constexpr LANGID kSpanish = 0x040A;
 constexpr LANGID kFrench = 0x040C;
 constexpr LANGID kItalian = 0x0410;
-constexpr LANGID kJapanese = 0x0411;
 constexpr LANGID kKorean = 0x0412;
 constexpr LANGID kPortuguese = 0x0416;
-constexpr LANGID kCatalogueLanguages[] = {kGerman, kEnglish, kSpanish, kFrench, kItalian, kJapanese, kPortuguese};
 
 constexpr int kFirstMessage = 130;
 constexpr int kLastMessage = 139;

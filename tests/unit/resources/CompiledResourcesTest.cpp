@@ -1,9 +1,12 @@
 // The program carries exactly what the resource compiler made of the resource script:
 // every resource of its .res file, found by type, name and language, byte for byte.
+#include "CatalogueLanguages.h"
 #include "ResFile.h"
 #include "ResourceReading.h"
 
 #include <gtest/gtest.h>
+
+#include <iterator>
 
 namespace {
 
@@ -16,8 +19,9 @@ TEST(CompiledResourcesTest, ProgramCarriesEveryCompiledResourceByteForByte) {
     std::string error;
     const std::vector<CompiledResource> compiled = ReadResFile(path, error);
     ASSERT_TRUE(error.empty()) << error;
-    // Seven string tables, four data resources, the icon group and its three images.
-    ASSERT_EQ(compiled.size(), 15u);
+    // A string table per catalogue language, four data resources, the icon group and its
+    // three images.
+    ASSERT_EQ(compiled.size(), std::size(kCatalogueLanguages) + 8u);
     for (const CompiledResource& resource : compiled) {
         SCOPED_TRACE("type " + std::to_string(resource.type) + ", name " + std::to_string(resource.name) +
                      ", language " + std::to_string(resource.language));

@@ -1,6 +1,7 @@
 // The embedded resource directory of a POSIX program is what the Windows resource
 // compiler makes of the same script: the same resources, string tables included, in the
 // same bytes, and nothing else.
+#include "CatalogueLanguages.h"
 #include "ResFile.h"
 
 #include "platform/posix/ResourceDirectory.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <tuple>
 
 namespace {
@@ -46,7 +48,7 @@ TEST(EmbeddedDirectoryTest, DirectoryIsTheResourceCompilersOutput) {
         EXPECT_EQ(std::memcmp(entry.data, match->data.data(), entry.size), 0) << "different bytes";
         stringTables += entry.type == 6 ? 1 : 0;
     }
-    EXPECT_EQ(stringTables, 7u);
+    EXPECT_EQ(stringTables, std::size(kCatalogueLanguages));
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The built utility carries exactly the resources the resource compiler made of its script:
 // the same set of (type, name, language), nothing more, each byte for byte.  Reads the
 // program file itself, loaded as data, through the system's resource enumeration.
+#include "CatalogueLanguages.h"
 #include "ResFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <string>
 #include <tuple>
@@ -74,8 +76,9 @@ TEST(ExecutableResourcesTest, UtilityCarriesExactlyTheCompiledResources) {
         expected[Key{r.type, r.name, r.language}] = r.data;
     }
 
-    // Seven string tables, RCDATA 118, 120, 121 and 128, the icon group and its three images.
-    ASSERT_EQ(expected.size(), 15u);
+    // A string table per catalogue language, RCDATA 118, 120, 121 and 128, the icon group
+    // and its three images.
+    ASSERT_EQ(expected.size(), std::size(kCatalogueLanguages) + 8u);
     for (const auto& [key, bytes] : expected) {
         const auto& [type, name, language] = key;
         SCOPED_TRACE("type " + std::to_string(type) + ", name " + std::to_string(name) + ", language " +
