@@ -19,7 +19,7 @@ int KilobytesOf(DWORD bytes) { return static_cast<int>(bytes / 1000); }
 }  // namespace
 
 UpgradeDriver::UpgradeDriver()
-    : trace_("WinMain"), module_(GetModuleHandleA(nullptr)), indexVariant_(0) {
+    : trace_("WinMain"), module_(GetModuleHandleA(nullptr)), catalogue_(CatalogueModule()), indexVariant_(0) {
     CoInitialize(nullptr);
     camera::ActivateCameraManager(manager_);
 }
@@ -116,10 +116,10 @@ void UpgradeDriver::ReportComponentFailure() {
 }
 
 void UpgradeDriver::LoadMessage(int id) {
-    messageText_.LoadLocalized(id, platform::sys.GetSystemDefaultLangID(), true, CatalogueModule());
+    catalogue_.LoadLocalized(messageText_, id, platform::sys.GetSystemDefaultLangID(), true);
 }
 
 int UpgradeDriver::ShowMessage(UINT style) {
-    caption_.LoadLocalized(kMsgCaption, platform::sys.GetSystemDefaultLangID(), true, CatalogueModule());
+    catalogue_.LoadLocalized(caption_, kMsgCaption, platform::sys.GetSystemDefaultLangID(), true);
     return platform::sys.MessageBoxA(nullptr, messageText_.Text(), caption_.Text(), style);
 }

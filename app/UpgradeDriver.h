@@ -13,6 +13,7 @@
 #include "com/ScopedVariant.h"
 #include "com/WideStringHandle.h"
 #include "platform/Platform.h"
+#include "text/Catalogue.h"
 #include "text/TextString.h"
 #include "trace/TraceScope.h"
 
@@ -39,6 +40,7 @@ private:
 
     TraceScope trace_;
     HMODULE module_;
+    Catalogue catalogue_;
     InterfaceRef<CameraManager> manager_;
     WideStringHandle targetPath_;
     WideStringHandle modelName_;

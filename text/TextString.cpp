@@ -133,7 +133,6 @@ void TextString::Clear() noexcept {
     buffer_ = nullptr;
     length_ = 0;
     capacity_ = 0;
-    bufferOut_ = false;
     emptyText_ = 0;
 }
 
@@ -151,7 +150,6 @@ char* TextString::GetWriteBuffer(int count) {
         buffer_ = grown;
         capacity_ = count + 1;
     }
-    bufferOut_ = true;
     return buffer_;
 }
 
@@ -163,7 +161,6 @@ void TextString::ReleaseWriteBuffer(int count) {
             return;
         }
         length_ = static_cast<UINT>(static_cast<const char*>(end) - buffer_);
-        bufferOut_ = false;
         return;
     }
     // A count beyond the buffer would write the terminator outside it.
@@ -172,7 +169,6 @@ void TextString::ReleaseWriteBuffer(int count) {
     }
     length_ = static_cast<UINT>(count);
     buffer_[count] = 0;
-    bufferOut_ = false;
 }
 
 const char* TextString::CharPointer(int index) const {

@@ -1,6 +1,5 @@
 // The system's narrow text: zero-terminated text in the ANSI code page, in an exact-fit
-// buffer from the COM task allocator that this string alone owns.  It also carries the
-// loading of localized catalogue texts (StringLoader.cpp).
+// buffer from the COM task allocator that this string alone owns.
 //
 // A refused allocation raises _com_error with E_OUTOFMEMORY; the string is then as it
 // was, or empty where the operation had already cleared it (AssignWide).
@@ -36,7 +35,6 @@ public:
     void ReleaseWriteBuffer(int count);
 
     // Positions and counts are characters of the narrow code page.
-    const char* CharPointer(int index) const;
     TextString Left(UINT count) const;
     TextString Mid(UINT first, UINT count) const;
 
@@ -44,14 +42,11 @@ public:
     // filled in; `format` may be this string's own Text.  Returns FormatMessageA's count,
     // 0 on failure (the string is then empty).
     int Format(const char* format, ...);
-    int FormatV(const char* format, va_list* arguments);
-
-    // Localized catalogue texts (string tables of the given module).
-    bool LoadLocalized(int id, LANGID language, bool fallback, HMODULE module);
-    bool LoadInLanguage(int id, LANGID language, HMODULE module);
-    bool LoadFromStringBlock(HMODULE module, int id, LANGID language);
 
 private:
+    int FormatV(const char* format, va_list* arguments);
+    // The character at `index` (the start for a negative one, the terminator beyond the text).
+    const char* CharPointer(int index) const;
     void AssignNarrow(const char* text);
     void CopyFrom(const TextString& other);
     // Replaces the content by `text`, an exact-fit block of length + 1 bytes.
@@ -62,6 +57,5 @@ private:
     char* buffer_ = nullptr;
     UINT length_ = 0;
     int capacity_ = 0;
-    bool bufferOut_ = false;
     char emptyText_ = 0;
 };

@@ -12,6 +12,7 @@
 #include "FuzzCheck.h"
 
 #include "platform/posix/ResourceDirectory.h"
+#include "text/Catalogue.h"
 #include "text/ModuleFromAddress.h"
 #include "text/TextString.h"
 
@@ -124,6 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     block[0].data = bytes;
     block[0].size = static_cast<DWORD>(length);
     const HMODULE module = ModuleFromAddress(reinterpret_cast<const void*>(&LLVMFuzzerTestOneInput));
+    const Catalogue catalogue(module);
 
     // With a language: the whole block must lie within its size, and the text must fit the
     // code page.
@@ -133,16 +135,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool found = inBlock && Representable(shown);
     const std::string expected = NarrowOf(shown);
     TextString text("left over");
-    FUZZ_CHECK(text.LoadFromStringBlock(module, id, kEnglish) == found);
+    FUZZ_CHECK(catalogue.LoadFromStringBlock(text, id, kEnglish) == found);
     FUZZ_CHECK(std::string(text.Text()) == (found ? expected : std::string("left over")));  // a miss keeps it
-    FUZZ_CHECK(text.LoadLocalized(id, kEnglish, true, module) == found);
+    FUZZ_CHECK(catalogue.LoadLocalized(text, id, kEnglish, true) == found);
     FUZZ_CHECK(std::string(text.Text()) == (found ? expected : std::string()));
 
     // Without one: the block up to the wanted entry, cut at the loader's buffer.
     std::u16string upToEntry;
     const std::string uncut =
         EntryUnits(bytes, length, entry, entry, upToEntry) ? NarrowOf(upToEntry) : std::string();
-    FUZZ_CHECK(text.LoadInLanguage(id, 0, module) == !uncut.empty());
+    FUZZ_CHECK(catalogue.LoadInLanguage(text, id, 0) == !uncut.empty());
     CheckCut(text.Text(), text.Length(), uncut, kLoaderBuffer);
 
     const std::unique_ptr<char[]> buffer(new char[bufferSize]);

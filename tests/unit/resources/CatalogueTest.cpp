@@ -7,6 +7,7 @@
 #include "ResourceReading.h"
 
 #include "com/ComError.h"
+#include "text/Catalogue.h"
 #include "text/ModuleFromAddress.h"
 #include "text/TextString.h"
 
@@ -34,6 +35,7 @@ constexpr int kLastMessage = 139;
 
 // The module the loader reads, found the way its callers find it.
 HMODULE LoaderModule() { return ModuleFromAddress(reinterpret_cast<const void*>(&ModuleFromAddress)); }
+Catalogue LoaderCatalogue() { return Catalogue(LoaderModule()); }
 
 // The system language the loader is told, for one test at a time.
 LANGID fakeSystemLanguage = kEnglish;
@@ -109,7 +111,7 @@ TEST(CatalogueTest, LoadLocalizedFallsBackThroughTheLanguageChain) {
         SCOPED_TRACE(row.what);
         SystemLanguage system(row.system);
         TextString text("left over from before");
-        const bool loaded = text.LoadLocalized(row.id, row.requested, row.fallback, LoaderModule());
+        const bool loaded = LoaderCatalogue().LoadLocalized(text, row.id, row.requested, row.fallback);
         EXPECT_EQ(loaded, row.expected != 0);
         EXPECT_EQ(std::string(text.Text()), row.expected != 0 ? ExpectedText(row.expected, row.id) : std::string());
         EXPECT_EQ(text.Length(), std::string(text.Text()).size());
@@ -124,7 +126,7 @@ TEST(CatalogueTest, IdsOutsideTheCatalogueAreAbsentInEveryLanguage) {
             SCOPED_TRACE("id " + std::to_string(id) + ", language " + std::to_string(language));
             SystemLanguage system(language);
             TextString text("left over from before");
-            EXPECT_FALSE(text.LoadLocalized(id, language, true, LoaderModule()));
+            EXPECT_FALSE(LoaderCatalogue().LoadLocalized(text, id, language, true));
             EXPECT_EQ(text.Length(), 0u);
             EXPECT_STREQ(text.Text(), "");
         }
@@ -167,7 +169,7 @@ TEST(CatalogueTest, EnglishTextsAreExactlyTheCatalogues) {
     for (const auto& row : kEnglishTexts) {
         SCOPED_TRACE(row.id);
         TextString text;
-        EXPECT_TRUE(text.LoadLocalized(row.id, kEnglish, true, LoaderModule()));
+        EXPECT_TRUE(LoaderCatalogue().LoadLocalized(text, row.id, kEnglish, true));
         EXPECT_STREQ(text.Text(), row.text);
     }
 }
@@ -209,7 +211,7 @@ TEST(CatalogueTest, ConfirmationShowsTheModelTheVersionAndThePayloadInKilobytes)
 
     SystemLanguage system(kEnglish);
     TextString message;
-    ASSERT_TRUE(message.LoadLocalized(134, kEnglish, true, LoaderModule()));
+    ASSERT_TRUE(LoaderCatalogue().LoadLocalized(message, 134, kEnglish, true));
     message.Format(message.Text(), modelName.c_str(), versionLabel.c_str(), static_cast<int>(payload->size() / 1000));
 
     EXPECT_STREQ(message.Text(),
@@ -230,18 +232,18 @@ TEST(CatalogueTest, NoLanguageGivesTheTextInTheSystemLanguage) {
     for (int id = kFirstMessage; id <= kLastMessage; ++id) {
         SCOPED_TRACE(id);
         TextString text("left over from before");
-        EXPECT_TRUE(text.LoadInLanguage(id, 0, LoaderModule()));
+        EXPECT_TRUE(LoaderCatalogue().LoadInLanguage(text, id, 0));
         EXPECT_EQ(std::string(text.Text()), ExpectedText(system, id));
     }
     TextString absent("left over from before");
-    EXPECT_FALSE(absent.LoadInLanguage(140, 0, LoaderModule()));
+    EXPECT_FALSE(LoaderCatalogue().LoadInLanguage(absent, 140, 0));
     EXPECT_STREQ(absent.Text(), "");
 }
 
 TEST(CatalogueTest, RefusedWideCopyRaisesOutOfMemoryAndLeavesTheStringEmpty) {
     FailingCall<&platform::SystemApi::HeapAllocate> refuse(1, nullptr);
     TextString text("left over from before");
-    EXPECT_EQ(RaisedStatus([&] { text.LoadInLanguage(130, kEnglish, LoaderModule()); }), E_OUTOFMEMORY);
+    EXPECT_EQ(RaisedStatus([&] { LoaderCatalogue().LoadInLanguage(text, 130, kEnglish); }), E_OUTOFMEMORY);
     EXPECT_EQ(refuse.Calls(), 1);
     EXPECT_EQ(text.Length(), 0u);
 }

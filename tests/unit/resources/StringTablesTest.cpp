@@ -3,6 +3,7 @@
 // the no-language path cuts long texts at the loader's buffer.
 #include "support/FaultInjection.h"
 
+#include "text/Catalogue.h"
 #include "text/ModuleFromAddress.h"
 #include "text/TextString.h"
 
@@ -17,6 +18,7 @@ constexpr LANGID kEnglish = 0x0409;
 constexpr LANGID kItalian = 0x0410;
 
 HMODULE LoaderModule() { return ModuleFromAddress(reinterpret_cast<const void*>(&ModuleFromAddress)); }
+Catalogue LoaderCatalogue() { return Catalogue(LoaderModule()); }
 
 LANGID SystemIsItalian() { return kItalian; }
 
@@ -43,7 +45,7 @@ TEST(StringTablesTest, BlocksShorterThanTheirCountsClaimHoldNoText) {
     for (const BlockCase& row : kBlockCases) {
         SCOPED_TRACE(row.what);
         TextString text("left over from before");
-        EXPECT_EQ(text.LoadInLanguage(row.id, row.language, LoaderModule()), row.text != nullptr);
+        EXPECT_EQ(LoaderCatalogue().LoadInLanguage(text, row.id, row.language), row.text != nullptr);
         EXPECT_STREQ(text.Text(), row.text != nullptr ? row.text : "");
     }
 }
@@ -51,7 +53,7 @@ TEST(StringTablesTest, BlocksShorterThanTheirCountsClaimHoldNoText) {
 TEST(StringTablesTest, ShortBlockIsAFailedCandidateAndTheChainGoesOn) {
     ScopedOverride<LANGID (*)()> system(&platform::SystemApi::GetSystemDefaultLangID, &SystemIsItalian);
     TextString text;
-    EXPECT_TRUE(text.LoadLocalized(130, kItalian, true, LoaderModule()));
+    EXPECT_TRUE(LoaderCatalogue().LoadLocalized(text, 130, kItalian, true));
     EXPECT_STREQ(text.Text(), "Whole");
 }
 
@@ -67,7 +69,7 @@ std::string LongText() {
 
 TEST(StringTablesTest, NoLanguagePathCutsTextsAt1023Bytes) {
     TextString text;
-    EXPECT_TRUE(text.LoadInLanguage(1, 0, LoaderModule()));
+    EXPECT_TRUE(LoaderCatalogue().LoadInLanguage(text, 1, 0));
     EXPECT_EQ(text.Length(), 1023u);
     EXPECT_EQ(std::string(text.Text()), LongText().substr(0, 1023));
 }
@@ -76,7 +78,7 @@ TEST(StringTablesTest, NoLanguagePathCutsTextsAt1023Bytes) {
 // lookup does; the text then comes whole.
 TEST(StringTablesTest, LanguagePathTakesTheWholeText) {
     TextString text;
-    EXPECT_TRUE(text.LoadInLanguage(1, kEnglish, LoaderModule()));
+    EXPECT_TRUE(LoaderCatalogue().LoadInLanguage(text, 1, kEnglish));
     EXPECT_EQ(std::string(text.Text()), LongText());
     EXPECT_EQ(text.Length(), 1113u);
 }

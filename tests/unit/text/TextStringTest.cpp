@@ -172,7 +172,7 @@ TEST(TextString, WritableBufferCountsOutsideTheBufferAreRefused) {
     EXPECT_THROW(empty.ReleaseWriteBuffer(0), _com_error);
 }
 
-TEST(TextString, LeftMidAndCharPointerCountCharacters) {
+TEST(TextString, LeftAndMidCountCharacters) {
     const TextString path("E:\\");
     const struct {
         const char* name;
@@ -193,9 +193,6 @@ TEST(TextString, LeftMidAndCharPointerCountCharacters) {
         EXPECT_STREQ(c.expected, c.result.Text());
         EXPECT_EQ(std::strlen(c.expected), c.result.Length());
     }
-    EXPECT_EQ(path.Text() + 2, path.CharPointer(2));
-    EXPECT_EQ(path.Text() + 3, path.CharPointer(7));
-    EXPECT_EQ(path.Text(), path.CharPointer(-1));
 
     TextString part = path.Left(2);
     EXPECT_TRUE(IsExactFit(part));
@@ -271,18 +268,9 @@ TEST(TextString, AFailedFormatLeavesTheStringEmpty) {
     EXPECT_STREQ("", s.Text());
 }
 
-TEST(TextString, FormatVTakesAStartedArgumentList) {
-    struct Caller {
-        static int Run(TextString& s, const char* format, ...) {
-            va_list arguments;
-            va_start(arguments, format);
-            const int count = s.FormatV(format, &arguments);
-            va_end(arguments);
-            return count;
-        }
-    };
+TEST(TextString, FormatTakesTheInsertsByNumberNotByPlace) {
     TextString s;
-    EXPECT_EQ(4, Caller::Run(s, "%2, %1", "b", "a"));
+    EXPECT_EQ(4, s.Format("%2, %1", "b", "a"));
     EXPECT_STREQ("a, b", s.Text());
 }
 

@@ -1,5 +1,5 @@
-// Loading catalogue texts from a module's string tables, with the language fallback
-// every message goes through.
+#include "text/Catalogue.h"
+
 #include "text/TextString.h"
 
 #include "com/ScopedBlock.h"
@@ -24,43 +24,43 @@ bool Representable(const WCHAR* text) {
 
 }  // namespace
 
-bool TextString::LoadLocalized(int id, LANGID language, bool fallback, HMODULE module) {
-    if (LoadInLanguage(id, language, module)) {
+bool Catalogue::LoadLocalized(TextString& text, int id, LANGID language, bool fallback) const {
+    if (LoadInLanguage(text, id, language)) {
         return true;
     }
     if (!fallback) {
         return false;
     }
     const LANGID systemLanguage = platform::sys.GetSystemDefaultLangID();
-    if (systemLanguage != language && LoadInLanguage(id, systemLanguage, module)) {
+    if (systemLanguage != language && LoadInLanguage(text, id, systemLanguage)) {
         return true;
     }
     // From the requested language, and tried even when it is the requested one.
     const auto primaryDefault = static_cast<LANGID>((language & 0x3FF) | 0x400);
-    if (LoadInLanguage(id, primaryDefault, module)) {
+    if (LoadInLanguage(text, id, primaryDefault)) {
         return true;
     }
-    return LoadInLanguage(id, kEnglishUnitedStates, module);
+    return LoadInLanguage(text, id, kEnglishUnitedStates);
 }
 
-bool TextString::LoadInLanguage(int id, LANGID language, HMODULE module) {
-    Clear();
+bool Catalogue::LoadInLanguage(TextString& text, int id, LANGID language) const {
+    text.Clear();
     if (language != 0) {
-        return LoadFromStringBlock(module, id, language);
+        return LoadFromStringBlock(text, id, language);
     }
     // No particular language: the system's loader picks one and converts the text itself.
-    char* text = GetWriteBuffer(kLoadStringLimit);
-    ReleaseWriteBuffer(LoadStringA(module, static_cast<UINT>(id), text, kLoadStringLimit));
-    return Length() != 0;
+    char* buffer = text.GetWriteBuffer(kLoadStringLimit);
+    text.ReleaseWriteBuffer(LoadStringA(module_, static_cast<UINT>(id), buffer, kLoadStringLimit));
+    return text.Length() != 0;
 }
 
-bool TextString::LoadFromStringBlock(HMODULE module, int id, LANGID language) {
+bool Catalogue::LoadFromStringBlock(TextString& text, int id, LANGID language) const {
     const HRSRC resource =
-        FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(id / platform::kStringBlockEntries + 1), language);
+        FindResourceExA(module_, RT_STRING, MAKEINTRESOURCEA(id / platform::kStringBlockEntries + 1), language);
     if (resource == nullptr) {
         return false;
     }
-    const HGLOBAL loaded = LoadResource(module, resource);
+    const HGLOBAL loaded = LoadResource(module_, resource);
     if (loaded == nullptr) {
         return false;
     }
@@ -71,7 +71,7 @@ bool TextString::LoadFromStringBlock(HMODULE module, int id, LANGID language) {
     // The whole block must lie within its resource's size, so a block whose counts claim
     // more than that is refused as a whole.
     platform::StringBlockEntry entry;
-    if (!platform::FindStringBlockEntry(block, SizeofResource(module, resource), id % platform::kStringBlockEntries,
+    if (!platform::FindStringBlockEntry(block, SizeofResource(module_, resource), id % platform::kStringBlockEntries,
                                         platform::kStringBlockEntries - 1, entry)) {
         return false;
     }
@@ -87,6 +87,6 @@ bool TextString::LoadFromStringBlock(HMODULE module, int id, LANGID language) {
     if (!Representable(wide.Get())) {
         return false;
     }
-    AssignWide(wide.Get());
+    text.AssignWide(wide.Get());
     return true;
 }
