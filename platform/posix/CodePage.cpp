@@ -4,6 +4,7 @@
 // the "C"/"POSIX" locale counts as Latin-1, so every byte is one character there, as
 // NarrowCharLength sees it too.  CP_UTF8 is always UTF-8.
 #include "platform/Platform.h"
+#include "platform/posix/LastError.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include <langinfo.h>
 #include <mutex>
 #include <strings.h>
+
+using platform::posix::Fail;
 
 namespace {
 
@@ -164,14 +167,13 @@ void PutUtf16(Output<WCHAR>& output, std::uint32_t character) {
     output.Put(static_cast<WCHAR>(0xDC00 + (character & 0x3FF)));
 }
 
-bool ValidArguments(const void* source, int sourceLength, const void* dest, int destLength) {
-    return source != nullptr && sourceLength != 0 && sourceLength >= -1 && destLength >= 0 &&
-           (destLength == 0 || dest != nullptr);
-}
-
-int Fail(DWORD error) {
-    SetLastError(error);
-    return 0;
+// The start both conversions share: the character set of `codePage`, or null when the
+// arguments or the code page are not valid.
+const char* ConversionCharset(UINT codePage, const void* source, int sourceLength, const void* dest, int destLength,
+                              bool& isUtf8) {
+    const bool valid = source != nullptr && sourceLength != 0 && sourceLength >= -1 && destLength >= 0 &&
+                       (destLength == 0 || dest != nullptr);
+    return valid ? CharsetOf(codePage, isUtf8) : nullptr;
 }
 
 constexpr WCHAR kReplacementCharacter = 0xFFFD;
@@ -189,17 +191,14 @@ UINT GetACP() { return LocaleCharset().codePage; }
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLength, LPWSTR dest,
                         int destLength) {
-    if (!ValidArguments(source, sourceLength, dest, destLength)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
     bool isUtf8 = false;
-    const char* charset = CharsetOf(codePage, isUtf8);
+    const char* charset = ConversionCharset(codePage, source, sourceLength, dest, destLength, isUtf8);
     if (charset == nullptr) {
-        return Fail(ERROR_INVALID_PARAMETER);
+        return Fail<int>(ERROR_INVALID_PARAMETER);
     }
     Converter converter(Direction::kToUtf16, charset);
     if (!converter.IsOpen()) {
-        return Fail(ERROR_INVALID_PARAMETER);
+        return Fail<int>(ERROR_INVALID_PARAMETER);
     }
 
     char* in = const_cast<char*>(source);  // iconv's prototype; it does not write the input
@@ -227,11 +226,11 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
         } else if (result != static_cast<std::size_t>(-1)) {
             continue;
         } else if (error != EILSEQ && error != EINVAL) {
-            return Fail(ERROR_INVALID_PARAMETER);
+            return Fail<int>(ERROR_INVALID_PARAMETER);
         }
         // An invalid or cut-short sequence: its first byte becomes U+FFFD.
         if ((flags & MB_ERR_INVALID_CHARS) != 0) {
-            return Fail(ERROR_NO_UNICODE_TRANSLATION);
+            return Fail<int>(ERROR_NO_UNICODE_TRANSLATION);
         }
         output.Put(kReplacementCharacter);
         ++in;
@@ -239,7 +238,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
         converter.ResetState();
     }
     if (output.Overflowed()) {
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
+        return Fail<int>(ERROR_INSUFFICIENT_BUFFER);
     }
     return output.Count();
 }
@@ -247,21 +246,18 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
 // iconv never maps a character to a look-alike, so WC_NO_BEST_FIT_CHARS is what it does anyway.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLength, LPSTR dest,
                         int destLength, LPCSTR defaultChar, LPBOOL usedDefaultChar) {
-    if (!ValidArguments(source, sourceLength, dest, destLength)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
     bool isUtf8 = false;
-    const char* charset = CharsetOf(codePage, isUtf8);
+    const char* charset = ConversionCharset(codePage, source, sourceLength, dest, destLength, isUtf8);
     if (charset == nullptr) {
-        return Fail(ERROR_INVALID_PARAMETER);
+        return Fail<int>(ERROR_INVALID_PARAMETER);
     }
     // UTF-8 represents every character: Windows refuses a default character for it.
     if (isUtf8 && (defaultChar != nullptr || usedDefaultChar != nullptr)) {
-        return Fail(ERROR_INVALID_PARAMETER);
+        return Fail<int>(ERROR_INVALID_PARAMETER);
     }
     Converter converter(Direction::kFromUtf16, charset);
     if (!converter.IsOpen()) {
-        return Fail(ERROR_INVALID_PARAMETER);
+        return Fail<int>(ERROR_INVALID_PARAMETER);
     }
 
     const int units = sourceLength == -1 ? lstrlenW(source) + 1 : sourceLength;
@@ -289,7 +285,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLe
             converter.ResetState();
             if (isUtf8) {
                 if ((flags & WC_ERR_INVALID_CHARS) != 0) {
-                    return Fail(ERROR_NO_UNICODE_TRANSLATION);
+                    return Fail<int>(ERROR_NO_UNICODE_TRANSLATION);
                 }
                 for (const char byte : {'\xEF', '\xBF', '\xBD'}) {  // U+FFFD
                     output.Put(byte);
@@ -308,7 +304,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLe
         *usedDefaultChar = usedDefault ? TRUE : FALSE;
     }
     if (output.Overflowed()) {
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
+        return Fail<int>(ERROR_INSUFFICIENT_BUFFER);
     }
     return output.Count();
 }

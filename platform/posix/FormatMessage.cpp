@@ -14,6 +14,8 @@
 // bytes, as printf does (and as Wine's FormatMessageA does with multibyte text).  Width
 // and precision given as '*', the 64-bit forms and the line-width limit are not provided.
 #include "platform/Platform.h"
+#include "platform/posix/FormNumber.h"
+#include "platform/posix/LastError.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -45,15 +47,6 @@ union Arg {
     int integer;
 };
 
-int ReadNumber(const char*& p) {
-    int value = 0;
-    while (*p >= '0' && *p <= '9' && value < 100000) {
-        value = value * 10 + (*p - '0');
-        ++p;
-    }
-    return value;
-}
-
 // Parses the printf form between the exclamation marks of an insert; p is past the first
 // mark and ends past the second (or at the end of the text).  False if malformed.
 bool ParseForm(const char*& p, InsertForm& insert) {
@@ -61,10 +54,10 @@ bool ParseForm(const char*& p, InsertForm& insert) {
         insert.leftAligned = insert.leftAligned || *p == '-';
         insert.flags += *p++;
     }
-    insert.width = ReadNumber(p);
+    insert.width = platform::posix::ReadFormNumber(p);
     if (*p == '.') {
         ++p;
-        insert.precision = ReadNumber(p);
+        insert.precision = platform::posix::ReadFormNumber(p);
     }
     char size = 0;
     if (*p == 'h' || *p == 'l' || *p == 'w') {
@@ -250,15 +243,10 @@ struct Formatter {
     }
 };
 
-DWORD Fail(DWORD error) {
-    SetLastError(error);
-    return 0;
-}
-
 DWORD Format(DWORD flags, const char* message, LPSTR buffer, DWORD size, va_list* arguments) {
     ArgumentKinds kinds;
     if (!Walk(message, kinds) || (kinds.highest > 0 && arguments == nullptr)) {
-        return Fail(ERROR_INVALID_PARAMETER);
+        return platform::posix::Fail<DWORD>(ERROR_INVALID_PARAMETER);
     }
     Arg args[kMaxInsert + 1] = {};
     for (int n = 1; n <= kinds.highest; ++n) {
@@ -282,18 +270,18 @@ DWORD Format(DWORD flags, const char* message, LPSTR buffer, DWORD size, va_list
     Walk(message, formatter);
     const std::string& output = formatter.output;
     if (output.empty()) {
-        return Fail(ERROR_NO_WORK_DONE);
+        return platform::posix::Fail<DWORD>(ERROR_NO_WORK_DONE);
     }
     const std::size_t needed = output.size() + 1;
     char* target = buffer;
     if ((flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0) {
         target = static_cast<char*>(LocalAlloc(LMEM_FIXED, std::max<std::size_t>(size, needed)));
         if (target == nullptr) {
-            return Fail(ERROR_NOT_ENOUGH_MEMORY);
+            return platform::posix::Fail<DWORD>(ERROR_NOT_ENOUGH_MEMORY);
         }
         std::memcpy(buffer, &target, sizeof target);  // the buffer argument is where the pointer goes
     } else if (size < needed) {
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
+        return platform::posix::Fail<DWORD>(ERROR_INSUFFICIENT_BUFFER);
     }
     std::memcpy(target, output.c_str(), needed);
     return static_cast<DWORD>(output.size());
@@ -306,7 +294,7 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD /*messageId*/, DWORD /*l
     const bool allocate = (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0;
     if (allocate) {
         if (buffer == nullptr) {
-            return Fail(ERROR_NOT_ENOUGH_MEMORY);
+            return platform::posix::Fail<DWORD>(ERROR_NOT_ENOUGH_MEMORY);
         }
         char* const none = nullptr;
         std::memcpy(buffer, &none, sizeof none);
@@ -315,11 +303,11 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD /*messageId*/, DWORD /*l
     const DWORD supported = FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER;
     if ((flags & FORMAT_MESSAGE_FROM_STRING) == 0 || (flags & ~supported) != 0 || source == nullptr ||
         (!allocate && buffer == nullptr)) {
-        return Fail(ERROR_INVALID_PARAMETER);
+        return platform::posix::Fail<DWORD>(ERROR_INVALID_PARAMETER);
     }
     try {
         return Format(flags, static_cast<const char*>(source), buffer, size, arguments);
     } catch (const std::bad_alloc&) {
-        return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return platform::posix::Fail<DWORD>(ERROR_NOT_ENOUGH_MEMORY);
     }
 }

@@ -10,6 +10,7 @@
 // conversion character is printed as text after the width's padding, and near the limit
 // the padding shrinks before the value is cut.
 #include "platform/Platform.h"
+#include "platform/posix/FormNumber.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -62,17 +63,6 @@ struct Conversion {
     char type = '\0';
 };
 
-int ReadNumber(const char*& p) {
-    int value = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (value < 100000) {  // beyond any buffer: keeps the sum from overflowing
-            value = value * 10 + (*p - '0');
-        }
-        ++p;
-    }
-    return value;
-}
-
 // Parses the conversion after its '%'; `p` is left on the conversion character.
 Conversion Parse(const char*& p) {
     Conversion c;
@@ -88,10 +78,10 @@ Conversion Parse(const char*& p) {
         c.zeroPad = true;
         ++p;
     }
-    c.width = ReadNumber(p);
+    c.width = platform::posix::ReadFormNumber(p);
     if (*p == '.') {
         ++p;
-        c.precision = ReadNumber(p);
+        c.precision = platform::posix::ReadFormNumber(p);
     }
     if (*p == 'l') {
         c.size = Size::Long;
@@ -129,22 +119,6 @@ int PutWide(Output& out, const WCHAR* text) {
     return units;
 }
 
-int WideLength(const WCHAR* text) {
-    int length = 0;
-    while (text[length] != 0) {
-        ++length;
-    }
-    return length;
-}
-
-int NarrowLength(const char* text) {
-    int length = 0;
-    while (text[length] != '\0') {
-        ++length;
-    }
-    return length;
-}
-
 void PutString(Output& out, const Conversion& c, va_list& arguments) {
     static const char kNull[] = "(null)";
     const bool wide = IsWide(c);
@@ -156,7 +130,7 @@ void PutString(Output& out, const Conversion& c, va_list& arguments) {
         narrowText = kNull;
     }
 
-    int length = wideText != nullptr ? WideLength(wideText) : NarrowLength(narrowText);
+    int length = wideText != nullptr ? lstrlenW(wideText) : lstrlenA(narrowText);
     if (c.precision > 0 && length > c.precision) {
         length = c.precision;
     }

@@ -13,6 +13,7 @@
 
 #include "com/WideStringHandle.h"
 #include "text/TextString.h"
+#include "tools/simcamera/Utf8Sequence.h"
 
 #include <clocale>
 #include <cstring>
@@ -28,44 +29,9 @@ constexpr char16_t kReplacement = 0xFFFD;
 bool IsHigh(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLow(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// The length of the well-formed UTF-8 sequence at `i`, or 0.
-std::size_t Utf8SequenceAt(const std::string& bytes, std::size_t i) {
-    const auto at = [&bytes](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-    const unsigned lead = at(i);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned lowest = 0x80;
-    unsigned highest = 0xBF;  // for the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        lowest = lead == 0xE0 ? 0xA0 : 0x80;
-        highest = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        lowest = lead == 0xF0 ? 0x90 : 0x80;
-        highest = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (i + length > bytes.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const unsigned b = at(i + k);
-        if (k == 1 ? (b < lowest || b > highest) : (b < 0x80 || b > 0xBF)) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 bool IsUtf8(const std::string& bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = Utf8SequenceAt(bytes, i);
+        const std::size_t length = sim::Utf8SequenceAt(bytes, i);
         if (length == 0) {
             return false;
         }

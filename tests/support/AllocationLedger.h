@@ -38,6 +38,8 @@ public:
 
     // Blocks handed out so far.
     static int Allocations() { return state_.allocations; }
+    // Blocks handed out and not yet freed.
+    static int Live() { return static_cast<int>(state_.live.size()); }
 
     // Empty when every block went back to its own free; otherwise one line per fault.
     static std::string Report() {

@@ -1,4 +1,5 @@
 #include "Scenario.h"
+#include "Utf8Sequence.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -52,31 +53,13 @@ void AppendUtf8(const std::string& bytes, Units& out) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         const unsigned lead = at(i);
-        std::size_t length = 0;
-        unsigned lowest = 0x80;
-        unsigned highest = 0xBF;  // the range allowed for the second byte
         if (lead < 0x80) {
             out.push_back(static_cast<OLECHAR>(lead));
             ++i;
             continue;
         }
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            lowest = lead == 0xE0 ? 0xA0 : 0x80;
-            highest = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            lowest = lead == 0xF0 ? 0x90 : 0x80;
-            highest = lead == 0xF4 ? 0x8F : 0xBF;
-        }
-        bool wellFormed = length != 0 && i + length <= bytes.size();
-        for (std::size_t k = 1; wellFormed && k < length; ++k) {
-            const unsigned b = at(i + k);
-            wellFormed = k == 1 ? (b >= lowest && b <= highest) : (b >= 0x80 && b <= 0xBF);
-        }
-        if (!wellFormed) {
+        const std::size_t length = Utf8SequenceAt(bytes, i);
+        if (length == 0) {
             out.push_back(static_cast<OLECHAR>(0xFFFD));
             ++i;
             continue;

@@ -72,6 +72,15 @@ int AnswerBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     return index < g_dialogue->answers.size() ? g_dialogue->answers[index] : IDOK;
 }
 
+// A path as a scenario string: quoted, its backslashes escaped.
+std::string Quoted(const std::string& path) {
+    std::string escaped;
+    for (const char c : path) {
+        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    return "\"" + escaped + "\"";
+}
+
 class UpgradeDriverTest : public SimulatedComponentTest {
 protected:
     void SetUp() override {
@@ -88,8 +97,7 @@ protected:
         std::string text = "[component]\n" + extra;
         for (const std::string& camera : cameras) {
             const size_t bar = camera.find('|');
-            text += "[camera]\nmodel = \"" + camera.substr(0, bar) + "\"\ndrive = \"" + Escaped(camera.substr(bar + 1)) +
-                    "\"\n";
+            text += "[camera]\nmodel = \"" + camera.substr(0, bar) + "\"\ndrive = " + Quoted(camera.substr(bar + 1)) + "\n";
         }
         Play(text);
     }
@@ -132,14 +140,6 @@ protected:
     static std::vector<char> Payload() {
         const EmbeddedBytes payload = LocateEmbeddedData(GetModuleHandleA(nullptr), kPayloadData);
         return std::vector<char>(payload.data, payload.data + payload.size);
-    }
-
-    static std::string Escaped(const std::string& path) {
-        std::string escaped;
-        for (const char c : path) {
-            escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-        }
-        return escaped;
     }
 
     std::string card_;
@@ -222,7 +222,7 @@ TEST_F(UpgradeDriverTest, ComponentThatCannotBeCreatedMeansTheSoftwareIsMissing)
 TEST_F(UpgradeDriverTest, CameraUnpluggedWhileTheConfirmationIsOpenIsReportedWithItsDrive) {
     const std::string marker = Beside("unplugged");
     std::filesystem::remove(marker);
-    PlayOurCamera("unplugged_marker = \"" + Escaped(marker) + "\"\n[faults]\nGetModelName = 0x8007048F unplugged\n");
+    PlayOurCamera("unplugged_marker = " + Quoted(marker) + "\n[faults]\nGetModelName = 0x8007048F unplugged\n");
     dialogue_.beforeAnswer = [&marker](size_t box) {
         if (box == 0) {
             std::ofstream(marker) << "gone";
@@ -260,13 +260,6 @@ struct HostileRow {
 void PrintTo(const HostileRow& row, std::ostream* out) { *out << row.name; }
 
 std::string DriveLine(const std::string& quoted) { return "drive = " + quoted + "\n"; }
-std::string Quoted(const std::string& path) {
-    std::string escaped;
-    for (const char c : path) {
-        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    }
-    return "\"" + escaped + "\"";
-}
 std::string WithoutSeparator(const std::string& card) { return card.substr(0, card.size() - 1); }
 
 class HostileComponentTest : public UpgradeDriverTest, public testing::WithParamInterface<HostileRow> {

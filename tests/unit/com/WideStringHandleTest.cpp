@@ -1,7 +1,6 @@
 #include "com/WideStringHandle.h"
 
 #include "com/ComError.h"
-#include "support/Tracking.h"
 #include "support/AllocationLedger.h"
 #include "support/RaisedStatus.h"
 
@@ -32,10 +31,10 @@ WideText WideOf(const WideStringHandle& handle) { return WideText(handle.Wide(),
 
 int Sign(int value) { return (value > 0) - (value < 0); }
 
-// Every test watches the ordinary heap: records and narrow copies come from it.
+// Every test watches the allocators: records and narrow copies come from the ordinary heap.
 class WideStringHandleTest : public ::testing::Test {
 protected:
-    HeapTracker heap_;
+    AllocationLedger ledger_;
 };
 
 TEST_F(WideStringHandleTest, CompareUsesTheStoredLengthAndTheCodeUnits) {
@@ -114,11 +113,11 @@ TEST_F(WideStringHandleTest, AttachTakesTheBstrWithoutACopy) {
 TEST_F(WideStringHandleTest, CopiesShareOneRecordUntilTheLastGoes) {
     {
         WideStringHandle original("shared");
-        const int blocksOfOne = HeapTracker::Live();
+        const int blocksOfOne = AllocationLedger::Live();
         WideStringHandle copy(original);
         WideStringHandle assigned;
         assigned = copy;
-        EXPECT_EQ(blocksOfOne, HeapTracker::Live());
+        EXPECT_EQ(blocksOfOne, AllocationLedger::Live());
         EXPECT_EQ(original.Wide(), copy.Wide());
         EXPECT_EQ(original.Wide(), assigned.Wide());
         EXPECT_EQ(original.Narrow(), assigned.Narrow());
@@ -129,9 +128,9 @@ TEST_F(WideStringHandleTest, CopiesShareOneRecordUntilTheLastGoes) {
         EXPECT_STREQ("shared", copy.Narrow());
         copy.Release();
         EXPECT_STREQ("shared", assigned.Narrow());
-        EXPECT_LT(0, HeapTracker::Live());
+        EXPECT_LT(0, AllocationLedger::Live());
     }
-    EXPECT_EQ(0, HeapTracker::Live());
+    EXPECT_EQ(0, AllocationLedger::Live());
 }
 
 TEST_F(WideStringHandleTest, TheNarrowCopyIsMadeOnceAndKept) {
@@ -156,11 +155,11 @@ TEST_F(WideStringHandleTest, AppendBuildsANewRecordAndReleasesTheOld) {
     WideStringHandle path("E:\\");
     const WideStringHandle folder("Current");
     path.Narrow();
-    const int before = HeapTracker::Live();  // two records and one narrow copy
+    const int before = AllocationLedger::Live();  // two records and one narrow copy
     path += folder;
     EXPECT_STREQ("E:\\Current", path.Narrow());
     EXPECT_EQ(10u, path.Length());
-    EXPECT_EQ(before, HeapTracker::Live());  // the old record and its narrow copy gone, a new record and copy
+    EXPECT_EQ(before, AllocationLedger::Live());  // the old record and its narrow copy gone, a new record and copy
 
     const WideStringHandle kept = path;
     path += "\\";
@@ -347,13 +346,13 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
         {
             WideStringHandle held(OLESTR("abc"));
             const BSTR heldWide = held.Wide();
-            const int before = HeapTracker::Live();
+            const int before = AllocationLedger::Live();
             EXPECT_EQ(c.status, RaisedStatus([&] { c.act(held); }));
-            EXPECT_EQ(before, HeapTracker::Live());
+            EXPECT_EQ(before, AllocationLedger::Live());
             EXPECT_EQ(heldWide, held.Wide());
             EXPECT_STREQ("abc", held.Narrow());  // after a failed narrow copy, the next attempt makes it
         }
-        EXPECT_EQ(0, HeapTracker::Live());
+        EXPECT_EQ(0, AllocationLedger::Live());
     }
 }
 
