@@ -1,6 +1,7 @@
 #include "app/DrivePath.h"
 
 #include "com/ComError.h"
+#include "platform/SystemApi.h"
 
 #include <limits>
 

@@ -1,4 +1,5 @@
 #include "app/FileHandle.h"
+#include "platform/SystemApi.h"
 
 FileHandle::~FileHandle() {
     if (IsOpen()) {

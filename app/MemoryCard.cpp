@@ -2,6 +2,7 @@
 
 #include "app/FileHandle.h"
 #include "app/ReadBack.h"
+#include "platform/SystemApi.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/FileHandle.h"
+#include "platform/SystemApi.h"
 
 namespace {
 

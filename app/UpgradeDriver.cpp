@@ -6,6 +6,7 @@
 #include "app/MessageId.h"
 #include "camera/CameraCalls.h"
 #include "com/ComError.h"
+#include "platform/SystemApi.h"
 #include "text/ModuleFromAddress.h"
 #include "trace/TraceFlags.h"
 

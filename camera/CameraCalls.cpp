@@ -1,6 +1,7 @@
 #include "camera/CameraCalls.h"
 
 #include "camera/ComCall.h"
+#include "platform/SystemApi.h"
 
 namespace camera {
 

@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 
 #include "com/ComError.h"
+#include "platform/SystemApi.h"
 
 #include <limits>
 #include <utility>

@@ -1,6 +1,7 @@
 #include "com/ScopedVariant.h"
 
 #include "com/ComError.h"
+#include "platform/SystemApi.h"
 
 #include <cstring>
 

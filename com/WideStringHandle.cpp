@@ -2,6 +2,7 @@
 
 #include "com/ComError.h"
 #include "com/ScopedBlock.h"
+#include "platform/SystemApi.h"
 
 #include <limits>
 #include <new>

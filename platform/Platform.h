@@ -2,7 +2,9 @@
 //
 // On Windows it brings in the real Windows and COM headers; elsewhere it declares the
 // same subset of names, implemented by the substitute layer in platform/posix/.  The core
-// includes nothing else of the system and never tests which system it is built for.
+// includes nothing else of the system and never tests which system it is built for.  The
+// replaceable services (platform::sys) are in platform/SystemApi.h, which the files that
+// call them include.
 #pragma once
 
 #if defined(_WIN32)
@@ -10,8 +12,6 @@
 #else
 #include "platform/posix/Win32Api.h"
 #endif
-
-#include "platform/SystemApi.h"
 
 namespace platform {
 

@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/SystemApi.h"
 
 #include <cstdlib>
 

@@ -11,6 +11,8 @@
 // function it stands for, in the default calling convention.
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <cstdarg>
 
 namespace platform {

@@ -4,6 +4,7 @@
 
 #include "com/ScopedBlock.h"
 #include "platform/StringBlock.h"
+#include "platform/SystemApi.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "com/ComError.h"
 #include "com/ScopedBlock.h"
 #include "com/WideStringHandle.h"
+#include "platform/SystemApi.h"
 
 #include <cstring>
 #include <limits>

@@ -1,5 +1,6 @@
 #include "trace/TraceScope.h"
 
+#include "platform/SystemApi.h"
 #include "trace/TraceFlags.h"
 #include "trace/TraceSink.h"
 

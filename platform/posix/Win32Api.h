@@ -60,7 +60,6 @@ using LPDWORD = DWORD*;
 #define OLESTR(str) u##str
 
 // Opaque handles: distinct pointer types, as with STRICT on Windows.
-struct HANDLE__;
 struct HINSTANCE__;
 struct HRSRC__;
 struct HWND__;
@@ -375,8 +374,6 @@ struct EXCEPINFO {
 #define FILE_FLAG_NO_BUFFERING 0x20000000u
 
 #define MOVEFILE_REPLACE_EXISTING 0x00000001u
-#define MOVEFILE_COPY_ALLOWED 0x00000002u
-#define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004u
 #define MOVEFILE_WRITE_THROUGH 0x00000008u
 
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100u

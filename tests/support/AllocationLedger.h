@@ -8,6 +8,7 @@
 //   EXPECT_EQ(ledger.Report(), "");
 #pragma once
 
+#include "platform/SystemApi.h"
 #include "support/FaultInjection.h"
 
 #include <map>

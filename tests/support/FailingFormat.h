@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/SystemApi.h"
 
 class FailingFormatting {
 public:

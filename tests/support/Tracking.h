@@ -2,6 +2,7 @@
 // blocks still alive are AllocationLedger's to count.)
 #pragma once
 
+#include "platform/SystemApi.h"
 #include "support/FaultInjection.h"
 
 #include <vector>

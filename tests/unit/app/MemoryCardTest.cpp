@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/ReadBack.h"
+#include "platform/SystemApi.h"
 #include "support/FaultInjection.h"
 #include "support/RowName.h"
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/EmbeddedData.h"
+#include "platform/SystemApi.h"
 #include "support/FailingFormat.h"
 #include "support/FaultInjection.h"
 #include "support/RowName.h"

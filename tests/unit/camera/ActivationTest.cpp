@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/SystemApi.h"
 #include "support/FakeComObject.h"
 #include "support/FaultInjection.h"
 #include "support/RaisedStatus.h"

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/SystemApi.h"
 #include "support/AllocationLedger.h"
 #include "support/RaisedStatus.h"
 

@@ -1,6 +1,7 @@
 #include "com/WideStringHandle.h"
 
 #include "com/ComError.h"
+#include "platform/SystemApi.h"
 #include "support/AllocationLedger.h"
 #include "support/RaisedStatus.h"
 

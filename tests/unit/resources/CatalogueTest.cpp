@@ -7,6 +7,7 @@
 #include "ResourceReading.h"
 
 #include "com/ComError.h"
+#include "platform/SystemApi.h"
 #include "text/Catalogue.h"
 #include "text/ModuleFromAddress.h"
 #include "text/TextString.h"

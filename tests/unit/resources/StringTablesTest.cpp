@@ -3,6 +3,7 @@
 // the no-language path cuts long texts at the loader's buffer.
 #include "support/FaultInjection.h"
 
+#include "platform/SystemApi.h"
 #include "text/Catalogue.h"
 #include "text/ModuleFromAddress.h"
 #include "text/TextString.h"

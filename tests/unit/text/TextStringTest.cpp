@@ -2,6 +2,7 @@
 
 #include "com/ComError.h"
 #include "com/WideStringHandle.h"
+#include "platform/SystemApi.h"
 #include "support/Tracking.h"
 #include "support/AllocationLedger.h"
 #include "support/FailingFormat.h"

@@ -1,5 +1,6 @@
 #include "trace/TraceScope.h"
 
+#include "platform/SystemApi.h"
 #include "support/FaultInjection.h"
 #include "support/TraceCapture.h"
 #include "support/RowName.h"

@@ -1,5 +1,6 @@
 // What a run leaves untouched while the flags word is 0, seen in a process where nothing
 // has traced before.
+#include "platform/SystemApi.h"
 #include "support/FaultInjection.h"
 #include "trace/TraceFlags.h"
 #include "trace/TraceScope.h"

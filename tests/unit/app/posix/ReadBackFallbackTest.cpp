@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/SystemApi.h"
 #include "support/FaultInjection.h"
 #include "support/RamfsFolder.h"
 
