@@ -70,6 +70,7 @@ class Row:
     destroyed: list = None  # None: the component is never loaded (absent)
     unplug_before_answer: int = None  # the camera goes away while this box is open
     registered: bool = True
+    registry_entry: str = None  # POSIX: the component's registry entry, if not the plugin's path
 
 
 SUCCESS = Row("success", [CONFIRM, DONE], written=True,
@@ -234,7 +235,15 @@ NULL_ACTIVATION = [
         calls=["Factory CreateInstance"], destroyed=["Factory"]),
 ]
 
+# POSIX: a registry entry that is no regular file holding a path is unreadable, at once:
+# the component is missing (a FIFO would hold the open for ever). A link to /dev/zero is
+# a unit test's row, in a child with a bounded address space.
+UNREADABLE_ENTRY = [
+    Row(f"registry entry {entry}", [SOFTWARE_MISSING], registry_entry=entry)
+    for entry in ("a FIFO", "a line longer than any path")
+]
+
 # On POSIX a path beginning with a backslash is absolute: the backslash is a separator there too.
 POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + [
     row for row in HOSTILE if row.name not in ("drive path root-relative", "drive path of a local device")
-] + TAKEN_NAME + NULL_ACTIVATION
+] + TAKEN_NAME + NULL_ACTIVATION + UNREADABLE_ENTRY
