@@ -147,7 +147,8 @@ class Stage:
         self.marker = os.path.join(work_dir, "unplugged")
         try:
             for letter, layout in row.cards.items():
-                self.cards[letter] = Card(os.path.join(work_dir, "card-" + letter), product, layout)
+                folder = row.folders.get(letter, "card-" + letter)
+                self.cards[letter] = Card(os.path.join(work_dir, folder), product, layout)
             self._write_scenario(row, product, os.path.join(work_dir, "scenario.ini"))
             platform.insert_cards(self.cards)
         except BaseException:
@@ -157,6 +158,11 @@ class Stage:
                         SIMCAMERA_LOG=platform.seen(self.log))
         if locale is not None:
             self.env["LC_ALL"] = locale
+        for name, value in row.environment.items():
+            if value is None:
+                self.env.pop(name, None)
+            else:
+                self.env[name] = value
 
     def _write_scenario(self, row, product, path):
         cameras = []
@@ -186,6 +192,8 @@ class Stage:
 
 def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, language=ENGLISH):
     """Runs the row; returns the problems found (none: it passed)."""
+    if row.language is not None:
+        language = row.language
     with Stage(row, platform, product, work_dir, locale) as stage:
         outcome = platform.run(row, stage.env, stage.marker)
         problems = []
