@@ -7,11 +7,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "support/FaultInjection.h"
+#include "support/FileContent.h"
 #include "support/RamfsFolder.h"
 
 namespace {
@@ -41,10 +41,7 @@ protected:
         }
         return names;
     }
-    std::string Package() const {
-        std::ifstream file(package_, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    std::string Package() const { return FileContent(package_); }
 
     RamfsFolder card_;
     const std::string folder_ = card_.Path() + "Current/Firmware/";
