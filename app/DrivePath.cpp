@@ -26,14 +26,15 @@ TextString NarrowPath(const WideStringHandle& path) {
     }
     // UTF-8 holds every character; the converter takes no best-fit flag and no default
     // report for it, only the refusal of a lone surrogate.
-    const bool utf8 = GetACP() == CP_UTF8;
+    const UINT codePage = platform::kPathCodePage;
+    const bool utf8 = (codePage == CP_ACP ? GetACP() : codePage) == CP_UTF8;
     const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     const LPBOOL usedDefaultOut = utf8 ? nullptr : &usedDefault;
     const int units = static_cast<int>(length);
 
     const int bytes =
-        platform::sys.WideCharToMultiByte(CP_ACP, flags, wide, units, nullptr, 0, nullptr, usedDefaultOut);
+        platform::sys.WideCharToMultiByte(codePage, flags, wide, units, nullptr, 0, nullptr, usedDefaultOut);
     if (bytes == 0) {
         ThrowLastSystemError();
     }
@@ -42,7 +43,7 @@ TextString NarrowPath(const WideStringHandle& path) {
     }
     TextString narrow;
     char* buffer = narrow.GetWriteBuffer(bytes);
-    if (platform::sys.WideCharToMultiByte(CP_ACP, flags, wide, units, buffer, bytes, nullptr, usedDefaultOut) !=
+    if (platform::sys.WideCharToMultiByte(codePage, flags, wide, units, buffer, bytes, nullptr, usedDefaultOut) !=
         bytes) {
         ThrowLastSystemError();
     }

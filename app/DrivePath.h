@@ -6,9 +6,10 @@
 #include "com/WideStringHandle.h"
 #include "text/TextString.h"
 
-// The narrow form of `path`, converted exactly: no character replaced by a look-alike (a
-// full-width backslash by '\') or by a default character, and no zero inside its stored
-// length.  A null, empty or inexact path raises _com_error.
+// The narrow form of `path` in the file services' code page (platform::kPathCodePage),
+// converted exactly: no character replaced by a look-alike (a full-width backslash by '\')
+// or by a default character, and no zero inside its stored length.  A null, empty or
+// inexact path raises _com_error.
 TextString NarrowPath(const WideStringHandle& path);
 
 // Raises _com_error unless `drivePath` converts exactly and names a folder absolutely,

@@ -20,6 +20,15 @@ namespace platform {
 // otherwise 1 or more (2 for a double-byte character, up to 4 in UTF-8).
 int NarrowCharLength(const char* p);
 
+// The code page in which the core makes paths narrow for the file services.  Windows: the
+// ANSI code page, which its "A" file functions take.  POSIX: UTF-8 in every locale, as file
+// names are bytes that desktops and other programs write as UTF-8 whatever the locale says.
+#if defined(_WIN32)
+constexpr UINT kPathCodePage = CP_ACP;
+#else
+constexpr UINT kPathCodePage = CP_UTF8;
+#endif
+
 // True when the narrow `path` names a folder from the root of a volume and ends in a path
 // separator, so that names appended to it stay below that folder: "X:\..." or
 // "\\server\share\..." on Windows, "/.../" on POSIX.  Relative paths are refused.

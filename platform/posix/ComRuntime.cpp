@@ -2,23 +2,18 @@
 // registered in this process, and component plugins.
 //
 // A plugin is a shared object exporting DllGetClassObject, found as a Windows DLL is
-// found through HKCR\CLSID\{clsid}\InprocServer32: the registry is a directory (env
-// POSIXCOM_REGISTRY, else $HOME/.posixcom for an absolute HOME; otherwise there is none)
-// in which the text file
-//     CLSID/{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}/InprocServer32
-// holds the plugin's absolute path on its first line.  A plugin stays loaded until the process
-// ends.  It calls the runtime (BSTR, VARIANT, error information) of the program that loads
-// it: executables export their symbols for it (platform/CMakeLists.txt), and a plugin
-// whose calls find nothing to bind to fails to load (CO_E_DLLNOTFOUND).
+// found through HKCR\CLSID\{clsid}\InprocServer32 (PluginRegistry.h), by an absolute
+// path.  A plugin stays loaded until the process ends.  It calls the runtime (BSTR,
+// VARIANT, error information) of the program that loads it: executables export their
+// symbols for it (platform/CMakeLists.txt), and a plugin whose calls find nothing to bind
+// to fails to load (CO_E_DLLNOTFOUND).
 #include "platform/Platform.h"
+#include "platform/posix/PluginRegistry.h"
 
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -81,47 +76,12 @@ ClassTable& RegisteredClasses() {
 
 using GetClassObjectFunction = HRESULT (*)(REFCLSID, REFIID, LPVOID*);
 
-std::string GuidText(REFGUID g) {
-    char text[39];
-    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2,
-                  g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
-                  g.Data4[7]);
-    return text;
-}
-
-// Empty when there is none: without POSIXCOM_REGISTRY only an absolute HOME names one, so
-// a missing HOME never sends the search to "/.posixcom" or below the working folder.
-std::string RegistryDirectory() {
-    const char* configured = std::getenv("POSIXCOM_REGISTRY");
-    if (configured != nullptr && *configured != '\0') {
-        return configured;
-    }
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') {
-        return {};
-    }
-    return std::string(home) + "/.posixcom";
-}
-
-// The plugin path registered for the class; empty when the class has no entry.
-std::string RegisteredPluginPath(REFCLSID clsid) {
-    const std::string registry = RegistryDirectory();
-    if (registry.empty()) {
-        return {};
-    }
-    std::ifstream entry(registry + "/CLSID/" + GuidText(clsid) + "/InprocServer32");
-    std::string path;
-    if (entry) {
-        std::getline(entry, path);
-    }
-    while (!path.empty() && (path.back() == '\r' || path.back() == ' ' || path.back() == '\t')) {
-        path.pop_back();
-    }
-    return path;
-}
-
 HRESULT GetPluginClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
-    const std::string path = RegisteredPluginPath(clsid);
+    std::string path;
+    const HRESULT found = platform::posix::RegisteredPluginPath(clsid, path);
+    if (FAILED(found)) {
+        return found;
+    }
     if (path.empty()) {
         return REGDB_E_CLASSNOTREG;
     }

@@ -14,7 +14,8 @@
 // before the box appeared are discarded, so no answer is given ahead.  Without a terminal,
 // or if the box cannot be written, the call fails and returns 0; the first such failure
 // without a terminal says so on standard error.  A signal that ends the process while a
-// box is open (SIGTERM, SIGHUP, SIGINT) restores the terminal's modes first.  Only the
+// box is open (any whose default action ends it, from SIGHUP to the real-time signals)
+// restores the terminal's modes first.  Only the
 // MB_OK and MB_OKCANCEL button sets are offered; icon and default-button flags are
 // accepted and ignored.
 #include "platform/Platform.h"
@@ -32,7 +33,15 @@ namespace {
 constexpr UINT kButtonMask = 0xF;
 constexpr int kEscape = 0x1B;
 constexpr int kInterrupt = 0x03;  // Ctrl-C, which raw input delivers as a key
-constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT};
+// The signals whose default action ends the process, with or without a core dump, besides
+// the real-time ones; SIGKILL cannot be caught.
+constexpr int kEndingSignals[] = {
+    SIGHUP, SIGINT, SIGQUIT, SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE, SIGUSR1, SIGSEGV, SIGUSR2,
+    SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#if defined(__linux__)
+    SIGSTKFLT, SIGIO, SIGPWR,  // elsewhere absent, or ignored by default
+#endif
+};
 
 // The terminal whose modes a box changed, for the signal handler to put back.
 volatile sig_atomic_t g_rawDescriptor = -1;
@@ -57,20 +66,20 @@ public:
     SignalGuard(int descriptor, const termios& saved) {
         g_savedModes = saved;
         g_rawDescriptor = descriptor;
-        struct sigaction action {};
-        action.sa_handler = RestoreModesAndEnd;
-        sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < kSignalCount; ++i) {
-            sigaction(kEndingSignals[i], nullptr, &previous_[i]);
-            // A signal the process ignores stays ignored.
-            if (previous_[i].sa_handler != SIG_IGN) {
-                sigaction(kEndingSignals[i], &action, nullptr);
-            }
+        sigemptyset(&taken_);
+        for (const int signal : kEndingSignals) {
+            Take(signal);
+        }
+        // The C library reserves the first few for its threads, which SIGRTMIN leaves out.
+        for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) {
+            Take(signal);
         }
     }
     ~SignalGuard() {
-        for (std::size_t i = 0; i < kSignalCount; ++i) {
-            sigaction(kEndingSignals[i], &previous_[i], nullptr);
+        for (int signal = 1; signal < NSIG; ++signal) {
+            if (sigismember(&taken_, signal) == 1) {
+                sigaction(signal, &previous_[signal], nullptr);
+            }
         }
         g_rawDescriptor = -1;
     }
@@ -78,8 +87,20 @@ public:
     SignalGuard& operator=(const SignalGuard&) = delete;
 
 private:
-    static constexpr std::size_t kSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
-    struct sigaction previous_[kSignalCount] {};
+    void Take(int signal) {
+        struct sigaction action {};
+        action.sa_handler = RestoreModesAndEnd;
+        sigemptyset(&action.sa_mask);
+        // A signal the process ignores stays ignored; one the system keeps for itself (as a
+        // debugger or valgrind may) is left alone.
+        if (sigaction(signal, nullptr, &previous_[signal]) == 0 && previous_[signal].sa_handler != SIG_IGN &&
+            sigaction(signal, &action, nullptr) == 0) {
+            sigaddset(&taken_, signal);
+        }
+    }
+
+    struct sigaction previous_[NSIG] {};
+    sigset_t taken_{};
 };
 
 // Said once: with no terminal the user would otherwise learn nothing, as no box shows.

@@ -1,6 +1,7 @@
 """Plays one row of rows.py against the real program on one platform and lists every way
 in which what happened differs from what the row expects."""
 
+import glob
 import os
 import shutil
 import subprocess
@@ -97,8 +98,32 @@ class PosixPlatform:
     def environment(self, env, registered):
         return dict(env, POSIXCOM_REGISTRY=self.registry if registered else self.empty_registry)
 
+    def registry_with_entry(self, entry):
+        """A registry whose entry for the component is `entry`: "a FIFO", or "a line longer
+        than any path" (the plugin's path followed by 64 MiB without a line end, held as a
+        hole)."""
+        registry = self.registry + "-" + "".join(c if c.isalnum() else "-" for c in entry)
+        if os.path.exists(registry):
+            shutil.rmtree(registry)
+        shutil.copytree(self.registry, registry, symlinks=True)
+        (path,) = glob.glob(os.path.join(registry, "CLSID", "*", "InprocServer32"))
+        with open(path, "rb") as f:
+            plugin = f.read().rstrip(b"\n")
+        os.remove(path)
+        if entry == "a FIFO":
+            os.mkfifo(path)
+        elif entry == "a line longer than any path":
+            with open(path, "wb") as f:
+                f.write(plugin)
+                f.truncate(64 << 20)
+        else:
+            raise ValueError("unknown registry entry " + entry)
+        return registry
+
     def run(self, row, env, marker):
         env = self.environment(env, row.registered)
+        if row.registry_entry:
+            env["POSIXCOM_REGISTRY"] = self.registry_with_entry(row.registry_entry)
 
         def before_answer(box):
             if box == row.unplug_before_answer:
@@ -122,7 +147,8 @@ class Stage:
         self.marker = os.path.join(work_dir, "unplugged")
         try:
             for letter, layout in row.cards.items():
-                self.cards[letter] = Card(os.path.join(work_dir, "card-" + letter), product, layout)
+                folder = row.folders.get(letter, "card-" + letter)
+                self.cards[letter] = Card(os.path.join(work_dir, folder), product, layout)
             self._write_scenario(row, product, os.path.join(work_dir, "scenario.ini"))
             platform.insert_cards(self.cards)
         except BaseException:
@@ -132,6 +158,11 @@ class Stage:
                         SIMCAMERA_LOG=platform.seen(self.log))
         if locale is not None:
             self.env["LC_ALL"] = locale
+        for name, value in row.environment.items():
+            if value is None:
+                self.env.pop(name, None)
+            else:
+                self.env[name] = value
 
     def _write_scenario(self, row, product, path):
         cameras = []
@@ -161,6 +192,8 @@ class Stage:
 
 def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, language=ENGLISH):
     """Runs the row; returns the problems found (none: it passed)."""
+    if row.language is not None:
+        language = row.language
     with Stage(row, platform, product, work_dir, locale) as stage:
         outcome = platform.run(row, stage.env, stage.marker)
         problems = []

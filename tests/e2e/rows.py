@@ -71,6 +71,10 @@ class Row:
     destroyed: list = None  # None: the component is never loaded (absent)
     unplug_before_answer: int = None  # the camera goes away while this box is open
     registered: bool = True
+    registry_entry: str = None  # POSIX: the component's registry entry, if not the plugin's path
+    folders: dict = field(default_factory=dict)  # card folder names by drive letter, if not card-<letter>
+    environment: dict = field(default_factory=dict)  # variables set over the locale's, None to remove one
+    language: int = None  # the catalogue language expected, if not the run's
 
 
 SUCCESS = Row("success", [CONFIRM, DONE], written=True,
@@ -245,7 +249,29 @@ NULL_ACTIVATION = [
         calls=["Factory CreateInstance"], destroyed=["Factory"]),
 ]
 
+# POSIX: a registry entry that is no regular file holding a path is unreadable, at once:
+# the component is missing (a FIFO would hold the open for ever). A link to /dev/zero is
+# a unit test's row, in a child with a bounded address space.
+UNREADABLE_ENTRY = [
+    Row(f"registry entry {entry}", [SOFTWARE_MISSING], registry_entry=entry)
+    for entry in ("a FIFO", "a line longer than any path")
+]
+
+# POSIX: file names are UTF-8 whatever the locale, and a "C" character type is taken as
+# UTF-8 for the terminal, as language runtimes do; no locale variable at all is "C".
+NO_LOCALE = {name: None for name in ("LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LANG", "LANGUAGE")}
+ANY_LOCALE = [
+    Row(f"card folder {folder} under {name}", [CONFIRM, DONE], folders={"E": folder}, environment=environment,
+        written=True, calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+    for folder in ("c\u00e4rd", "\u30ab\u30fc\u30c9")
+    for name, environment in (("LC_ALL=C", {"LC_ALL": "C"}), ("no locale variable", NO_LOCALE))
+] + [
+    Row("German with LANG=C LC_MESSAGES=de_DE.UTF-8, in UTF-8", [CONFIRM, DONE], written=True,
+        environment=dict(NO_LOCALE, LANG="C", LC_MESSAGES="de_DE.UTF-8"), language=0x0407,
+        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
+]
+
 # On POSIX a path beginning with a backslash is absolute: the backslash is a separator there too.
 POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + [
     row for row in HOSTILE if row.name not in ("drive path root-relative", "drive path of a local device")
-] + TAKEN_NAME + NULL_ACTIVATION
+] + TAKEN_NAME + NULL_ACTIVATION + UNREADABLE_ENTRY + ANY_LOCALE

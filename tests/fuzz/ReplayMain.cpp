@@ -7,14 +7,13 @@
 // Folders give every regular file inside them, in name order.  An input that ends the
 // program is written to <target>-crash.bin in the current folder, for replaying it alone.
 #include "FuzzCheck.h"
+#include "support/FileContent.h"
 
 #include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -113,12 +112,12 @@ void Run(const Bytes& input, const std::string& origin) {
 }
 
 bool ReadFile(const std::filesystem::path& path, Bytes& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string content;
+    if (!ReadFileContent(path, content)) {
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    bytes.assign(content.begin(), content.end());
+    return true;
 }
 
 // The files a path names: the file itself, or the regular files in a folder by name.

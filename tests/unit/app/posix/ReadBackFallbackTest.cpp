@@ -7,12 +7,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/SystemApi.h"
 #include "support/FaultInjection.h"
+#include "support/FileContent.h"
 #include "support/RamfsFolder.h"
 
 namespace {
@@ -42,10 +42,7 @@ protected:
         }
         return names;
     }
-    std::string Package() const {
-        std::ifstream file(package_, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    std::string Package() const { return FileContent(package_); }
 
     RamfsFolder card_;
     const std::string folder_ = card_.Path() + "Current/Firmware/";

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <sys/resource.h>
@@ -20,6 +19,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "support/FileContent.h"
 #include "support/RamfsFolder.h"
 
 namespace {
@@ -162,9 +162,7 @@ TEST_P(PosixCreateAtTakenName, IsRefusedAndNothingOutsideIsTouched) {
             CloseHandle(file);
         }
     }
-    std::ifstream outside(folder_ / "outside");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(outside), std::istreambuf_iterator<char>()),
-              "not the card's");
+    EXPECT_EQ(FileContent(folder_ / "outside"), "not the card's");
     EXPECT_FALSE(std::filesystem::is_regular_file(std::filesystem::symlink_status(name)));
 }
 

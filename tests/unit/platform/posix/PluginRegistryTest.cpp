@@ -7,8 +7,12 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -44,10 +48,13 @@ protected:
         }
     }
 
-    void Register(const std::string& firstLines) {
-        const auto entry = directory_ / "CLSID" / "{FB803D0D-EC2B-11D2-A4B8-00104BCAB4AB}";
-        std::filesystem::create_directories(entry);
-        std::ofstream(entry / "InprocServer32") << firstLines;
+    void Register(const std::string& firstLines) { std::ofstream(Entry()) << firstLines; }
+
+    // The path of the class's entry, its folder made.
+    std::filesystem::path Entry() const {
+        const auto folder = directory_ / "CLSID" / "{FB803D0D-EC2B-11D2-A4B8-00104BCAB4AB}";
+        std::filesystem::create_directories(folder);
+        return folder / "InprocServer32";
     }
 
     static HRESULT GetFactory(DWORD context) {
@@ -90,6 +97,75 @@ TEST_F(PluginRegistry, SharedObjectWithoutClassObjectIsRefused) {
     Register(std::string(libc.dli_fname) + "\n");
     EXPECT_EQ(GetFactory(CLSCTX_INPROC_SERVER), CO_E_ERRORINDLL);
 }
+
+// Entries that are no bounded regular file holding a path: each is refused as unreadable at
+// once, and nothing is loaded.  The lookup runs in a child held to a few seconds and a
+// bounded address space, so that one blocking on a FIFO or reading /dev/zero for ever fails
+// its row instead of the machine.
+struct UnreadableEntryRow {
+    const char* name;
+    void (*make)(const std::filesystem::path& entry, const std::string& plugin);
+};
+
+void PrintTo(const UnreadableEntryRow& row, std::ostream* out) { *out << row.name; }
+
+class UnreadableEntry : public PluginRegistry, public testing::WithParamInterface<UnreadableEntryRow> {};
+
+// The child's exit code: 0 when the lookup answered REGDB_E_READREGDB, 1 for another answer.
+[[noreturn]] void LookUpBounded() {
+    constexpr unsigned kSeconds = 10;
+    constexpr rlim_t kHeadroom = rlim_t{1} << 30;
+    alarm(kSeconds);
+    std::ifstream statm("/proc/self/statm");
+    rlim_t pages = 0;
+    statm >> pages;
+    const rlim_t limit = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + kHeadroom;
+    const rlimit space{limit, limit};
+    setrlimit(RLIMIT_AS, &space);
+    IUnknown* factory = nullptr;
+    const HRESULT status =
+        CoGetClassObject(kSimulatedClass, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    _exit(status == REGDB_E_READREGDB && factory == nullptr ? 0 : 1);
+}
+
+TEST_P(UnreadableEntry, IsRefusedAtOnce) {
+    const char* plugin = std::getenv("SIMCAMERA_PLUGIN");
+    ASSERT_NE(plugin, nullptr);
+    GetParam().make(Entry(), plugin);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        LookUpBounded();
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the lookup did not end by itself (signal "
+                                   << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << ")";
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "answered other than REGDB_E_READREGDB";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, UnreadableEntry,
+    testing::Values(
+        UnreadableEntryRow{"fifo", [](const std::filesystem::path& entry,
+                                      const std::string&) { ASSERT_EQ(mkfifo(entry.c_str(), 0600), 0); }},
+        UnreadableEntryRow{"linkToDevZero",
+                           [](const std::filesystem::path& entry, const std::string&) {
+                               std::filesystem::create_symlink("/dev/zero", entry);
+                           }},
+        UnreadableEntryRow{"folder", [](const std::filesystem::path& entry,
+                                        const std::string&) { std::filesystem::create_directory(entry); }},
+        // 64 MiB without a line end, held as a hole: never read beyond the longest path.
+        UnreadableEntryRow{"lineLongerThanAnyPath",
+                           [](const std::filesystem::path& entry, const std::string& plugin) {
+                               std::ofstream(entry) << plugin;
+                               std::filesystem::resize_file(entry, std::uintmax_t{64} << 20);
+                           }},
+        UnreadableEntryRow{"zeroInsideThePath",
+                           [](const std::filesystem::path& entry, const std::string& plugin) {
+                               std::ofstream(entry) << plugin << std::string(1, '\0') << ".ignored\n";
+                           }}),
+    RowName<UnreadableEntryRow>);
 
 // Where the runtime looks: only absolute plugin paths, and no registry at all without
 // POSIXCOM_REGISTRY and an absolute HOME.  Each row would load the plugin from the working

@@ -1,0 +1,119 @@
+// The registry entry is read as a bounded regular file: it lies in the user's home, where a
+// FIFO would block the open for ever and a link to /dev/zero would never end its first line.
+#include "platform/posix/PluginRegistry.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform::posix {
+
+namespace {
+
+// Every path is shorter than this, its terminator included.
+constexpr std::size_t kLineCapacity = PATH_MAX;
+
+std::string GuidText(REFGUID g) {
+    char text[39];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2,
+                  g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
+                  g.Data4[7]);
+    return text;
+}
+
+// Empty when there is none: without POSIXCOM_REGISTRY only an absolute HOME names one, so
+// a missing HOME never sends the search to "/.posixcom" or below the working folder.
+std::string RegistryDirectory() {
+    const char* configured = std::getenv("POSIXCOM_REGISTRY");
+    if (configured != nullptr && *configured != '\0') {
+        return configured;
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') {
+        return {};
+    }
+    return std::string(home) + "/.posixcom";
+}
+
+// An open file, closed on every path.
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
+    ~Descriptor() {
+        if (descriptor_ >= 0) {
+            close(descriptor_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int Get() const { return descriptor_; }
+
+private:
+    int descriptor_;
+};
+
+// The entry's first line into `line` (at most kLineCapacity bytes are read); false when the
+// file cannot be read or its first line does not end within them.
+bool ReadFirstLine(int descriptor, std::string& line) {
+    char buffer[kLineCapacity];
+    std::size_t filled = 0;
+    while (filled < sizeof buffer) {
+        const ssize_t count = read(descriptor, buffer + filled, sizeof buffer - filled);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            return false;
+        }
+        const auto* end = static_cast<const char*>(std::memchr(buffer + filled, '\n', static_cast<std::size_t>(count)));
+        filled += static_cast<std::size_t>(count);
+        if (end != nullptr || count == 0) {
+            line.assign(buffer, end != nullptr ? static_cast<std::size_t>(end - buffer) : filled);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+HRESULT RegisteredPluginPath(REFCLSID clsid, std::string& path) {
+    path.clear();
+    const std::string registry = RegistryDirectory();
+    if (registry.empty()) {
+        return REGDB_E_CLASSNOTREG;
+    }
+    const std::string entry = registry + "/CLSID/" + GuidText(clsid) + "/InprocServer32";
+    // Looked at before it is opened, so that a device is never opened (opening one may act on
+    // it); the opened file is checked again, as the entry may have been replaced in between.
+    struct stat named {};
+    if (stat(entry.c_str(), &named) != 0) {
+        return REGDB_E_CLASSNOTREG;
+    }
+    if (!S_ISREG(named.st_mode)) {
+        return REGDB_E_READREGDB;
+    }
+    const Descriptor file(open(entry.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat opened {};
+    if (file.Get() < 0 || fstat(file.Get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
+        return REGDB_E_READREGDB;
+    }
+    // A zero inside would cut the path short, naming another file.
+    if (!ReadFirstLine(file.Get(), path) || path.find('\0') != std::string::npos) {
+        path.clear();
+        return REGDB_E_READREGDB;
+    }
+    while (!path.empty() && (path.back() == '\r' || path.back() == ' ' || path.back() == '\t')) {
+        path.pop_back();
+    }
+    return S_OK;
+}
+
+}  // namespace platform::posix
