@@ -1,6 +1,6 @@
 #include "app/CameraSession.h"
 
-#include "app/DrivePath.h"
+#include "app/CardLayout.h"
 #include "camera/CameraCalls.h"
 #include "com/ComError.h"
 #include "trace/TraceFlags.h"
@@ -57,7 +57,7 @@ void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& ite
     }
     // Checked before anything is built on it, and before the drive letter is taken from it.
     WideStringHandle path = camera::GetDrivePath(camera_);
-    CheckDrivePath(path);
+    CardLayout::CheckDrivePath(path);
     drivePath = path;
     driveLetter = TextString(drivePath).Left(1);
 }

@@ -25,13 +25,9 @@ bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, 
 // caller (compared in 64 bits; a payload exactly as large fits).
 bool PayloadExceedsFreeSpace(DWORD payloadSize, const ULARGE_INTEGER& freeBytesAvailable);
 
-// Appended to the package's path to name the staging file beside it.  The name differs from
-// the package's whatever that is, no camera acts on it, and '~' is valid in FAT short and
-// long names alike.
-constexpr char kStagingSuffix[] = "~";
-
-// Where the package is written: the package folder (its volume's sector size serves the
-// read-back), the package's path, and the staging path in the same folder.
+// Where the package is written, as the card's layout gives it: the package folder (its
+// volume's sector size serves the read-back), the package's path, and the staging path in
+// the same folder.
 struct PackagePaths {
     const char* folder;
     const char* package;

@@ -4,7 +4,7 @@
 // One straight sequence on one thread.  The members are the procedure's state in the order
 // it is created; they are destroyed in the reverse order, which is the teardown order:
 // version label, drive letter, caption, message text, index variant, item variant, model
-// name, target path, manager, and the trace scope last.
+// name, drive path, manager, and the trace scope last.
 #pragma once
 
 #include "app/EmbeddedData.h"
@@ -40,7 +40,7 @@ private:
     TraceScope trace_;
     HMODULE module_;
     InterfaceRef<CameraManager> manager_;
-    WideStringHandle targetPath_;
+    WideStringHandle drivePath_;
     WideStringHandle modelName_;
     ScopedVariant itemVariant_;
     ScopedVariant indexVariant_;

@@ -1,4 +1,4 @@
-#include "app/DrivePath.h"
+#include "app/CardLayout.h"
 
 #include "com/ComError.h"
 
@@ -9,8 +9,12 @@ namespace {
 // Raised for a drive path that cannot name the card: the component handed out a bad one.
 constexpr HRESULT kUnusablePath = E_INVALIDARG;
 
-}  // namespace
+constexpr char kPackageFolder[] = "Current\\Firmware\\";
+constexpr char kStagingSuffix[] = "~";
 
+// The narrow form of `path`, converted exactly: no character replaced by a look-alike (a
+// full-width backslash by '\') or by a default character, and no zero inside its stored
+// length.  A null, empty or inexact path raises _com_error.
 TextString NarrowPath(const WideStringHandle& path) {
     const BSTR wide = path.Wide();
     const UINT length = path.Length();
@@ -52,8 +56,22 @@ TextString NarrowPath(const WideStringHandle& path) {
     return narrow;
 }
 
-void CheckDrivePath(const WideStringHandle& drivePath) {
+}  // namespace
+
+void CardLayout::CheckDrivePath(const WideStringHandle& drivePath) {
     if (!platform::IsAbsoluteFolderPath(NarrowPath(drivePath).Text())) {
         ThrowComError(kUnusablePath);
     }
+}
+
+CardLayout::CardLayout(const WideStringHandle& drivePath, const char* packageName) {
+    CheckDrivePath(drivePath);
+    // Built wide and converted whole, so that a name's characters are judged as the drive's.
+    WideStringHandle path = drivePath;
+    path += kPackageFolder;
+    folder_ = NarrowPath(path);
+    path += packageName;
+    package_ = NarrowPath(path);
+    path += kStagingSuffix;
+    staging_ = NarrowPath(path);
 }
