@@ -56,7 +56,7 @@ UpgradeDriver::Ending UpgradeDriver::Converse() {
         return Ending::Early;
     }
 
-    session.Select(modelName_, itemVariant_, indexVariant_, drivePath_, driveLetter_);
+    session.Select(modelName_, itemVariant_, indexVariant_, drivePath_, driveName_);
     return UpgradeSelectedCamera(session);
 }
 
@@ -96,7 +96,7 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
 void UpgradeDriver::ReportComponentFailure() {
     if (softwareReached_) {
         LoadMessage(kMsgDisconnected);
-        messageText_.Format(messageText_.Text(), TextString(modelName_).Text(), driveLetter_.Text());
+        messageText_.Format(messageText_.Text(), TextString(modelName_).Text(), driveName_.Text());
     } else {
         modelName_ = LoadEmbeddedText(module_, kModelNameData).Text();
         LoadMessage(kMsgSoftwareMissing);

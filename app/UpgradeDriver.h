@@ -3,7 +3,7 @@
 //
 // One straight sequence on one thread.  The members are the procedure's state in the order
 // it is created; they are destroyed in the reverse order, which is the teardown order:
-// version label, drive letter, caption, message text, index variant, item variant, model
+// version label, drive name, caption, message text, index variant, item variant, model
 // name, drive path, manager, and the trace scope last.
 #pragma once
 
@@ -46,7 +46,7 @@ private:
     ScopedVariant indexVariant_;
     TextString messageText_;
     TextString caption_;
-    TextString driveLetter_;
+    TextString driveName_;
     TextString versionLabel_;
     bool softwareReached_ = false;
     EmbeddedBytes payload_;

@@ -25,4 +25,9 @@ int NarrowCharLength(const char* p);
 // "\\server\share\..." on Windows, "/.../" on POSIX.  Relative paths are refused.
 bool IsAbsoluteFolderPath(const char* path);
 
+// The drive's name as messages show it, in characters from the start of `drivePath` (an
+// absolute folder path): its letter on Windows; on POSIX, where every drive path begins
+// with '/', the mount point: the path without its trailing separator ("/" for the root).
+UINT DriveNameLength(const char* drivePath);
+
 }  // namespace platform

@@ -21,4 +21,22 @@ bool IsAbsoluteFolderPath(const char* path) {
     return endsInSeparator;
 }
 
+UINT DriveNameLength(const char* drivePath) {
+    UINT characters = 0;
+    UINT beforeSeparator = 0;
+    for (const char* p = drivePath; *p != '\0';) {
+        const int step = NarrowCharLength(p);
+        if (step < 0) {
+            break;
+        }
+        ++characters;
+        if (step != 1 || *p != '/') {
+            beforeSeparator = characters;
+        }
+        p += step;
+    }
+    // The root has no name but its separator.
+    return beforeSeparator == 0 ? (characters == 0 ? 0 : 1) : beforeSeparator;
+}
+
 }  // namespace platform

@@ -83,7 +83,8 @@ class PosixPlatform:
         return os.path.abspath(card.path) + "/"
 
     def drive_letter(self, letter, card):
-        return self.drive_path(letter, card)[0]
+        """The drive as messages name it: the mount point, without its trailing separator."""
+        return self.drive_path(letter, card)[:-1]
 
     def as_shown(self, text):
         return terminal.as_printed(text)

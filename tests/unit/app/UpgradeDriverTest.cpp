@@ -232,7 +232,13 @@ TEST_F(UpgradeDriverTest, CameraUnpluggedWhileTheConfirmationIsOpenIsReportedWit
     Run();
     std::filesystem::remove(marker);
 
-    EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, Disconnected(card_.substr(0, 1))}));
+    // The drive as messages name it: its letter on Windows, the mount point on POSIX.
+#if defined(_WIN32)
+    const std::string drive = card_.substr(0, 1);
+#else
+    const std::string drive = card_.substr(0, card_.size() - 1);
+#endif
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, Disconnected(drive)}));
     EXPECT_EQ(dialogue_.sleeps, 0) << "the card is not probed once the camera has gone";
     EXPECT_FALSE(PackageExists());
     ExpectAllReleased();

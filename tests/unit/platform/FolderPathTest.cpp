@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <string>
 
 namespace {
 
@@ -53,5 +54,34 @@ INSTANTIATE_TEST_SUITE_P(
                     FolderPathRow{"relative", "cards/", false, false},
                     FolderPathRow{"dotRelative", "./", false, false}),
     RowName<FolderPathRow>);
+
+// The drive's name that messages show: the letter on Windows, the mount point on POSIX.
+struct DriveNameRow {
+    const char* name;
+    const char* path;
+    const char* shown;
+};
+
+void PrintTo(const DriveNameRow& row, std::ostream* out) { *out << row.name; }
+
+class DriveNameTest : public testing::TestWithParam<DriveNameRow> {};
+
+TEST_P(DriveNameTest, NamesTheDriveAsMessagesShowIt) {
+    const DriveNameRow& row = GetParam();
+    EXPECT_EQ(std::string(row.path, platform::DriveNameLength(row.path)), row.shown);
+}
+
+#if defined(_WIN32)
+INSTANTIATE_TEST_SUITE_P(Windows, DriveNameTest,
+                         testing::Values(DriveNameRow{"driveRoot", "E:\\", "E"},
+                                         DriveNameRow{"driveFolder", "e:\\cards\\one\\", "e"}),
+                         RowName<DriveNameRow>);
+#else
+INSTANTIATE_TEST_SUITE_P(Posix, DriveNameTest,
+                         testing::Values(DriveNameRow{"mountPoint", "/media/card/", "/media/card"},
+                                         DriveNameRow{"doubledSeparator", "/media/card//", "/media/card"},
+                                         DriveNameRow{"root", "/", "/"}),
+                         RowName<DriveNameRow>);
+#endif
 
 }  // namespace
