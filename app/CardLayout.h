@@ -10,7 +10,8 @@ class CardLayout {
 public:
     // Raises _com_error unless `drivePath` converts exactly (no character replaced by a
     // look-alike or a default character, no zero inside) and names a folder absolutely,
-    // ending in a separator, so that "Current\Firmware\..." appended to it stays on the card.
+    // ending in a separator, with no "." or ".." component, so that "Current\Firmware\..."
+    // appended to it stays on the card.
     static void CheckDrivePath(const WideStringHandle& drivePath);
 
     // The paths on the card at `drivePath` (checked as above), the package named

@@ -22,7 +22,8 @@ int NarrowCharLength(const char* p);
 
 // True when the narrow `path` names a folder from the root of a volume and ends in a path
 // separator, so that names appended to it stay below that folder: "X:\..." or
-// "\\server\share\..." on Windows, "/.../" on POSIX.  Relative paths are refused.
+// "\\server\share\..." on Windows, "/.../" without a backslash on POSIX.  Relative paths
+// are refused.
 bool IsAbsoluteFolderPath(const char* path);
 
 // The drive's name as messages show it, in characters from the start of `drivePath` (an

@@ -50,7 +50,9 @@ class Camera:
     card: str = "E"  # the card (drive) it presents
     item: str = "camera"  # what the enumerator hands out: camera, nocamera, empty, bstr, i4, byref
     selected: str = None  # what GetCameraAt hands out, if not the same: those, or untouched
-    drive: str = None  # the drive path as written in the scenario, in place of the card's
+    # the drive path as written in the scenario, in place of the card's; or a function that makes
+    # it from the card's drive path as the platform spells it
+    drive: object = None
 
 
 @dataclass
@@ -192,6 +194,9 @@ HOSTILE = [
     # look-alikes naming another folder: a full-width backslash, full-width dots.
     _unusable_drive("ending in a full-width backslash", r'"E:\uFF3C"'),
     _unusable_drive("with full-width dots", r'"E:\\\uFF0E\uFF0E\\"'),
+    # A ".." component that would lead back to the card itself, or off it: refused like the
+    # other malformed drive paths, never resolved.
+    _unusable_drive("holding ..", lambda card: card + "Current" + card[-1] + ".." + card[-1]),
 ]
 WINDOWS += HOSTILE
 
@@ -234,7 +239,7 @@ NULL_ACTIVATION = [
         calls=["Factory CreateInstance"], destroyed=["Factory"]),
 ]
 
-# On POSIX a path beginning with a backslash is absolute: the backslash is a separator there too.
-POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + [
-    row for row in HOSTILE if row.name not in ("drive path root-relative", "drive path of a local device")
+# On POSIX a backslash is part of a name ("My\\Card"), never a separator of the drive path.
+POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + HOSTILE + [
+    _unusable_drive("with a backslash inside", lambda card: card + "My\\Card/"),
 ] + TAKEN_NAME + NULL_ACTIVATION

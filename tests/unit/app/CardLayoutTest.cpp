@@ -57,6 +57,21 @@ INSTANTIATE_TEST_SUITE_P(
                                           WideOfLength(OLESTR("/media/\0x/"), 10));
                      },
                      false},
+        // Components that lead off the folder the path seems to name.
+        DrivePathRow{"dotDotComponent",
+                     [] { return Wide(ON_SYSTEM(OLESTR("E:\\..\\outside\\"), OLESTR("/media/card/../outside/"))); },
+                     false},
+        DrivePathRow{"dotDotLast", [] { return Wide(ON_SYSTEM(OLESTR("E:\\cards/../"), OLESTR("/media/card/../"))); },
+                     false},
+        DrivePathRow{"dotComponent", [] { return Wide(ON_SYSTEM(OLESTR("E:\\.\\"), OLESTR("/media/./card/"))); },
+                     false},
+        DrivePathRow{"dotsInsideAName",
+                     [] { return Wide(ON_SYSTEM(OLESTR("E:\\v1..2\\"), OLESTR("/media/v1..2/.card/"))); }, true},
+        // A backslash is a separator on Windows; on POSIX it is part of a name ("My\Card"),
+        // which the file services would take for a separator.
+        DrivePathRow{"backslashInside",
+                     [] { return Wide(ON_SYSTEM(OLESTR("E:\\My\\Card\\"), OLESTR("/media/My\\Card/"))); },
+                     ON_SYSTEM(true, false)},
         // Characters the narrow path cannot hold exactly: a full-width backslash, which a
         // best-fit conversion makes '\', and a lone surrogate.
         DrivePathRow{"endingInAFullWidthBackslash",
