@@ -54,6 +54,11 @@ bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, 
     return result != 0;
 }
 
+void RemoveLeftoverStaging(const char* stagingPath) {
+    // Nothing there is the usual case; whatever stays is replaced by the write.
+    platform::sys.DeleteFileA(stagingPath);
+}
+
 bool PayloadExceedsFreeSpace(DWORD payloadSize, const ULARGE_INTEGER& freeBytesAvailable) {
     return static_cast<ULONGLONG>(payloadSize) > freeBytesAvailable.QuadPart;
 }

@@ -21,6 +21,11 @@ bool IsNoCardPattern(const CardSpace& space);
 bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, ULARGE_INTEGER* totalBytes,
                      ULARGE_INTEGER* totalFreeBytes);
 
+// Removes the staging file that an interrupted run may have left beside the package, so that
+// its space counts as free when the card is probed.  The name is this program's own; an
+// older package stays until a new one has been verified.
+void RemoveLeftoverStaging(const char* stagingPath);
+
 // True when a payload of `payloadSize` bytes does not fit into the space available to the
 // caller (compared in 64 bits; a payload exactly as large fits).
 bool PayloadExceedsFreeSpace(DWORD payloadSize, const ULARGE_INTEGER& freeBytesAvailable);

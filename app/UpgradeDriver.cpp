@@ -74,6 +74,7 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
 
     const CardLayout card(drivePath_, LoadEmbeddedText(module_, kPackageFileNameData).Text());
     session.CheckPresent();
+    RemoveLeftoverStaging(card.Staging());
     if (!ProbeMemoryCard(TextString(card.Folder()), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
         LoadMessage(kMsgNoCard);
         ShowMessage(MB_OK);

@@ -63,8 +63,8 @@ class Row:
     answers: tuple = ()
     faults: dict = field(default_factory=dict)
     component: dict = field(default_factory=dict)  # further [component] settings of the scenario
-    # Cards by drive letter, each with its layout (card.py): folders, none, existing, blocked, small,
-    # stale.
+    # Cards by drive letter, each with its layout (card.py): folders, none, existing, blocked, stale,
+    # link, fifo, and the file systems of their own of card.VOLUMES (small, leftover, ...).
     cards: dict = field(default_factory=lambda: {"E": "folders"})
     written: bool = False  # the package on card E, byte for byte
     calls: list = None  # the component calls, all of them in order
@@ -150,8 +150,6 @@ WINDOWS = [
         destroyed=SELECTED),
     UNPLUGGED,
     Row("package folders missing", [CONFIRM, NO_CARD], cards={"E": "none"},
-        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
-    Row("card too full", [CONFIRM, CARD_FULL], cards={"E": "small"},
         calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
     BLOCKED,
 ]
@@ -243,3 +241,17 @@ NULL_ACTIVATION = [
 POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + HOSTILE + [
     _unusable_drive("with a backslash inside", lambda card: card + "My\\Card/"),
 ] + TAKEN_NAME + NULL_ACTIVATION
+
+# Cards that are file systems of their own (card.VOLUMES), mounted for the row: as root
+# only, in suites of their own that are skipped otherwise.
+def _volume(name, layout, boxes, written=False):
+    return Row(name, boxes, cards={"E": layout}, written=written, calls=REACH + walk(1) + SELECT + PRESENCE,
+               selected_position=0, destroyed=SELECTED)
+
+
+CARD_FULL_ROW = _volume("card too full", "small", [CONFIRM, CARD_FULL])
+# A staging file left by an interrupted run is removed before the probe, so its space counts.
+LEFTOVER = _volume("staging file of an interrupted run takes the room of the package", "leftover", [CONFIRM, DONE],
+                   written=True)
+WINDOWS_VOLUMES = [CARD_FULL_ROW, LEFTOVER]
+POSIX_VOLUMES = [CARD_FULL_ROW, LEFTOVER]

@@ -502,6 +502,36 @@ TEST_F(UpgradeDriverTest, StagingFileOfAnInterruptedRunIsReplaced) {
     EXPECT_TRUE(Package() == Payload());
 }
 
+// A card of a fixed capacity: what its files take is not free.
+ULONGLONG g_capacity = 0;
+
+BOOL FixedCapacity(LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER totalFree) {
+    std::string path(folder);
+    std::replace(path.begin(), path.end(), '\\', '/');  // both systems take '/'
+    ULONGLONG used = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+        used += entry.is_regular_file() ? entry.file_size() : 0;
+    }
+    available->QuadPart = g_capacity > used ? g_capacity - used : 0;
+    total->QuadPart = g_capacity;
+    totalFree->QuadPart = available->QuadPart;
+    return TRUE;
+}
+
+TEST_F(UpgradeDriverTest, LeftoverStagingFileIsRemovedBeforeTheProbeSoThatItsSpaceCounts) {
+    const ULONGLONG room = Payload().size() + (1u << 20);
+    WriteFileOf(StagingPath(), std::string(room, '\xEE'));
+    WriteFileOf(PackagePath(), kOlderPackage);
+    g_capacity = kOlderPackage.size() + room;  // the older package stays, and still counts
+    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceExA)> space{&platform::SystemApi::GetDiskFreeSpaceExA,
+                                                                          FixedCapacity};
+    PlayOurCamera();
+    Run();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, kDone}));
+    EXPECT_EQ(PackageFolder(), std::vector<std::string>{"R5610200.fw"});
+    EXPECT_TRUE(Package() == Payload());
+}
+
 // The progress lines of the trace, on the paths that emit them.
 struct ProgressRow {
     const char* name;
