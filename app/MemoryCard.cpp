@@ -59,8 +59,23 @@ void RemoveLeftoverStaging(const char* stagingPath) {
     platform::sys.DeleteFileA(stagingPath);
 }
 
-bool PayloadExceedsFreeSpace(DWORD payloadSize, const ULARGE_INTEGER& freeBytesAvailable) {
-    return static_cast<ULONGLONG>(payloadSize) > freeBytesAvailable.QuadPart;
+ULONGLONG AllocationUnit(const char* folderPath) {
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD totalClusters = 0;
+    if (!platform::sys.GetDiskFreeSpaceA(folderPath, &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                                         &totalClusters)) {
+        return 1;
+    }
+    const ULONGLONG unit = static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector;
+    return unit != 0 ? unit : 1;
+}
+
+bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INTEGER& freeBytesAvailable) {
+    // Counted in units, never multiplied back into bytes, so that no size overflows.
+    const ULONGLONG units = payloadSize / unit + (payloadSize % unit != 0 ? 1 : 0) + 1;
+    return units > freeBytesAvailable.QuadPart / unit;
 }
 
 bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {

@@ -26,9 +26,14 @@ bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, 
 // older package stays until a new one has been verified.
 void RemoveLeftoverStaging(const char* stagingPath);
 
-// True when a payload of `payloadSize` bytes does not fit into the space available to the
-// caller (compared in 64 bits; a payload exactly as large fits).
-bool PayloadExceedsFreeSpace(DWORD payloadSize, const ULARGE_INTEGER& freeBytesAvailable);
+// The allocation unit of the volume that holds `folderPath` (a cluster: sectors per cluster
+// times bytes per sector); 1 where the volume does not tell it, so that bytes are compared.
+ULONGLONG AllocationUnit(const char* folderPath);
+
+// True when a file of `payloadSize` bytes does not fit into the space available to the
+// caller on a volume whose allocation unit is `unit` bytes: the file takes whole units, and
+// one more unit is kept for the staging file's folder entry (compared in 64 bits).
+bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INTEGER& freeBytesAvailable);
 
 // Where the package is written, as the card's layout gives it: the package folder (its
 // volume's sector size serves the read-back), the package's path, and the staging path in

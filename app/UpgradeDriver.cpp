@@ -81,7 +81,7 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
         return Ending::Early;
     }
 
-    if (PayloadExceedsFreeSpace(payload_.size, freeBytesAvailable_)) {
+    if (PayloadExceedsFreeSpace(payload_.size, AllocationUnit(card.Folder()), freeBytesAvailable_)) {
         LoadMessage(kMsgCardFull);
         ShowMessage(MB_OK);
         return Ending::Early;

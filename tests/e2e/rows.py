@@ -253,5 +253,11 @@ CARD_FULL_ROW = _volume("card too full", "small", [CONFIRM, CARD_FULL])
 # A staging file left by an interrupted run is removed before the probe, so its space counts.
 LEFTOVER = _volume("staging file of an interrupted run takes the room of the package", "leftover", [CONFIRM, DONE],
                    written=True)
-WINDOWS_VOLUMES = [CARD_FULL_ROW, LEFTOVER]
-POSIX_VOLUMES = [CARD_FULL_ROW, LEFTOVER]
+# Room for the package's bytes is not room for the file: it takes whole allocation units,
+# and one more is kept for the staging file's folder entry (138, nothing written, rather
+# than a write that runs out of room, 131).
+TIGHT = _volume("room for the bytes of the package, not for its allocation units", "tight", [CONFIRM, CARD_FULL])
+TIGHT_EXT2 = _volume("room for the bytes of the package, not for its 1 KiB blocks", "tight-ext2",
+                     [CONFIRM, CARD_FULL])
+WINDOWS_VOLUMES = [CARD_FULL_ROW, LEFTOVER, TIGHT]
+POSIX_VOLUMES = [CARD_FULL_ROW, LEFTOVER, TIGHT, TIGHT_EXT2]

@@ -37,6 +37,7 @@ struct ProbeScript {
     size_t next = 0;
 };
 ProbeScript* g_probe = nullptr;
+const char* const kProbedFolder = "E:\\Current\\Firmware\\";
 
 BOOL ScriptedFreeSpace(LPCSTR directory, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER totalFree) {
     g_probe->events.push_back(std::string("query ") + directory);
@@ -59,7 +60,7 @@ protected:
     bool Probe(std::vector<QueryAnswer> answers) {
         script.answers = std::move(answers);
         available.QuadPart = 7;  // stale values from an earlier run must not count
-        return ProbeMemoryCard(TextString("E:\\Current\\Firmware\\"), &available, &total, &totalFree);
+        return ProbeMemoryCard(TextString(kProbedFolder), &available, &total, &totalFree);
     }
 
     ProbeScript script;
@@ -120,11 +121,68 @@ INSTANTIATE_TEST_SUITE_P(
                       PatternCase{"ordinaryCard", 1935180, 64u << 20, 1935180, true}),
     [](const ::testing::TestParamInfo<PatternCase>& row) { return std::string(row.param.name); });
 
-TEST(FreeSpaceTest, ComparesThePayloadWithTheWhole64BitCount) {
-    EXPECT_FALSE(PayloadExceedsFreeSpace(1935180, U64(1935180)));
-    EXPECT_TRUE(PayloadExceedsFreeSpace(1935180, U64(1935179)));
-    EXPECT_FALSE(PayloadExceedsFreeSpace(1935180, U64(0x100000000ull)));  // 4 GiB: low half is 0
-    EXPECT_FALSE(PayloadExceedsFreeSpace(0xFFFFFFFFu, U64(0x1000000000ull)));
+// Room for the file, not for its bytes: whole allocation units, and one more for the staging
+// file's folder entry.  The shipped payload of 1,935,180 bytes takes 1890 units of 1 KiB and
+// 473 of 4 KiB.
+struct FreeSpaceRow {
+    const char* name;
+    DWORD payload;
+    ULONGLONG unit;
+    ULONGLONG free;
+    bool exceeds;
+};
+
+void PrintTo(const FreeSpaceRow& row, std::ostream* out) { *out << row.name; }
+
+class FreeSpaceTest : public testing::TestWithParam<FreeSpaceRow> {};
+
+TEST_P(FreeSpaceTest, ComparesWholeAllocationUnitsWithTheWhole64BitCount) {
+    const FreeSpaceRow& row = GetParam();
+    EXPECT_EQ(PayloadExceedsFreeSpace(row.payload, row.unit, U64(row.free)), row.exceeds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, FreeSpaceTest,
+    testing::Values(FreeSpaceRow{"bytesOnlyOnBlocksOf1KiB", 1935180, 1024, 1935360, true},
+                    FreeSpaceRow{"blocksButNoMarginOf1KiB", 1935180, 1024, 1890 * 1024, true},
+                    FreeSpaceRow{"blocksAndMarginOf1KiB", 1935180, 1024, 1891 * 1024, false},
+                    FreeSpaceRow{"blocksAndMarginOf4KiB", 1935180, 4096, 474 * 4096, false},
+                    FreeSpaceRow{"oneByteShortOf4KiB", 1935180, 4096, 474 * 4096 - 1, true},
+                    FreeSpaceRow{"wholeUnitsOnly", 8192, 4096, 3 * 4096, false},
+                    FreeSpaceRow{"wholeUnitsNoMargin", 8192, 4096, 2 * 4096, true},
+                    FreeSpaceRow{"bytesWhereTheVolumeGivesNoUnit", 1935180, 1, 1935181, false},
+                    FreeSpaceRow{"bytesWhereTheVolumeGivesNoUnitShort", 1935180, 1, 1935180, true},
+                    FreeSpaceRow{"fourGiBFreeLowHalfZero", 1935180, 4096, 0x100000000ull, false},
+                    FreeSpaceRow{"largestPayload", 0xFFFFFFFFu, 32768, 0x1000000000ull, false},
+                    FreeSpaceRow{"unitLargerThanAnyPayload", 1935180, 0xFFFFFFFE00000002ull, 0xFFFFFFFFFFFFFFFFull,
+                                 true}),
+    RowName<FreeSpaceRow>);
+
+TEST(AllocationUnitTest, ClusterOfTheVolumeOrOneWhereItIsNotTold) {
+    struct Answer {
+        BOOL result;
+        DWORD sectorsPerCluster;
+        DWORD bytesPerSector;
+    };
+    static Answer answer{};
+    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> sectors{
+        &platform::SystemApi::GetDiskFreeSpaceA,
+        [](LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters, LPDWORD total) -> BOOL {
+            EXPECT_EQ(root, std::string(kProbedFolder));
+            *perCluster = answer.sectorsPerCluster;
+            *bytesPerSector = answer.bytesPerSector;
+            *freeClusters = 0;
+            *total = 0;
+            return answer.result;
+        }};
+    answer = Answer{TRUE, 64, 512};
+    EXPECT_EQ(AllocationUnit(kProbedFolder), 32768u);
+    answer = Answer{TRUE, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    EXPECT_EQ(AllocationUnit(kProbedFolder), 0xFFFFFFFE00000001ull) << "the product in 64 bits";
+    answer = Answer{FALSE, 64, 512};
+    EXPECT_EQ(AllocationUnit(kProbedFolder), 1u);
+    answer = Answer{TRUE, 0, 512};
+    EXPECT_EQ(AllocationUnit(kProbedFolder), 1u);
 }
 
 // A card in memory: files by path, open handles with their position, and the calls made, by

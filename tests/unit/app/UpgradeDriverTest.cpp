@@ -349,6 +349,10 @@ struct CardRow {
 void PrintTo(const CardRow& row, std::ostream* out) { *out << row.name; }
 
 ULONGLONG g_reportedFree = 0;
+constexpr DWORD kCluster = 4096;
+// What the payload of 1,935,180 bytes needs on that card: 473 whole clusters, and one more
+// for the staging file's folder entry.
+constexpr ULONGLONG kPayloadRoom = 474 * kCluster;
 
 class CardEndingTest : public UpgradeDriverTest, public testing::WithParamInterface<CardRow> {};
 
@@ -362,6 +366,18 @@ TEST_P(CardEndingTest, CardStateDecidesTheLastMessage) {
             const BOOL result = platform::kSystemDefaults.GetDiskFreeSpaceExA(folder, available, total, totalFree);
             if (result != 0 && g_reportedFree != 0) {
                 available->QuadPart = g_reportedFree;
+            }
+            return result;
+        }};
+    // Clusters of 4 KiB, whatever the folder's volume; its sectors stay as they are for the
+    // read-back.
+    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> clusters{
+        &platform::SystemApi::GetDiskFreeSpaceA,
+        [](LPCSTR folder, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters, LPDWORD total) -> BOOL {
+            const BOOL result =
+                platform::kSystemDefaults.GetDiskFreeSpaceA(folder, perCluster, bytesPerSector, freeClusters, total);
+            if (result != 0 && *bytesPerSector != 0) {
+                *perCluster = kCluster / *bytesPerSector;
             }
             return result;
         }};
@@ -397,8 +413,10 @@ void PackageNameTakenByAFolder(const std::string& card, ULONGLONG) {
 INSTANTIATE_TEST_SUITE_P(
     Cards, CardEndingTest,
     testing::Values(CardRow{"foldersMissing", WithoutFolders, 0, kNoCard, false},
-                    CardRow{"oneByteShort", AsPrepared, 1935179, kCardFull, false},
-                    CardRow{"exactlyEnough", AsPrepared, 1935180, kDone, true},
+                    CardRow{"oneByteShortOfThePayload", AsPrepared, 1935179, kCardFull, false},
+                    CardRow{"roomForThePayloadsBytesOnly", AsPrepared, 1935180, kCardFull, false},
+                    CardRow{"oneByteShortOfItsClusters", AsPrepared, kPayloadRoom - 1, kCardFull, false},
+                    CardRow{"exactlyEnough", AsPrepared, kPayloadRoom, kDone, true},
                     CardRow{"packageCannotBeCreated", PackageNameTakenByAFolder, 0, kFailed, false}),
     RowName<CardRow>);
 
@@ -449,7 +467,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteStepRow{"flush", [] { return Failing<&platform::SystemApi::FlushFileBuffers>(1, BOOL{FALSE}); }, true},
         WriteStepRow{"closeAfterWriting",
                      [] { return Failing<&platform::SystemApi::CloseHandle>(1, BOOL{FALSE}, true); }, true},
-        WriteStepRow{"sectorSize", [] { return Failing<&platform::SystemApi::GetDiskFreeSpaceA>(1, BOOL{FALSE}); },
+        WriteStepRow{"sectorSize", [] { return Failing<&platform::SystemApi::GetDiskFreeSpaceA>(2, BOOL{FALSE}); },
                      true},
         WriteStepRow{"openForReadBack",
                      [] { return Failing<&platform::SystemApi::CreateFileA>(2, INVALID_HANDLE_VALUE); }, true},
