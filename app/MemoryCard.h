@@ -46,9 +46,12 @@ struct PackagePaths {
 
 // Writes the package so that the package's name only ever holds a complete package: the
 // payload goes in one write to the staging file (replacing one an interrupted run left),
-// which is flushed, closed and read back from the card; only a file that matches the
-// payload byte for byte is moved over the package's name, in one step that replaces an
-// older package and returns once the move is on the card.  `bytesWritten` receives what
-// the write reported.  True only when all of that succeeded; on any failure the staging
-// file is removed and an older package stays as it was.
+// which is flushed and read back from the card; only a file that matches the payload byte
+// for byte is moved over the package's name, in one step that replaces an older package
+// and returns once the move is on the card.  From its creation to its move the staging file
+// is held against other writers: a second run at the same time fails, and leaves this
+// run's file alone.  `bytesWritten` receives what the write reported.  True only when all
+// of that succeeded; on a failure up to the move the staging file is removed and an older
+// package stays as it was; a failure after it (the move not on the card, the close) leaves
+// the new package in place and is reported all the same.
 bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten);

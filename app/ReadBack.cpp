@@ -28,8 +28,9 @@ bool ReadBackMatches(const char* filePath, const char* folderPath, const BYTE* e
         return false;
     }
     alignas(kReadBackLargestSector) BYTE chunk[kReadBackChunk];
-    FileHandle file(platform::sys.CreateFileA(filePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              FILE_FLAG_NO_BUFFERING, nullptr));
+    // Beside the writer's handle, which stays open: it is let write, and keeps others from it.
+    FileHandle file(platform::sys.CreateFileA(filePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
     if (!file.IsOpen()) {
         return false;
     }

@@ -461,23 +461,26 @@ TEST_P(WriteStepTest, FailedStepIsAFailedUpgradeAndTheStagingFileGoes) {
 INSTANTIATE_TEST_SUITE_P(
     Steps, WriteStepTest,
     testing::Values(
-        WriteStepRow{"createStaging", [] { return Failing<&platform::SystemApi::CreateFileA>(1, INVALID_HANDLE_VALUE); },
+        // The first create is the open of a leftover staging file, which finds none.
+        WriteStepRow{"createStaging", [] { return Failing<&platform::SystemApi::CreateFileA>(2, INVALID_HANDLE_VALUE); },
                      true},
         WriteStepRow{"write", [] { return Failing<&platform::SystemApi::WriteFile>(1, BOOL{FALSE}); }, true},
         WriteStepRow{"flush", [] { return Failing<&platform::SystemApi::FlushFileBuffers>(1, BOOL{FALSE}); }, true},
-        WriteStepRow{"closeAfterWriting",
-                     [] { return Failing<&platform::SystemApi::CloseHandle>(1, BOOL{FALSE}, true); }, true},
         WriteStepRow{"sectorSize", [] { return Failing<&platform::SystemApi::GetDiskFreeSpaceA>(2, BOOL{FALSE}); },
                      true},
         WriteStepRow{"openForReadBack",
-                     [] { return Failing<&platform::SystemApi::CreateFileA>(2, INVALID_HANDLE_VALUE); }, true},
+                     [] { return Failing<&platform::SystemApi::CreateFileA>(3, INVALID_HANDLE_VALUE); }, true},
         WriteStepRow{"read", [] { return Failing<&platform::SystemApi::ReadFile>(1, BOOL{FALSE}); }, true},
         WriteStepRow{"readInTheMiddle", [] { return Failing<&platform::SystemApi::ReadFile>(2, BOOL{FALSE}); }, true},
         WriteStepRow{"closeAfterReading",
-                     [] { return Failing<&platform::SystemApi::CloseHandle>(2, BOOL{FALSE}, true); }, true},
+                     [] { return Failing<&platform::SystemApi::CloseHandle>(1, BOOL{FALSE}, true); }, true},
         WriteStepRow{"move", [] { return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}); }, true},
+        // Late failures: the complete new package is in place, and 131 is shown all the same
+        // (the move may not be on the card).
         WriteStepRow{"moveDoneButNotOnTheCard",
-                     [] { return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}, true); }, false}),
+                     [] { return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}, true); }, false},
+        WriteStepRow{"closeAfterTheMove",
+                     [] { return Failing<&platform::SystemApi::CloseHandle>(2, BOOL{FALSE}, true); }, false}),
     RowName<WriteStepRow>);
 
 // The card keeps one byte other than it was given, and the write reports every byte taken.
