@@ -1,6 +1,7 @@
 """Memory cards as folders: what a camera's drive holds, prepared for one run and compared
 after it."""
 
+import fcntl
 import hashlib
 import os
 import stat
@@ -35,23 +36,28 @@ class Card:
     "small" (the folders on a 1 MiB tmpfs, too small for the payload; mounting needs root),
     "stale" (the staging file of an interrupted run, garbage longer than the payload, beside
     an older package), "link" (a symbolic link in the package's place, to a file beside the
-    card), "fifo" (a FIFO in the package's place; POSIX only); and the cards of VOLUMES,
+    card), "fifo" (a FIFO in the package's place; POSIX only), "held" (an older package, and a
+    staging file that another run is writing: this process holds it as that run would, with
+    an exclusive lock, until the card is released; POSIX only); and the cards of VOLUMES,
     each a file system of its own: "leftover" (a 3 MiB tmpfs holding the staging file of an
     interrupted run, as long as the payload, which leaves too little room for a second
     copy), "tight" (a tmpfs with exactly the payload rounded up to whole 4 KiB pages free),
     "tight-ext2" (an ext2 file system with 1 KiB blocks and exactly the payload rounded up to
     whole blocks free, where the file's indirect blocks would not fit).
 
-    The staging file (the package's name followed by "~") never outlives a run.
+    The staging file (the package's name followed by "~") never outlives a run, except the
+    one another run holds.
     """
 
     def __init__(self, root, product, layout="folders"):
-        if layout not in ("folders", "none", "existing", "blocked", "stale", "link", "fifo") + tuple(VOLUMES):
+        if layout not in ("folders", "none", "existing", "blocked", "stale", "link", "fifo", "held") + tuple(VOLUMES):
             raise ValueError("unknown card layout " + layout)
         self.path = root
         self.product = product
         self.mounted = False
         self.image = root + ".img"
+        self.layout = layout
+        self.holder = None
         self.outside = root + "-outside"  # a file that is not on the card
         with open(self.outside, "wb") as f:
             f.write(b"a file beside the card")
@@ -78,12 +84,17 @@ class Card:
         elif layout in ("tight", "tight-ext2"):
             unit = os.statvfs(self.path).f_frsize
             self._leave_free((payload + unit - 1) // unit * unit)
-        if layout in ("existing", "stale"):
+        if layout in ("existing", "stale", "held"):
             with open(self.package_path(), "wb") as f:
                 f.write(b"an older package " * (len(product.payload) // 16 + 1000))
         if layout == "stale":
             with open(self.staging_path(), "wb") as f:
                 f.write(b"\xee" * (len(product.payload) + 4096))
+        elif layout == "held":
+            with open(self.staging_path(), "wb") as f:
+                f.write(b"\x77" * len(product.payload))
+            self.holder = os.open(self.staging_path(), os.O_RDWR)
+            fcntl.flock(self.holder, fcntl.LOCK_EX)
         elif layout == "blocked":
             os.makedirs(self.package_path())
         elif layout == "link":
@@ -135,6 +146,9 @@ class Card:
         raise CardError(f"could not leave exactly {wanted} bytes free on the card: {self.free()} free")
 
     def release(self):
+        if self.holder is not None:
+            os.close(self.holder)
+            self.holder = None
         if self.mounted:
             subprocess.run(["umount", self.path], check=False)
             self.mounted = False
@@ -176,7 +190,8 @@ class Card:
         after = self.snapshot()
         package = os.path.relpath(self.package_path(), self.path)
         expected = dict(self.before)
-        expected.pop(os.path.relpath(self.staging_path(), self.path), None)
+        if self.layout != "held":
+            expected.pop(os.path.relpath(self.staging_path(), self.path), None)
         if package_written:
             expected[package] = hashlib.sha256(self.product.payload).hexdigest()
             if after.get(package) not in (None, "folder", expected[package]):

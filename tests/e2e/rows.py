@@ -237,10 +237,15 @@ NULL_ACTIVATION = [
         calls=["Factory CreateInstance"], destroyed=["Factory"]),
 ]
 
+# Another run is writing the card: this one fails (131) and leaves that run's staging file and
+# the older package as they were.
+HELD = Row("staging file held by another run", [CONFIRM, FAILED], cards={"E": "held"},
+           calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+
 # On POSIX a backslash is part of a name ("My\\Card"), never a separator of the drive path.
 POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + HOSTILE + [
     _unusable_drive("with a backslash inside", lambda card: card + "My\\Card/"),
-] + TAKEN_NAME + NULL_ACTIVATION
+] + TAKEN_NAME + NULL_ACTIVATION + [HELD]
 
 # Cards that are file systems of their own (card.VOLUMES), mounted for the row: as root
 # only, in suites of their own that are skipped otherwise.
