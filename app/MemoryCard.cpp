@@ -2,6 +2,7 @@
 
 #include "app/FileHandle.h"
 #include "app/ReadBack.h"
+#include "app/VolumeUnits.h"
 
 namespace {
 
@@ -63,16 +64,8 @@ void RemoveLeftoverStaging(const char* stagingPath) {
 }
 
 ULONGLONG AllocationUnit(const char* folderPath) {
-    DWORD sectorsPerCluster = 0;
-    DWORD bytesPerSector = 0;
-    DWORD freeClusters = 0;
-    DWORD totalClusters = 0;
-    if (!platform::sys.GetDiskFreeSpaceA(folderPath, &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                                         &totalClusters)) {
-        return 1;
-    }
-    const ULONGLONG unit = static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector;
-    return unit != 0 ? unit : 1;
+    VolumeUnits units;
+    return QueryVolumeUnits(folderPath, &units) && units.cluster != 0 ? units.cluster : 1;
 }
 
 bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INTEGER& freeBytesAvailable) {

@@ -3,19 +3,17 @@
 #include <cstring>
 
 #include "app/FileHandle.h"
+#include "app/VolumeUnits.h"
 
 namespace {
 
 // The volume's bytes per sector when the chunk buffer's alignment covers it; 0 otherwise.
 DWORD UsableSectorSize(const char* folderPath) {
-    DWORD sectorsPerCluster = 0;
-    DWORD bytesPerSector = 0;
-    DWORD freeClusters = 0;
-    DWORD totalClusters = 0;
-    if (!platform::sys.GetDiskFreeSpaceA(folderPath, &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                                         &totalClusters)) {
+    VolumeUnits units;
+    if (!QueryVolumeUnits(folderPath, &units)) {
         return 0;
     }
+    const DWORD bytesPerSector = units.bytesPerSector;
     const bool powerOfTwo = bytesPerSector != 0 && (bytesPerSector & (bytesPerSector - 1)) == 0;
     return powerOfTwo && bytesPerSector <= kReadBackLargestSector ? bytesPerSector : 0;
 }
