@@ -62,7 +62,7 @@ TextString NarrowPath(const WideStringHandle& path) {
 bool HasDotComponent(const char* path) {
     int dots = 0;          // the component's dots so far
     bool onlyDots = true;  // the component holds nothing else
-    for (const char* p = path;; ) {
+    for (const char* p = path;;) {
         const int step = platform::NarrowCharLength(p);
         const bool separator = step == 0 || (step == 1 && (*p == '\\' || *p == '/'));
         if (separator) {
