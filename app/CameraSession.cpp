@@ -1,6 +1,6 @@
 #include "app/CameraSession.h"
 
-#include "app/DrivePath.h"
+#include "app/CardLayout.h"
 #include "camera/CameraCalls.h"
 #include "com/ComError.h"
 #include "trace/TraceFlags.h"
@@ -42,7 +42,7 @@ LONG CameraSession::CountMatching(const WideStringHandle& modelName, ScopedVaria
 }
 
 void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& item, const ScopedVariant& index,
-                           WideStringHandle& drivePath, TextString& driveLetter) {
+                           WideStringHandle& drivePath, TextString& driveName) {
     {
         ScopedVariant result;
         camera::GetCameraAt(collection_, index.Value(), result.Receive());
@@ -55,11 +55,12 @@ void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& ite
     if (camera::GetModelName(camera_) != modelName) {
         ThrowComError(kCameraListChanged);
     }
-    // Checked before anything is built on it, and before the drive letter is taken from it.
+    // Checked before anything is built on it, and before the drive's name is taken from it.
     WideStringHandle path = camera::GetDrivePath(camera_);
-    CheckDrivePath(path);
+    CardLayout::CheckDrivePath(path);
     drivePath = path;
-    driveLetter = TextString(drivePath).Left(1);
+    const TextString narrow(drivePath);
+    driveName = narrow.Left(platform::DriveNameLength(narrow.Text()));
 }
 
 void CameraSession::CheckPresent() { camera::GetModelName(camera_); }

@@ -30,9 +30,10 @@ public:
                        TraceScope& trace);
 
     // Selects the camera at the position `index` holds, checks that it is still a camera of
-    // the model, and reads its drive path and drive letter.
+    // the model, and reads its drive path and the drive's name for messages (its letter on
+    // Windows).
     void Select(const WideStringHandle& modelName, ScopedVariant& item, const ScopedVariant& index,
-                WideStringHandle& drivePath, TextString& driveLetter);
+                WideStringHandle& drivePath, TextString& driveName);
 
     // Raises if the selected camera has gone away.
     void CheckPresent();

@@ -2,6 +2,7 @@
 
 #include "app/FileHandle.h"
 #include "app/ReadBack.h"
+#include "app/VolumeUnits.h"
 #include "platform/SystemApi.h"
 
 namespace {
@@ -11,19 +12,17 @@ constexpr DWORD kNoCardAvailableLow = 0xFFFF0000u;
 
 DWORD LowPart(const ULARGE_INTEGER& value) { return static_cast<DWORD>(value.QuadPart & 0xFFFFFFFFu); }
 
-// The payload as a new file at `path`, in one write straight from the loaded resource, on
-// the card before this returns: true when every byte was written, flushed and closed.
-bool StageFile(const char* path, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
-    *bytesWritten = 0;
-    FileHandle file(platform::sys.CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) {
-        return false;
-    }
-    // A short count is a failure, not a reason to retry.
-    platform::sys.WriteFile(file.Get(), payload, payloadSize, bytesWritten, nullptr);
-    const bool complete = *bytesWritten == payloadSize && platform::sys.FlushFileBuffers(file.Get());
-    return file.Close() && complete;
+// The staging file's handle lets others read and remove the file but never write it, so
+// that one upgrade at a time writes to a card: a second run cannot open it for writing or
+// remove it as a leftover while this one holds it, from its creation to its move.
+constexpr DWORD kStagingShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
+
+// The payload in one write straight from the loaded resource to `staging`, flushed to the
+// card: true when every byte was written and flushed.  A short count is a failure, not a
+// reason to retry.
+bool StageFile(const FileHandle& staging, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
+    platform::sys.WriteFile(staging.Get(), payload, payloadSize, bytesWritten, nullptr);
+    return *bytesWritten == payloadSize && platform::sys.FlushFileBuffers(staging.Get());
 }
 
 }  // namespace
@@ -55,18 +54,47 @@ bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, 
     return result != 0;
 }
 
-bool PayloadExceedsFreeSpace(DWORD payloadSize, const ULARGE_INTEGER& freeBytesAvailable) {
-    return static_cast<ULONGLONG>(payloadSize) > freeBytesAvailable.QuadPart;
+void RemoveLeftoverStaging(const char* stagingPath) {
+    // Held while it goes, so that a staging file another run is writing right now stays: that
+    // run holds it against writers, and this open fails.  Nothing there is the usual case.
+    FileHandle leftover(platform::sys.CreateFileA(stagingPath, GENERIC_WRITE, kStagingShare, nullptr, OPEN_EXISTING,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (leftover.IsOpen()) {
+        platform::sys.DeleteFileA(stagingPath);
+    }
+}
+
+ULONGLONG AllocationUnit(const char* folderPath) {
+    VolumeUnits units;
+    return QueryVolumeUnits(folderPath, &units) && units.cluster != 0 ? units.cluster : 1;
+}
+
+bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INTEGER& freeBytesAvailable) {
+    // Counted in units, never multiplied back into bytes, so that no size overflows.
+    const ULONGLONG units = payloadSize / unit + (payloadSize % unit != 0 ? 1 : 0) + 1;
+    return units > freeBytesAvailable.QuadPart / unit;
 }
 
 bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
-    const bool published =
-        StageFile(paths.staging, payload, payloadSize, bytesWritten) &&
-        ReadBackMatches(paths.staging, paths.folder, payload, payloadSize) &&
-        platform::sys.MoveFileExA(paths.staging, paths.package, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!published) {
-        // Also when the staging file could not be created: whatever holds its name is ours.
+    *bytesWritten = 0;
+    FileHandle staging(platform::sys.CreateFileA(paths.staging, GENERIC_WRITE, kStagingShare, nullptr, CREATE_ALWAYS,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!staging.IsOpen()) {
+        // Another run's staging file stays as it is; anything else holding the name is ours.
+        if (GetLastError() != ERROR_SHARING_VIOLATION) {
+            platform::sys.DeleteFileA(paths.staging);
+        }
+        return false;
+    }
+    // The handle stays open until the file has been moved, so that nobody writes the
+    // verified bytes in between.
+    const bool moved = StageFile(staging, payload, payloadSize, bytesWritten) &&
+                       ReadBackMatches(paths.staging, paths.folder, payload, payloadSize) &&
+                       platform::sys.MoveFileExA(paths.staging, paths.package,
+                                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!moved) {
         platform::sys.DeleteFileA(paths.staging);
     }
-    return published;
+    // A close that fails after the move leaves the new package in place, reported as failed.
+    return staging.Close() && moved;
 }

@@ -21,17 +21,23 @@ bool IsNoCardPattern(const CardSpace& space);
 bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, ULARGE_INTEGER* totalBytes,
                      ULARGE_INTEGER* totalFreeBytes);
 
-// True when a payload of `payloadSize` bytes does not fit into the space available to the
-// caller (compared in 64 bits; a payload exactly as large fits).
-bool PayloadExceedsFreeSpace(DWORD payloadSize, const ULARGE_INTEGER& freeBytesAvailable);
+// Removes the staging file that an interrupted run may have left beside the package, so that
+// its space counts as free when the card is probed.  The name is this program's own; an
+// older package stays until a new one has been verified.
+void RemoveLeftoverStaging(const char* stagingPath);
 
-// Appended to the package's path to name the staging file beside it.  The name differs from
-// the package's whatever that is, no camera acts on it, and '~' is valid in FAT short and
-// long names alike.
-constexpr char kStagingSuffix[] = "~";
+// The allocation unit of the volume that holds `folderPath` (a cluster: sectors per cluster
+// times bytes per sector); 1 where the volume does not tell it, so that bytes are compared.
+ULONGLONG AllocationUnit(const char* folderPath);
 
-// Where the package is written: the package folder (its volume's sector size serves the
-// read-back), the package's path, and the staging path in the same folder.
+// True when a file of `payloadSize` bytes does not fit into the space available to the
+// caller on a volume whose allocation unit is `unit` bytes: the file takes whole units, and
+// one more unit is kept for the staging file's folder entry (compared in 64 bits).
+bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INTEGER& freeBytesAvailable);
+
+// Where the package is written, as the card's layout gives it: the package folder (its
+// volume's sector size serves the read-back), the package's path, and the staging path in
+// the same folder.
 struct PackagePaths {
     const char* folder;
     const char* package;
@@ -40,9 +46,12 @@ struct PackagePaths {
 
 // Writes the package so that the package's name only ever holds a complete package: the
 // payload goes in one write to the staging file (replacing one an interrupted run left),
-// which is flushed, closed and read back from the card; only a file that matches the
-// payload byte for byte is moved over the package's name, in one step that replaces an
-// older package and returns once the move is on the card.  `bytesWritten` receives what
-// the write reported.  True only when all of that succeeded; on any failure the staging
-// file is removed and an older package stays as it was.
+// which is flushed and read back from the card; only a file that matches the payload byte
+// for byte is moved over the package's name, in one step that replaces an older package
+// and returns once the move is on the card.  From its creation to its move the staging file
+// is held against other writers: a second run at the same time fails, and leaves this
+// run's file alone.  `bytesWritten` receives what the write reported.  True only when all
+// of that succeeded; on a failure up to the move the staging file is removed and an older
+// package stays as it was; a failure after it (the move not on the card, the close) leaves
+// the new package in place and is reported all the same.
 bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten);

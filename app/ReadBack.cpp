@@ -3,20 +3,18 @@
 #include <cstring>
 
 #include "app/FileHandle.h"
+#include "app/VolumeUnits.h"
 #include "platform/SystemApi.h"
 
 namespace {
 
 // The volume's bytes per sector when the chunk buffer's alignment covers it; 0 otherwise.
 DWORD UsableSectorSize(const char* folderPath) {
-    DWORD sectorsPerCluster = 0;
-    DWORD bytesPerSector = 0;
-    DWORD freeClusters = 0;
-    DWORD totalClusters = 0;
-    if (!platform::sys.GetDiskFreeSpaceA(folderPath, &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                                         &totalClusters)) {
+    VolumeUnits units;
+    if (!QueryVolumeUnits(folderPath, &units)) {
         return 0;
     }
+    const DWORD bytesPerSector = units.bytesPerSector;
     const bool powerOfTwo = bytesPerSector != 0 && (bytesPerSector & (bytesPerSector - 1)) == 0;
     return powerOfTwo && bytesPerSector <= kReadBackLargestSector ? bytesPerSector : 0;
 }
@@ -29,8 +27,9 @@ bool ReadBackMatches(const char* filePath, const char* folderPath, const BYTE* e
         return false;
     }
     alignas(kReadBackLargestSector) BYTE chunk[kReadBackChunk];
-    FileHandle file(platform::sys.CreateFileA(filePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              FILE_FLAG_NO_BUFFERING, nullptr));
+    // Beside the writer's handle, which stays open: it is let write, and keeps others from it.
+    FileHandle file(platform::sys.CreateFileA(filePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
     if (!file.IsOpen()) {
         return false;
     }

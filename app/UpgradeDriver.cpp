@@ -1,7 +1,7 @@
 #include "app/UpgradeDriver.h"
 
 #include "app/CameraSession.h"
-#include "app/DrivePath.h"
+#include "app/CardLayout.h"
 #include "app/MemoryCard.h"
 #include "app/MessageId.h"
 #include "camera/CameraCalls.h"
@@ -57,7 +57,7 @@ UpgradeDriver::Ending UpgradeDriver::Converse() {
         return Ending::Early;
     }
 
-    session.Select(modelName_, itemVariant_, indexVariant_, targetPath_, driveLetter_);
+    session.Select(modelName_, itemVariant_, indexVariant_, drivePath_, driveName_);
     return UpgradeSelectedCamera(session);
 }
 
@@ -73,31 +73,22 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
         return Ending::Early;
     }
 
-    targetPath_ += "Current";
-    targetPath_ += "\\";
-    targetPath_ += "Firmware";
-    targetPath_ += "\\";
-    const WideStringHandle folderPath = targetPath_;
+    const CardLayout card(drivePath_, LoadEmbeddedText(module_, kPackageFileNameData).Text());
     session.CheckPresent();
-    if (!ProbeMemoryCard(NarrowPath(targetPath_), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
+    RemoveLeftoverStaging(card.Staging());
+    if (!ProbeMemoryCard(TextString(card.Folder()), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
         LoadMessage(kMsgNoCard);
         ShowMessage(MB_OK);
         return Ending::Early;
     }
 
-    targetPath_ += LoadEmbeddedText(module_, kPackageFileNameData).Text();
-    if (PayloadExceedsFreeSpace(payload_.size, freeBytesAvailable_)) {
+    if (PayloadExceedsFreeSpace(payload_.size, AllocationUnit(card.Folder()), freeBytesAvailable_)) {
         LoadMessage(kMsgCardFull);
         ShowMessage(MB_OK);
         return Ending::Early;
     }
 
-    WideStringHandle stagingPath = targetPath_;
-    stagingPath += kStagingSuffix;
-    const TextString folder = NarrowPath(folderPath);
-    const TextString package = NarrowPath(targetPath_);
-    const TextString staging = NarrowPath(stagingPath);
-    const bool written = WritePackageFile(PackagePaths{folder.Text(), package.Text(), staging.Text()}, payload_.data,
+    const bool written = WritePackageFile(PackagePaths{card.Folder(), card.Package(), card.Staging()}, payload_.data,
                                           payload_.size, &bytesWritten_);
     LoadMessage(written ? kMsgUpgradeDone : kMsgUpgradeFailed);
     ShowMessage(MB_OK);
@@ -107,7 +98,7 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
 void UpgradeDriver::ReportComponentFailure() {
     if (softwareReached_) {
         LoadMessage(kMsgDisconnected);
-        messageText_.Format(messageText_.Text(), TextString(modelName_).Text(), driveLetter_.Text());
+        messageText_.Format(messageText_.Text(), TextString(modelName_).Text(), driveName_.Text());
     } else {
         modelName_ = LoadEmbeddedText(module_, kModelNameData).Text();
         LoadMessage(kMsgSoftwareMissing);

@@ -3,8 +3,8 @@
 //
 // One straight sequence on one thread.  The members are the procedure's state in the order
 // it is created; they are destroyed in the reverse order, which is the teardown order:
-// version label, drive letter, caption, message text, index variant, item variant, model
-// name, target path, manager, and the trace scope last.
+// version label, drive name, caption, message text, index variant, item variant, model
+// name, drive path, manager, and the trace scope last.
 #pragma once
 
 #include "app/EmbeddedData.h"
@@ -42,13 +42,13 @@ private:
     HMODULE module_;
     Catalogue catalogue_;
     InterfaceRef<CameraManager> manager_;
-    WideStringHandle targetPath_;
+    WideStringHandle drivePath_;
     WideStringHandle modelName_;
     ScopedVariant itemVariant_;
     ScopedVariant indexVariant_;
     TextString messageText_;
     TextString caption_;
-    TextString driveLetter_;
+    TextString driveName_;
     TextString versionLabel_;
     bool softwareReached_ = false;
     EmbeddedBytes payload_;

@@ -31,7 +31,13 @@ constexpr UINT kPathCodePage = CP_UTF8;
 
 // True when the narrow `path` names a folder from the root of a volume and ends in a path
 // separator, so that names appended to it stay below that folder: "X:\..." or
-// "\\server\share\..." on Windows, "/.../" on POSIX.  Relative paths are refused.
+// "\\server\share\..." on Windows, "/.../" without a backslash on POSIX.  Relative paths
+// are refused.
 bool IsAbsoluteFolderPath(const char* path);
+
+// The drive's name as messages show it, in characters from the start of `drivePath` (an
+// absolute folder path): its letter on Windows; on POSIX, where every drive path begins
+// with '/', the mount point: the path without its trailing separator ("/" for the root).
+UINT DriveNameLength(const char* drivePath);
 
 }  // namespace platform

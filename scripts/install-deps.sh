@@ -8,6 +8,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make pkg-config python3 util-linux
+  # the whole-program rows' cards of their own: ext2 with 1 KiB blocks on a loop device
+  e2fsprogs mount
   googletest libgtest-dev valgrind
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -250,10 +251,50 @@ BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytes
     return TRUE;
 }
 
-// Share modes, security attributes, attributes and templates have no POSIX counterpart and
-// are ignored: in particular another process may open the file for writing meanwhile.  Of
-// the flags only FILE_FLAG_NO_BUFFERING is honoured.
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIBUTES /*security*/,
+namespace {
+
+// Share modes as far as they keep writers apart, with advisory locks (flock, one per open
+// file description, so two handles of one process exclude each other as on Windows): a
+// handle that lets nobody else write holds the file's lock exclusively, any other handle
+// opened for writing holds it shared.  A second writer, or a handle that forbids writing
+// while another one writes, fails with ERROR_SHARING_VIOLATION.  The lock is taken before
+// anything is truncated and lasts until the handle is closed, also across a move of the
+// file; a name that no longer holds the locked file (its holder has just moved it away) is
+// treated as taken too.  Readers that allow writing take no lock.
+bool ShareFile(int descriptor, const char* path, DWORD access, DWORD share) {
+    int lock = 0;
+    if ((share & FILE_SHARE_WRITE) == 0) {
+        lock = LOCK_EX;
+    } else if ((access & GENERIC_WRITE) != 0) {
+        lock = LOCK_SH;
+    }
+    if (lock == 0) {
+        return true;
+    }
+    int result = -1;
+    do {
+        result = flock(descriptor, lock | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        SetLastError(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno));
+        return false;
+    }
+    struct stat held {};
+    struct stat named {};
+    if (fstat(descriptor, &held) != 0 || lstat(path, &named) != 0 || held.st_dev != named.st_dev ||
+        held.st_ino != named.st_ino) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// Security attributes, attributes and templates have no POSIX counterpart and are ignored;
+// share modes keep writers apart (ShareFile).  Of the flags only FILE_FLAG_NO_BUFFERING is
+// honoured.
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES /*security*/,
                    DWORD disposition, DWORD flags, HANDLE /*templateFile*/) {
     const UnixPath path(name);
     if (!path.Valid()) {
@@ -265,6 +306,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIB
     // there is not followed (it could point off the card), and opening does not wait for
     // a FIFO's reader; what was opened is checked below before anything is truncated.
     const int create = base | O_CREAT | O_NOFOLLOW | O_NONBLOCK;
+    // An existing file opened for writing is held to the same: never through a link, never
+    // waiting on a FIFO.
+    const int existing = (access & GENERIC_WRITE) != 0 ? base | O_NOFOLLOW | O_NONBLOCK : base;
     constexpr mode_t kMode = 0666;  // narrowed by the umask, as for any new file
 
     int descriptor = -1;
@@ -285,7 +329,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIB
         }
         break;
     case OPEN_EXISTING:
-        descriptor = open(path.Text(), base);
+        descriptor = open(path.Text(), existing);
         break;
     default:
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -304,7 +348,13 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIB
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    if (creating) {
+    if (S_ISREG(info.st_mode) && !ShareFile(descriptor, path.Text(), access, share)) {
+        const DWORD error = GetLastError();
+        close(descriptor);
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (creating || existing != base) {
         const int status = fcntl(descriptor, F_GETFL);
         if (status < 0 || fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) != 0 ||
             (replacing && ftruncate(descriptor, 0) != 0)) {

@@ -76,4 +76,6 @@ bool IsAbsoluteFolderPath(const char* path) {
     return serverLength > 0 && !device && shareEnded;
 }
 
+UINT DriveNameLength(const char* drivePath) { return drivePath != nullptr && *drivePath != '\0' ? 1 : 0; }
+
 }  // namespace platform

@@ -1,6 +1,7 @@
 """Memory cards as folders: what a camera's drive holds, prepared for one run and compared
 after it."""
 
+import fcntl
 import hashlib
 import os
 import stat
@@ -13,6 +14,20 @@ class CardError(Exception):
     """The card a row needs cannot be prepared on this machine."""
 
 
+class CardUnavailable(CardError):
+    """The card a row needs is a file system of its own, which only root can mount here."""
+
+
+# Layouts whose card is a file system of its own, mounted for the row (root only): the
+# layout -> what that file system is for.
+VOLUMES = {
+    "small": "a card too small for the package",
+    "leftover": "a card with room for the package only once a leftover staging file is gone",
+    "tight": "a card whose free space holds the package's bytes but not its allocation units",
+    "tight-ext2": "a card with 1 KiB blocks whose free space holds the package's bytes but not its blocks",
+}
+
+
 class Card:
     """A card folder under `root`.
 
@@ -21,31 +36,65 @@ class Card:
     "small" (the folders on a 1 MiB tmpfs, too small for the payload; mounting needs root),
     "stale" (the staging file of an interrupted run, garbage longer than the payload, beside
     an older package), "link" (a symbolic link in the package's place, to a file beside the
-    card), "fifo" (a FIFO in the package's place; POSIX only).
+    card), "fifo" (a FIFO in the package's place; POSIX only), "held" (an older package, and a
+    staging file that another run is writing: this process holds it as that run would, with
+    an exclusive lock, until the card is released; POSIX only); and the cards of VOLUMES,
+    each a file system of its own: "leftover" (a 3 MiB tmpfs holding the staging file of an
+    interrupted run, as long as the payload, which leaves too little room for a second
+    copy), "tight" (a tmpfs with exactly the payload rounded up to whole 4 KiB pages free),
+    "tight-ext2" (an ext2 file system with 1 KiB blocks and exactly the payload rounded up to
+    whole blocks free, where the file's indirect blocks would not fit).
 
-    The staging file (the package's name followed by "~") never outlives a run.
+    The staging file (the package's name followed by "~") never outlives a run, except the
+    one another run holds.
     """
 
     def __init__(self, root, product, layout="folders"):
-        if layout not in ("folders", "none", "existing", "blocked", "small", "stale", "link", "fifo"):
+        if layout not in ("folders", "none", "existing", "blocked", "stale", "link", "fifo", "held") + tuple(VOLUMES):
             raise ValueError("unknown card layout " + layout)
         self.path = root
         self.product = product
         self.mounted = False
+        self.image = root + ".img"
+        self.layout = layout
+        self.holder = None
         self.outside = root + "-outside"  # a file that is not on the card
         with open(self.outside, "wb") as f:
             f.write(b"a file beside the card")
         os.makedirs(root)
+        payload = len(product.payload)
         if layout == "small":
-            self._mount_small()
+            self._mount("tmpfs", "size=1m")
+            free = os.statvfs(self.path).f_bavail * os.statvfs(self.path).f_frsize
+            if free >= payload:
+                raise CardError(f"the small card has {free} bytes free, not less than the payload's {payload}")
+        elif layout == "leftover":
+            self._mount("tmpfs", "size=3m")
+        elif layout == "tight":
+            self._mount("tmpfs", "size=4m")
+        elif layout == "tight-ext2":
+            self._mount_ext2(4096)
         if layout != "none":
             os.makedirs(self.package_folder())
-        if layout in ("existing", "stale"):
+        if layout == "leftover":
+            with open(self.staging_path(), "wb") as f:
+                f.write(b"\xee" * payload)
+            if self.free() >= payload:
+                raise CardError(f"the card with the leftover has {self.free()} bytes free, enough for the payload")
+        elif layout in ("tight", "tight-ext2"):
+            unit = os.statvfs(self.path).f_frsize
+            self._leave_free((payload + unit - 1) // unit * unit)
+        if layout in ("existing", "stale", "held"):
             with open(self.package_path(), "wb") as f:
                 f.write(b"an older package " * (len(product.payload) // 16 + 1000))
         if layout == "stale":
             with open(self.staging_path(), "wb") as f:
                 f.write(b"\xee" * (len(product.payload) + 4096))
+        elif layout == "held":
+            with open(self.staging_path(), "wb") as f:
+                f.write(b"\x77" * len(product.payload))
+            self.holder = os.open(self.staging_path(), os.O_RDWR)
+            fcntl.flock(self.holder, fcntl.LOCK_EX)
         elif layout == "blocked":
             os.makedirs(self.package_path())
         elif layout == "link":
@@ -54,22 +103,57 @@ class Card:
             os.mkfifo(self.package_path())
         self.before = self.snapshot()
 
-    def _mount_small(self):
-        result = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", self.path],
+    def _mount(self, kind, options, source=None):
+        if os.geteuid() != 0:
+            raise CardUnavailable(f"mounting a {kind} card needs root")
+        result = subprocess.run(["mount", "-t", kind, "-o", options, source or kind, self.path],
                                 capture_output=True, text=True)
         if result.returncode != 0:
-            raise CardError("a card too small for the package needs a 1 MiB tmpfs, and mounting one failed "
-                            f"(run as root): {result.stderr.strip() or result.returncode}")
+            raise CardError(f"mounting a {kind} card ({options}) failed: {result.stderr.strip() or result.returncode}")
         self.mounted = True
-        free = os.statvfs(self.path).f_bavail * os.statvfs(self.path).f_frsize
-        if free >= len(self.product.payload):
-            raise CardError(f"the small card has {free} bytes free, not less than the payload's "
-                            f"{len(self.product.payload)}")
+
+    def _mount_ext2(self, kilobytes):
+        if os.geteuid() != 0:
+            raise CardUnavailable("mounting an ext2 card needs root")
+        with open(self.image, "wb") as f:
+            f.truncate(kilobytes * 1024)
+        result = subprocess.run(["mkfs.ext2", "-q", "-F", "-b", "1024", "-m", "0", self.image],
+                                capture_output=True, text=True)
+        if result.returncode != 0:
+            raise CardError(f"mkfs.ext2 failed: {result.stderr.strip() or result.returncode}")
+        self._mount("ext2", "loop", self.image)
+
+    def free(self):
+        volume = os.statvfs(self.path)
+        return volume.f_bavail * volume.f_frsize
+
+    def _leave_free(self, wanted):
+        """Fills the card with a file beside the package folder until exactly `wanted`
+        bytes are free; the file's own bookkeeping blocks make this take a few steps."""
+        filler = os.path.join(self.path, "filler")
+        size = 0
+        for _ in range(20):
+            size += self.free() - wanted
+            if size < 0:
+                break
+            with open(filler, "ab") as f:
+                f.truncate(size)
+            with open(filler, "r+b") as f:  # blocks allocated, not a sparse file
+                f.write(b"\x55" * size)
+            os.sync()
+            if self.free() == wanted:
+                return
+        raise CardError(f"could not leave exactly {wanted} bytes free on the card: {self.free()} free")
 
     def release(self):
+        if self.holder is not None:
+            os.close(self.holder)
+            self.holder = None
         if self.mounted:
             subprocess.run(["umount", self.path], check=False)
             self.mounted = False
+        if os.path.exists(self.image):
+            os.remove(self.image)
 
     def package_folder(self):
         return os.path.join(self.path, *PACKAGE_FOLDER)
@@ -106,7 +190,8 @@ class Card:
         after = self.snapshot()
         package = os.path.relpath(self.package_path(), self.path)
         expected = dict(self.before)
-        expected.pop(os.path.relpath(self.staging_path(), self.path), None)
+        if self.layout != "held":
+            expected.pop(os.path.relpath(self.staging_path(), self.path), None)
         if package_written:
             expected[package] = hashlib.sha256(self.product.payload).hexdigest()
             if after.get(package) not in (None, "folder", expected[package]):

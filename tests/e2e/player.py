@@ -84,7 +84,8 @@ class PosixPlatform:
         return os.path.abspath(card.path) + "/"
 
     def drive_letter(self, letter, card):
-        return self.drive_path(letter, card)[0]
+        """The drive as messages name it: the mount point, without its trailing separator."""
+        return self.drive_path(letter, card)[:-1]
 
     def as_shown(self, text):
         return terminal.as_printed(text)
@@ -171,8 +172,9 @@ class Stage:
             if camera.model is not SAME and reported == product.model:
                 raise ValueError(f"the row's camera reports {reported!r}, the model name itself")
             drive = camera.drive
-            if drive is None:
-                drive = scenario_value(self.platform.drive_path(camera.card, self.cards[camera.card]))
+            if drive is None or callable(drive):
+                card_drive = self.platform.drive_path(camera.card, self.cards[camera.card])
+                drive = scenario_value(card_drive if drive is None else drive(card_drive))
             cameras.append((reported, drive, camera.item, camera.selected))
         marker = self.platform.seen(self.marker) if row.unplug_before_answer else None
         with open(path, "w", encoding="utf-8") as f:

@@ -51,7 +51,9 @@ class Camera:
     card: str = "E"  # the card (drive) it presents
     item: str = "camera"  # what the enumerator hands out: camera, nocamera, empty, bstr, i4, byref
     selected: str = None  # what GetCameraAt hands out, if not the same: those, or untouched
-    drive: str = None  # the drive path as written in the scenario, in place of the card's
+    # the drive path as written in the scenario, in place of the card's; or a function that makes
+    # it from the card's drive path as the platform spells it
+    drive: object = None
 
 
 @dataclass
@@ -62,8 +64,8 @@ class Row:
     answers: tuple = ()
     faults: dict = field(default_factory=dict)
     component: dict = field(default_factory=dict)  # further [component] settings of the scenario
-    # Cards by drive letter, each with its layout (card.py): folders, none, existing, blocked, small,
-    # stale.
+    # Cards by drive letter, each with its layout (card.py): folders, none, existing, blocked, stale,
+    # link, fifo, and the file systems of their own of card.VOLUMES (small, leftover, ...).
     cards: dict = field(default_factory=lambda: {"E": "folders"})
     written: bool = False  # the package on card E, byte for byte
     calls: list = None  # the component calls, all of them in order
@@ -154,8 +156,6 @@ WINDOWS = [
     UNPLUGGED,
     Row("package folders missing", [CONFIRM, NO_CARD], cards={"E": "none"},
         calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
-    Row("card too full", [CONFIRM, CARD_FULL], cards={"E": "small"},
-        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
     BLOCKED,
 ]
 
@@ -197,6 +197,9 @@ HOSTILE = [
     # look-alikes naming another folder: a full-width backslash, full-width dots.
     _unusable_drive("ending in a full-width backslash", r'"E:\uFF3C"'),
     _unusable_drive("with full-width dots", r'"E:\\\uFF0E\uFF0E\\"'),
+    # A ".." component that would lead back to the card itself, or off it: refused like the
+    # other malformed drive paths, never resolved.
+    _unusable_drive("holding ..", lambda card: card + "Current" + card[-1] + ".." + card[-1]),
 ]
 WINDOWS += HOSTILE
 
@@ -271,7 +274,32 @@ ANY_LOCALE = [
         calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED),
 ]
 
-# On POSIX a path beginning with a backslash is absolute: the backslash is a separator there too.
-POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + [
-    row for row in HOSTILE if row.name not in ("drive path root-relative", "drive path of a local device")
-] + TAKEN_NAME + NULL_ACTIVATION + UNREADABLE_ENTRY + ANY_LOCALE
+# Another run is writing the card: this one fails (131) and leaves that run's staging file and
+# the older package as they were.
+HELD = Row("staging file held by another run", [CONFIRM, FAILED], cards={"E": "held"},
+           calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+
+# On POSIX a backslash is part of a name ("My\\Card"), never a separator of the drive path.
+POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + HOSTILE + [
+    _unusable_drive("with a backslash inside", lambda card: card + "My\\Card/"),
+] + TAKEN_NAME + NULL_ACTIVATION + [HELD] + UNREADABLE_ENTRY + ANY_LOCALE
+
+# Cards that are file systems of their own (card.VOLUMES), mounted for the row: as root
+# only, in suites of their own that are skipped otherwise.
+def _volume(name, layout, boxes, written=False):
+    return Row(name, boxes, cards={"E": layout}, written=written, calls=REACH + walk(1) + SELECT + PRESENCE,
+               selected_position=0, destroyed=SELECTED)
+
+
+CARD_FULL_ROW = _volume("card too full", "small", [CONFIRM, CARD_FULL])
+# A staging file left by an interrupted run is removed before the probe, so its space counts.
+LEFTOVER = _volume("staging file of an interrupted run takes the room of the package", "leftover", [CONFIRM, DONE],
+                   written=True)
+# Room for the package's bytes is not room for the file: it takes whole allocation units,
+# and one more is kept for the staging file's folder entry (138, nothing written, rather
+# than a write that runs out of room, 131).
+TIGHT = _volume("room for the bytes of the package, not for its allocation units", "tight", [CONFIRM, CARD_FULL])
+TIGHT_EXT2 = _volume("room for the bytes of the package, not for its 1 KiB blocks", "tight-ext2",
+                     [CONFIRM, CARD_FULL])
+WINDOWS_VOLUMES = [CARD_FULL_ROW, LEFTOVER, TIGHT]
+POSIX_VOLUMES = [CARD_FULL_ROW, LEFTOVER, TIGHT, TIGHT_EXT2]

@@ -2,12 +2,16 @@
 """Whole-program tests: runs the rows of rows.py against the built fwupgrade and prints
 each row's name with PASS or FAIL (and why), then "N passed, M failed".
 
-  run_e2e.py windows|windows-languages --wine-run cmake/wine-run.sh --prefix DIR --arch win32|win64
+  run_e2e.py windows|windows-languages|windows-volumes --wine-run cmake/wine-run.sh --prefix DIR --arch win32|win64
              --harness boxharness.exe COMMON...
-  run_e2e.py posix|posix-languages --register tools/simcamera/register-posix.sh COMMON...
+  run_e2e.py posix|posix-languages|posix-volumes --register tools/simcamera/register-posix.sh COMMON...
 
 COMMON: --program fwupgrade[.exe] --component simcamera.{dll,so} --data-dir <build>/resources/data
         --catalogue resources/Messages.rc --work-dir DIR [--only NAME-PART]
+
+The volumes suites play the rows whose card is a file system of its own (a size-limited
+tmpfs, a loop-mounted ext2), which only root can mount: run otherwise, they print
+"e2e: skipped: REASON" and end with 77, which CTest reports as skipped.
 """
 
 import argparse
@@ -18,7 +22,7 @@ import subprocess
 import sys
 
 import rows
-from card import CardError
+from card import CardError, CardUnavailable
 from catalogue import Catalogue
 from player import PosixPlatform, WindowsPlatform, play
 from product import Product
@@ -40,6 +44,10 @@ def plan(suite, catalogue):
         return [(row.name, row, None, None) for row in rows.WINDOWS]
     if suite == "posix":
         return [(row.name, row, None, None) for row in rows.POSIX]
+    if suite == "windows-volumes":
+        return [(row.name, row, None, None) for row in rows.WINDOWS_VOLUMES]
+    if suite == "posix-volumes":
+        return [(row.name, row, None, None) for row in rows.POSIX_VOLUMES]
     runs = []
     if suite == "posix-languages":
         for locale, language in rows.posix_languages(catalogue):
@@ -66,7 +74,8 @@ def locale_installed(name):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("suite", choices=["windows", "windows-languages", "posix", "posix-languages"])
+    parser.add_argument("suite", choices=["windows", "windows-languages", "windows-volumes", "posix",
+                                          "posix-languages", "posix-volumes"])
     for option in ("--program", "--component", "--data-dir", "--catalogue", "--work-dir"):
         parser.add_argument(option, required=True)
     parser.add_argument("--wine-run")
@@ -82,6 +91,10 @@ def main():
             parser.error("posix needs --register")
     elif not (args.wine_run and args.prefix and args.arch and args.harness):
         parser.error("the Windows suites need --wine-run, --prefix, --arch and --harness")
+
+    if args.suite.endswith("-volumes") and os.geteuid() != 0:
+        print("e2e: skipped: the cards of these rows are file systems of their own, which only root can mount")
+        return SKIPPED
 
     product = Product(args.data_dir)
     catalogue = Catalogue(args.catalogue)
@@ -107,6 +120,8 @@ def main():
         extra = {} if locale is None else {"locale": locale, "language": language}
         try:
             problems = play(row, platform, product, catalogue, os.path.join(args.work_dir, f"row{number}"), **extra)
+        except CardUnavailable as error:
+            problems = [f"{error}: the row belongs to a volumes suite"]
         except CardError as error:
             problems = [str(error)]
         if problems:

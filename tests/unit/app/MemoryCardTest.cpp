@@ -5,9 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <random>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ReadBack.h"
@@ -38,6 +45,7 @@ struct ProbeScript {
     size_t next = 0;
 };
 ProbeScript* g_probe = nullptr;
+const char* const kProbedFolder = "E:\\Current\\Firmware\\";
 
 BOOL ScriptedFreeSpace(LPCSTR directory, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER totalFree) {
     g_probe->events.push_back(std::string("query ") + directory);
@@ -60,7 +68,7 @@ protected:
     bool Probe(std::vector<QueryAnswer> answers) {
         script.answers = std::move(answers);
         available.QuadPart = 7;  // stale values from an earlier run must not count
-        return ProbeMemoryCard(TextString("E:\\Current\\Firmware\\"), &available, &total, &totalFree);
+        return ProbeMemoryCard(TextString(kProbedFolder), &available, &total, &totalFree);
     }
 
     ProbeScript script;
@@ -121,11 +129,68 @@ INSTANTIATE_TEST_SUITE_P(
                       PatternCase{"ordinaryCard", 1935180, 64u << 20, 1935180, true}),
     [](const ::testing::TestParamInfo<PatternCase>& row) { return std::string(row.param.name); });
 
-TEST(FreeSpaceTest, ComparesThePayloadWithTheWhole64BitCount) {
-    EXPECT_FALSE(PayloadExceedsFreeSpace(1935180, U64(1935180)));
-    EXPECT_TRUE(PayloadExceedsFreeSpace(1935180, U64(1935179)));
-    EXPECT_FALSE(PayloadExceedsFreeSpace(1935180, U64(0x100000000ull)));  // 4 GiB: low half is 0
-    EXPECT_FALSE(PayloadExceedsFreeSpace(0xFFFFFFFFu, U64(0x1000000000ull)));
+// Room for the file, not for its bytes: whole allocation units, and one more for the staging
+// file's folder entry.  The shipped payload of 1,935,180 bytes takes 1890 units of 1 KiB and
+// 473 of 4 KiB.
+struct FreeSpaceRow {
+    const char* name;
+    DWORD payload;
+    ULONGLONG unit;
+    ULONGLONG free;
+    bool exceeds;
+};
+
+void PrintTo(const FreeSpaceRow& row, std::ostream* out) { *out << row.name; }
+
+class FreeSpaceTest : public testing::TestWithParam<FreeSpaceRow> {};
+
+TEST_P(FreeSpaceTest, ComparesWholeAllocationUnitsWithTheWhole64BitCount) {
+    const FreeSpaceRow& row = GetParam();
+    EXPECT_EQ(PayloadExceedsFreeSpace(row.payload, row.unit, U64(row.free)), row.exceeds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, FreeSpaceTest,
+    testing::Values(FreeSpaceRow{"bytesOnlyOnBlocksOf1KiB", 1935180, 1024, 1935360, true},
+                    FreeSpaceRow{"blocksButNoMarginOf1KiB", 1935180, 1024, 1890 * 1024, true},
+                    FreeSpaceRow{"blocksAndMarginOf1KiB", 1935180, 1024, 1891 * 1024, false},
+                    FreeSpaceRow{"blocksAndMarginOf4KiB", 1935180, 4096, 474 * 4096, false},
+                    FreeSpaceRow{"oneByteShortOf4KiB", 1935180, 4096, 474 * 4096 - 1, true},
+                    FreeSpaceRow{"wholeUnitsOnly", 8192, 4096, 3 * 4096, false},
+                    FreeSpaceRow{"wholeUnitsNoMargin", 8192, 4096, 2 * 4096, true},
+                    FreeSpaceRow{"bytesWhereTheVolumeGivesNoUnit", 1935180, 1, 1935181, false},
+                    FreeSpaceRow{"bytesWhereTheVolumeGivesNoUnitShort", 1935180, 1, 1935180, true},
+                    FreeSpaceRow{"fourGiBFreeLowHalfZero", 1935180, 4096, 0x100000000ull, false},
+                    FreeSpaceRow{"largestPayload", 0xFFFFFFFFu, 32768, 0x1000000000ull, false},
+                    FreeSpaceRow{"unitLargerThanAnyPayload", 1935180, 0xFFFFFFFE00000002ull, 0xFFFFFFFFFFFFFFFFull,
+                                 true}),
+    RowName<FreeSpaceRow>);
+
+TEST(AllocationUnitTest, ClusterOfTheVolumeOrOneWhereItIsNotTold) {
+    struct Answer {
+        BOOL result;
+        DWORD sectorsPerCluster;
+        DWORD bytesPerSector;
+    };
+    static Answer answer{};
+    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> sectors{
+        &platform::SystemApi::GetDiskFreeSpaceA,
+        [](LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters, LPDWORD total) -> BOOL {
+            EXPECT_EQ(root, std::string(kProbedFolder));
+            *perCluster = answer.sectorsPerCluster;
+            *bytesPerSector = answer.bytesPerSector;
+            *freeClusters = 0;
+            *total = 0;
+            return answer.result;
+        }};
+    answer = Answer{TRUE, 64, 512};
+    EXPECT_EQ(AllocationUnit(kProbedFolder), 32768u);
+    answer = Answer{TRUE, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    EXPECT_EQ(AllocationUnit(kProbedFolder), 0xFFFFFFFE00000001ull) << "the product in 64 bits";
+    answer = Answer{FALSE, 64, 512};
+    EXPECT_EQ(AllocationUnit(kProbedFolder), 1u);
+    answer = Answer{TRUE, 0, 512};
+    EXPECT_EQ(AllocationUnit(kProbedFolder), 1u);
 }
 
 // A card in memory: files by path, open handles with their position, and the calls made, by
@@ -150,6 +215,7 @@ struct FakeCard {
     std::string failing;  // the kind of call that fails
     int failingNth = 1;   // ... the how-manieth of its kind
     DWORD shortBy = 0;    // the write takes this many bytes less than asked, and says so
+    DWORD createError = ERROR_ACCESS_DENIED;  // the last error of a create that fails
     // What the card stores of a write: each byte as given, unless this changes it.
     std::vector<BYTE> (*stores)(const BYTE* data, DWORD size) = nullptr;
     const void* writtenFrom = nullptr;
@@ -175,18 +241,20 @@ HANDLE FakeCreate(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES 
                   HANDLE templ) {
     const bool forReading = access == GENERIC_READ;
     EXPECT_EQ(name, std::string(kStaging)) << "only the staging file is ever opened";
-    EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ));
     EXPECT_EQ(sa, nullptr);
     EXPECT_EQ(templ, nullptr);
     if (forReading) {
         EXPECT_EQ(disposition, static_cast<DWORD>(OPEN_EXISTING));
         EXPECT_EQ(flags, static_cast<DWORD>(FILE_FLAG_NO_BUFFERING)) << "the read-back bypasses the cache";
+        EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE)) << "beside the writer's handle";
     } else {
         EXPECT_EQ(access, static_cast<DWORD>(GENERIC_WRITE));
+        EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_DELETE)) << "nobody else writes it";
         EXPECT_EQ(disposition, static_cast<DWORD>(CREATE_ALWAYS));
         EXPECT_EQ(flags, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
     }
     if (g_card->Call(forReading ? "open" : "create") || (forReading && g_card->files.count(name) == 0)) {
+        SetLastError(forReading ? ERROR_FILE_NOT_FOUND : g_card->createError);
         return INVALID_HANDLE_VALUE;
     }
     if (!forReading) {
@@ -305,7 +373,12 @@ protected:
             EXPECT_EQ(existing, std::string(kStaging));
             EXPECT_EQ(newName, std::string(kPackage));
             EXPECT_EQ(flags, static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-            EXPECT_TRUE(g_card->handles.empty()) << "moved while a handle on it is open";
+            // Only the writer's handle, which keeps others from writing the verified file.
+            EXPECT_EQ(g_card->handles.size(), 1u) << "moved while the read-back's handle is open, or without the "
+                                                     "writer's handle";
+            for (const auto& open : g_card->handles) {
+                EXPECT_FALSE(open.second.forReading);
+            }
             if (g_card->Call("move")) {
                 return FALSE;
             }
@@ -327,8 +400,8 @@ TEST_F(WriteTest, PackageIsStagedReadBackAndMovedOverTheOlderOne) {
 
     EXPECT_TRUE(Write());
 
-    EXPECT_EQ(card.calls, (std::vector<std::string>{"create", "write", "flush", "close", "sector", "open", "read",
-                                                    "read", "read", "close", "move"}));
+    EXPECT_EQ(card.calls, (std::vector<std::string>{"create", "write", "flush", "sector", "open", "read", "read",
+                                                    "read", "close", "move", "close"}));
     EXPECT_EQ(card.writtenFrom, payload.data()) << "the payload is written in place, not from a copy";
     EXPECT_EQ(written, payload.size());
     EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
@@ -357,7 +430,8 @@ TEST_P(StepFailureTest, RemovesTheStagingFileAndLeavesTheOlderPackage) {
 
     EXPECT_FALSE(Write());
 
-    EXPECT_EQ(card.calls.back(), "delete");
+    EXPECT_EQ(card.calls.back(), row.failing == std::string("create") ? "delete" : "close");
+    EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "delete"), 1);
     ExpectOlderPackageAlone();
 }
 
@@ -365,8 +439,8 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, StepFailureTest,
     // A failed read-back stands for every way the read-back fails (ReadBackTest has them).
     ::testing::Values(StepRow{"create", "create", 1, 512}, StepRow{"write", "write", 1, 512},
-                      StepRow{"flush", "flush", 1, 512}, StepRow{"closeAfterWriting", "close", 1, 512},
-                      StepRow{"readBack", "read", 1, 512}, StepRow{"move", "move", 1, 512}),
+                      StepRow{"flush", "flush", 1, 512}, StepRow{"readBack", "read", 1, 512},
+                      StepRow{"closeAfterReading", "close", 1, 512}, StepRow{"move", "move", 1, 512}),
     RowName<StepRow>);
 
 TEST_F(WriteTest, ShortWriteIsAFailedWrite) {
@@ -374,8 +448,20 @@ TEST_F(WriteTest, ShortWriteIsAFailedWrite) {
     card.shortBy = 1;
     EXPECT_FALSE(Write());
     EXPECT_EQ(written, payload.size() - 1);
-    EXPECT_EQ(card.calls, (std::vector<std::string>{"create", "write", "close", "delete"}));
+    EXPECT_EQ(card.calls, (std::vector<std::string>{"create", "write", "delete", "close"}));
     ExpectOlderPackageAlone();
+}
+
+// Once the verified file has been moved, a failure to close it cannot undo the move: the new
+// package is in place, and the write is reported as failed all the same.
+TEST_F(WriteTest, CloseFailingAfterTheMoveIsReportedButKeepsTheNewPackage) {
+    card.files[kPackage] = older;
+    card.failing = "close";
+    card.failingNth = 2;
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
+    EXPECT_TRUE(card.files[kPackage] == payload);
+    EXPECT_TRUE(card.handles.empty());
 }
 
 // The card keeps other bytes than it was given, and reports the write complete.
@@ -407,7 +493,8 @@ TEST_P(CorruptingCardTest, MismatchIsAFailedWrite) {
         }
         EXPECT_FALSE(Write());
         EXPECT_EQ(written, payload.size()) << "the write itself reported every byte";
-        EXPECT_EQ(card.calls.back(), "delete");
+        EXPECT_EQ(card.calls.back(), "close");
+        EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "delete"), 1);
         EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "move"), 0);
         if (withOlder) {
             ExpectOlderPackageAlone();
@@ -425,12 +512,118 @@ INSTANTIATE_TEST_SUITE_P(
         CorruptionRow{"oneByteLost", [](const BYTE* d, DWORD n) { return std::vector<BYTE>(d, d + n - 1); }}),
     RowName<CorruptionRow>);
 
+// Another run holds its staging file against writers: this run fails, and leaves that file
+// to its owner.
+TEST_F(WriteTest, StagingFileThatAnotherRunHoldsIsLeftAlone) {
+    const std::vector<BYTE> theirs(payload.size(), 0x77);
+    card.files[kStaging] = theirs;
+    card.files[kPackage] = older;
+    card.failing = "create";
+    card.createError = ERROR_SHARING_VIOLATION;
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(card.calls, std::vector<std::string>{"create"});
+    EXPECT_TRUE(card.files[kStaging] == theirs);
+    EXPECT_EQ(card.files[kPackage], older);
+}
+
 TEST_F(WriteTest, StagingFileLeftByAnInterruptedRunIsReplaced) {
     card.files[kStaging] = std::vector<BYTE>(payload.size() + 5000, 0xEE);
     card.files[kPackage] = older;
     EXPECT_TRUE(Write());
     EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
     EXPECT_TRUE(card.files[kPackage] == payload);
+}
+
+// Two runs at once on one card, with the real file services: run A is held inside its write
+// sequence, its staging file verified and about to be moved, while run B tries the card.
+struct Hold {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::thread::id holder;
+    bool atMove = false;
+    bool go = false;
+};
+Hold* g_hold = nullptr;
+
+BOOL HeldMove(LPCSTR existing, LPCSTR newName, DWORD flags) {
+    {
+        std::unique_lock<std::mutex> lock(g_hold->mutex);
+        if (std::this_thread::get_id() == g_hold->holder) {
+            g_hold->atMove = true;
+            g_hold->changed.notify_all();
+            g_hold->changed.wait(lock, [] { return g_hold->go; });
+        }
+    }
+    return platform::kSystemDefaults.MoveFileExA(existing, newName, flags);
+}
+
+class TwoRunsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        root_ = std::filesystem::temp_directory_path() / ("fw-two-runs-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(root_ / "Current" / "Firmware");
+        folder_ = (root_ / "Current" / "Firmware").string() + static_cast<char>(std::filesystem::path::preferred_separator);
+        package_ = folder_ + "R5610200.fw";
+        staging_ = package_ + "~";
+        std::ofstream(package_, std::ios::binary) << "an older package";
+        g_hold = &hold_;
+    }
+    void TearDown() override {
+        g_hold = nullptr;
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+
+    bool Write(const std::vector<BYTE>& payload) {
+        DWORD written = 0;
+        return WritePackageFile(PackagePaths{folder_.c_str(), package_.c_str(), staging_.c_str()}, payload.data(),
+                                static_cast<DWORD>(payload.size()), &written);
+    }
+    static std::vector<BYTE> Contents(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::vector<BYTE>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
+    std::filesystem::path root_;
+    std::string folder_, package_, staging_;
+    Hold hold_;
+    ScopedOverride<decltype(platform::SystemApi::MoveFileExA)> move_{&platform::SystemApi::MoveFileExA, HeldMove};
+};
+
+TEST_F(TwoRunsTest, SecondRunFailsAndNeverTouchesTheFirstRunsVerifiedFile) {
+    const std::vector<BYTE> first(150000, 0xA1);
+    const std::vector<BYTE> second(90000, 0xB2);
+    bool firstWritten = false;
+    std::thread runA([&] {
+        {
+            std::lock_guard<std::mutex> lock(hold_.mutex);
+            hold_.holder = std::this_thread::get_id();
+        }
+        firstWritten = Write(first);
+    });
+    {
+        std::unique_lock<std::mutex> lock(hold_.mutex);
+        hold_.changed.wait(lock, [this] { return hold_.atMove; });
+    }
+
+    // Run B, start to end, while A waits at its move: the leftover removal before the probe,
+    // then the write.
+    RemoveLeftoverStaging(staging_.c_str());
+    const bool secondWritten = Write(second);
+    const std::vector<BYTE> stagedMeanwhile = Contents(staging_);
+
+    {
+        std::lock_guard<std::mutex> lock(hold_.mutex);
+        hold_.go = true;
+    }
+    hold_.changed.notify_all();
+    runA.join();
+
+    EXPECT_FALSE(secondWritten) << "two runs wrote the card at once";
+    EXPECT_TRUE(stagedMeanwhile == first) << "the first run's verified staging file changed before its move";
+    EXPECT_TRUE(firstWritten);
+    EXPECT_TRUE(Contents(package_) == first);
+    EXPECT_FALSE(std::filesystem::exists(staging_));
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ HANDLE FakeOpen(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa
                 HANDLE templ) {
     EXPECT_EQ(name, std::string(kFile));
     EXPECT_EQ(access, static_cast<DWORD>(GENERIC_READ));
-    EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ));
+    EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE)) << "beside the writer's handle";
     EXPECT_EQ(sa, nullptr);
     EXPECT_EQ(disposition, static_cast<DWORD>(OPEN_EXISTING));
     EXPECT_EQ(flags, static_cast<DWORD>(FILE_FLAG_NO_BUFFERING)) << "the read-back bypasses the cache";

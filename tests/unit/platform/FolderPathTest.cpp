@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <string>
 
 namespace {
 
@@ -41,17 +42,50 @@ INSTANTIATE_TEST_SUITE_P(
                     FolderPathRow{"driveWithoutSeparator", "E:", false, false},
                     FolderPathRow{"driveRelative", "E:cards\\", false, false},
                     FolderPathRow{"folderWithoutSeparator", "E:\\cards", false, false},
-                    FolderPathRow{"share", "\\\\server\\share\\", true, true},
-                    FolderPathRow{"shareFolder", "\\\\server\\share\\cards\\", true, true},
-                    FolderPathRow{"serverWithoutShare", "\\\\server\\", false, true},
-                    FolderPathRow{"localDevice", "\\\\.\\pipe\\", false, true},
-                    FolderPathRow{"deviceNamespace", "\\\\?\\E:\\", false, true},
-                    FolderPathRow{"rootRelative", "\\cards\\", false, true},
+                    FolderPathRow{"share", "\\\\server\\share\\", true, false},
+                    FolderPathRow{"shareFolder", "\\\\server\\share\\cards\\", true, false},
+                    FolderPathRow{"serverWithoutShare", "\\\\server\\", false, false},
+                    FolderPathRow{"localDevice", "\\\\.\\pipe\\", false, false},
+                    FolderPathRow{"deviceNamespace", "\\\\?\\E:\\", false, false},
+                    FolderPathRow{"rootRelative", "\\cards\\", false, false},
                     FolderPathRow{"posixFolder", "/media/card/", false, true},
                     FolderPathRow{"posixRoot", "/", false, true},
                     FolderPathRow{"posixWithoutSeparator", "/media/card", false, false},
+                    // A backslash is part of a POSIX name, never the separator the file
+                    // services would make of it.
+                    FolderPathRow{"posixBackslashInside", "/media/My\\Card/", false, false},
+                    FolderPathRow{"posixEndingInABackslash", "/media/card\\", false, false},
                     FolderPathRow{"relative", "cards/", false, false},
                     FolderPathRow{"dotRelative", "./", false, false}),
     RowName<FolderPathRow>);
+
+// The drive's name that messages show: the letter on Windows, the mount point on POSIX.
+struct DriveNameRow {
+    const char* name;
+    const char* path;
+    const char* shown;
+};
+
+void PrintTo(const DriveNameRow& row, std::ostream* out) { *out << row.name; }
+
+class DriveNameTest : public testing::TestWithParam<DriveNameRow> {};
+
+TEST_P(DriveNameTest, NamesTheDriveAsMessagesShowIt) {
+    const DriveNameRow& row = GetParam();
+    EXPECT_EQ(std::string(row.path, platform::DriveNameLength(row.path)), row.shown);
+}
+
+#if defined(_WIN32)
+INSTANTIATE_TEST_SUITE_P(Windows, DriveNameTest,
+                         testing::Values(DriveNameRow{"driveRoot", "E:\\", "E"},
+                                         DriveNameRow{"driveFolder", "e:\\cards\\one\\", "e"}),
+                         RowName<DriveNameRow>);
+#else
+INSTANTIATE_TEST_SUITE_P(Posix, DriveNameTest,
+                         testing::Values(DriveNameRow{"mountPoint", "/media/card/", "/media/card"},
+                                         DriveNameRow{"doubledSeparator", "/media/card//", "/media/card"},
+                                         DriveNameRow{"root", "/", "/"}),
+                         RowName<DriveNameRow>);
+#endif
 
 }  // namespace

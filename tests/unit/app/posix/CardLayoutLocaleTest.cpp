@@ -2,7 +2,7 @@
 // that desktops write as UTF-8, so a card folder named outside ASCII is found also while
 // the locale's character set is a single-byte one ("C" counts as Latin-1 here), which would
 // name no folder or hold no such character at all.
-#include "app/DrivePath.h"
+#include "app/CardLayout.h"
 
 #include "com/ComError.h"
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-class DrivePathLocale : public testing::TestWithParam<const char*> {
+class CardLayoutLocale : public testing::TestWithParam<const char*> {
 protected:
     void SetUp() override { ASSERT_NE(std::setlocale(LC_ALL, GetParam()), nullptr); }
     void TearDown() override { std::setlocale(LC_ALL, saved_.c_str()); }
@@ -22,7 +22,7 @@ private:
     const std::string saved_ = std::setlocale(LC_ALL, nullptr);
 };
 
-TEST_P(DrivePathLocale, PathIsUtf8) {
+TEST_P(CardLayoutLocale, PathIsUtf8) {
     const struct {
         const OLECHAR* wide;
         const char* narrow;
@@ -32,18 +32,19 @@ TEST_P(DrivePathLocale, PathIsUtf8) {
     };
     for (const auto& row : rows) {
         const WideStringHandle path(row.wide);
-        EXPECT_EQ(std::string(NarrowPath(path).Text()), row.narrow);
-        EXPECT_NO_THROW(CheckDrivePath(path)) << row.narrow;
+        EXPECT_NO_THROW(CardLayout::CheckDrivePath(path)) << row.narrow;
+        const CardLayout layout(path, "R5610200.fw");
+        EXPECT_EQ(std::string(layout.Folder()).rfind(row.narrow, 0), 0u) << layout.Folder();
     }
 }
 
 // Exact all the same: what is no character names no folder.
-TEST_P(DrivePathLocale, LoneSurrogateIsRefused) {
+TEST_P(CardLayoutLocale, LoneSurrogateIsRefused) {
     const OLECHAR lone[] = {u'/', 0xD800, u'/', 0};
-    EXPECT_THROW(CheckDrivePath(WideStringHandle(lone)), _com_error);
+    EXPECT_THROW(CardLayout::CheckDrivePath(WideStringHandle(lone)), _com_error);
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, DrivePathLocale, testing::Values("C", "C.UTF-8"),
+INSTANTIATE_TEST_SUITE_P(Locales, CardLayoutLocale, testing::Values("C", "C.UTF-8"),
                          [](const testing::TestParamInfo<const char*>& row) {
                              return std::string(row.param[1] == 0 ? "C" : "CUtf8");
                          });
