@@ -24,7 +24,7 @@ SUPPORTED_OS = (
 
 
 class ProgramInfoError(ValueError):
-    pass
+    """Build options that give no version resource; the message says which and why."""
 
 
 def version_of(label):
@@ -48,18 +48,13 @@ def description(model):
     return f"{model} firmware upgrade"
 
 
-def _xml_attribute(text):
-    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-            .replace('"', "&quot;"))
-
-
 def manifest(numbers):
     """The application manifest: run with the caller's rights (never the installer
     heuristic's elevation), as a program that knows the listed Windows versions, aware of
     each monitor's DPI, with the system's current common controls.  No activeCodePage:
     narrow texts stay in the system's ANSI code page."""
     version = ".".join(str(n) for n in numbers)
-    systems = "".join(f'      <supportedOS Id="{_xml_attribute(os_id)}"/>\n' for os_id in SUPPORTED_OS)
+    systems = "".join(f'      <supportedOS Id="{os_id}"/>\n' for os_id in SUPPORTED_OS)
     return (
         '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
         '<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">\n'
