@@ -2,6 +2,8 @@
 #
 #   fwupgrade_add_resource_library(<name> SCRIPT <script.rc> ...)   a library of resources
 #   fwupgrade_add_resources(<target>)                                the utility's resources
+#   fwupgrade_add_program_resources(<target>)                        the Windows program's
+#                                                                    manifest and version
 #
 # Windows builds compile a script with the resource compiler; POSIX builds embed what the
 # same script defines as a generated C++ resource directory.  The generator, tools/resgen,
@@ -14,7 +16,8 @@ set(FWUPGRADE_RESGEN ${PROJECT_SOURCE_DIR}/tools/resgen/resgen.py)
 set(FWUPGRADE_RESGEN_SOURCES
     ${PROJECT_SOURCE_DIR}/tools/resgen/resgen.py
     ${PROJECT_SOURCE_DIR}/tools/resgen/rcscript.py
-    ${PROJECT_SOURCE_DIR}/tools/resgen/camera_icon.py)
+    ${PROJECT_SOURCE_DIR}/tools/resgen/camera_icon.py
+    ${PROJECT_SOURCE_DIR}/tools/resgen/program_info.py)
 
 # A resource compiler that writes .res files, for checking the embedded directory of
 # native builds against it; Windows builds use their own.
@@ -82,4 +85,11 @@ endfunction()
 # Gives <target> the utility's resources.
 function(fwupgrade_add_resources target)
   target_link_libraries(${target} PRIVATE fw_resources)
+endfunction()
+
+# Gives the Windows program <target> its manifest and version resource; nothing elsewhere.
+function(fwupgrade_add_program_resources target)
+  if(WIN32)
+    target_link_libraries(${target} PRIVATE fw_program_resources)
+  endif()
 endfunction()

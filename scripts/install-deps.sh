@@ -16,6 +16,8 @@ packages=(
   wine wine64 wine32:i386
   # 32-bit Windows programs on hosts whose kernel runs no 32-bit code (tools/i386emu)
   qemu-user-static
+  # the release's Authenticode signature, and the throwaway authority its test signs with
+  osslsigncode openssl
 )
 for preset in "$@"; do
   # --no-install-recommends leaves libFuzzer's runtime out of clang's dependencies.

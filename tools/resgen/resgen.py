@@ -4,6 +4,10 @@
   resgen.py text OUTPUT TEXT            the text's ASCII bytes, no terminator
   resgen.py payload OUTPUT SIZE         SIZE bytes: "SOLEAN F/W", then a fixed pattern
   resgen.py icon OUTPUT                 the camera icon (16, 32 and 48 pixels, 256 colours)
+  resgen.py program-info MANIFEST HEADER MODEL LABEL COMPANY
+                                        the Windows program's manifest, and the values of
+                                        its version resource as macros; stops when the
+                                        version label holds no version number
   resgen.py embed SCRIPT OUTPUT [-I DIR]... [--depfile FILE]
                                         the resources SCRIPT defines, as a C++ source
                                         holding a POSIX program's resource directory;
@@ -22,6 +26,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import camera_icon  # noqa: E402
+import program_info  # noqa: E402
 import rcscript  # noqa: E402
 
 PAYLOAD_SIGNATURE = b"SOLEAN F/W"
@@ -134,6 +139,9 @@ def main():
     payload.add_argument("size", type=int)
     icon = commands.add_parser("icon")
     icon.add_argument("output")
+    info = commands.add_parser("program-info")
+    for name in ("manifest", "header", "model", "label", "company"):
+        info.add_argument(name)
     embed = commands.add_parser("embed")
     embed.add_argument("script")
     embed.add_argument("output")
@@ -156,6 +164,14 @@ def main():
         except rcscript.ScriptError as error:
             sys.exit(f"resgen: {error}")
         write(args.output, make_languages_header(args.script, found))
+    elif args.command == "program-info":
+        try:
+            header = program_info.version_header(args.model, args.label, args.company)
+            manifest = program_info.manifest(program_info.version_of(args.label)[1])
+        except program_info.ProgramInfoError as error:
+            sys.exit(f"resgen: {error}")
+        write(args.header, header)
+        write(args.manifest, manifest)
     else:
         try:
             resources, sources = rcscript.read_script(args.script, args.include_dirs)
