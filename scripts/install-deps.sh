@@ -14,6 +14,9 @@ packages=(
   wine wine64 wine32:i386
   # 32-bit Windows programs on hosts whose kernel runs no 32-bit code (tools/i386emu)
   qemu-user-static
+  # the desktop dialogs on an X server, read back by OCR (tests/e2e/run_desktop.py)
+  xvfb xauth x11-utils xdotool imagemagick openbox fonts-vlgothic libgtk-3-0
+  tesseract-ocr tesseract-ocr-eng tesseract-ocr-jpn
 )
 for preset in "$@"; do
   # --no-install-recommends leaves libFuzzer's runtime out of clang's dependencies.
