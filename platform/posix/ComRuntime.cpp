@@ -2,11 +2,15 @@
 // registered in this process, and component plugins.
 //
 // A plugin is a shared object exporting DllGetClassObject, found as a Windows DLL is
-// found through HKCR\CLSID\{clsid}\InprocServer32: the registry is a directory (env
-// POSIXCOM_REGISTRY, else $HOME/.posixcom for an absolute HOME; otherwise there is none)
-// in which the text file
+// found through HKCR\CLSID\{clsid}\InprocServer32: a registry is a directory in which
+// the text file
 //     CLSID/{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}/InprocServer32
-// holds the plugin's absolute path on its first line.  A plugin stays loaded until the process
+// holds the plugin's absolute path on its first line.  Two registries are searched, the
+// first that has an entry for the class wins, as HKCR merges the user's classes over the
+// machine's: the user's (env POSIXCOM_REGISTRY, else $HOME/.posixcom for an absolute
+// HOME; otherwise none), then the system's, FWUPGRADE_SYSTEM_REGISTRY as built (the
+// Debian package: /usr/lib/<multiarch>/fwupgrade/posixcom), where an installed component
+// is found without any setting.  A plugin stays loaded until the process
 // ends.  It calls the runtime (BSTR, VARIANT, error information) of the program that loads
 // it: executables export their symbols for it (platform/CMakeLists.txt), and a plugin
 // whose calls find nothing to bind to fails to load (CO_E_DLLNOTFOUND).
@@ -89,9 +93,10 @@ std::string GuidText(REFGUID g) {
     return text;
 }
 
-// Empty when there is none: without POSIXCOM_REGISTRY only an absolute HOME names one, so
-// a missing HOME never sends the search to "/.posixcom" or below the working folder.
-std::string RegistryDirectory() {
+// The user's registry; empty when there is none: without POSIXCOM_REGISTRY only an
+// absolute HOME names one, so a missing HOME never sends the search to "/.posixcom" or
+// below the working folder.
+std::string UserRegistryDirectory() {
     const char* configured = std::getenv("POSIXCOM_REGISTRY");
     if (configured != nullptr && *configured != '\0') {
         return configured;
@@ -103,9 +108,8 @@ std::string RegistryDirectory() {
     return std::string(home) + "/.posixcom";
 }
 
-// The plugin path registered for the class; empty when the class has no entry.
-std::string RegisteredPluginPath(REFCLSID clsid) {
-    const std::string registry = RegistryDirectory();
+// The plugin path the registry holds for the class; empty when it has no entry.
+std::string PluginPathIn(const std::string& registry, REFCLSID clsid) {
     if (registry.empty()) {
         return {};
     }
@@ -118,6 +122,12 @@ std::string RegisteredPluginPath(REFCLSID clsid) {
         path.pop_back();
     }
     return path;
+}
+
+// The plugin path registered for the class; empty when the class has no entry.
+std::string RegisteredPluginPath(REFCLSID clsid) {
+    const std::string path = PluginPathIn(UserRegistryDirectory(), clsid);
+    return path.empty() ? PluginPathIn(FWUPGRADE_SYSTEM_REGISTRY, clsid) : path;
 }
 
 HRESULT GetPluginClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {

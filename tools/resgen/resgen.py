@@ -4,6 +4,7 @@
   resgen.py text OUTPUT TEXT            the text's ASCII bytes, no terminator
   resgen.py payload OUTPUT SIZE         SIZE bytes: "SOLEAN F/W", then a fixed pattern
   resgen.py icon OUTPUT                 the camera icon (16, 32 and 48 pixels, 256 colours)
+  resgen.py png OUTPUT SIZE             the camera icon as a PNG image of SIZE pixels square
   resgen.py embed SCRIPT OUTPUT [-I DIR]... [--depfile FILE]
                                         the resources SCRIPT defines, as a C++ source
                                         holding a POSIX program's resource directory;
@@ -120,6 +121,9 @@ def main():
     payload.add_argument("size", type=int)
     icon = commands.add_parser("icon")
     icon.add_argument("output")
+    png = commands.add_parser("png")
+    png.add_argument("output")
+    png.add_argument("size", type=int)
     embed = commands.add_parser("embed")
     embed.add_argument("script")
     embed.add_argument("output")
@@ -133,6 +137,8 @@ def main():
         write(args.output, make_payload(args.size))
     elif args.command == "icon":
         write(args.output, camera_icon.icon_file())
+    elif args.command == "png":
+        write(args.output, camera_icon.png_file(args.size))
     else:
         try:
             resources, sources = rcscript.read_script(args.script, args.include_dirs)
