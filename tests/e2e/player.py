@@ -182,7 +182,7 @@ def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, lan
         if outcome.exit_code != 0:
             problems.append(f"exit code {outcome.exit_code}, expected 0")
         values = dict(product.inserts(platform.drive_letter("E", stage.cards["E"])), empty="")
-        problems += _box_problems(row, outcome.boxes, platform, catalogue, language, values)
+        problems += box_problems(row, outcome.boxes, platform, catalogue, language, values)
         for letter, card in stage.cards.items():
             problems += [f"card {letter}: {p}" for p in card.changes(row.written and letter == "E")]
         problems += _component_problems(row, ComponentLog(stage.log))
@@ -191,7 +191,7 @@ def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, lan
     return problems
 
 
-def _box_problems(row, boxes, platform, catalogue, language, values):
+def box_problems(row, boxes, platform, catalogue, language, values):
     problems = []
     caption = platform.as_shown(catalogue.caption(language))
     expected = [(message, platform.as_shown(catalogue.shown(language, message, [values[n] for n in names])))
