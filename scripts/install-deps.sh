@@ -17,6 +17,8 @@ packages=(
   # the desktop dialogs on an X server, read back by OCR (tests/e2e/run_desktop.py)
   xvfb xauth x11-utils xdotool imagemagick openbox fonts-vlgothic libgtk-3-0
   tesseract-ocr tesseract-ocr-eng tesseract-ocr-jpn
+  # the Debian package: made, checked, installed against the umockdev camera (tools/debian)
+  dpkg-dev lintian desktop-file-utils umockdev
 )
 for preset in "$@"; do
   # --no-install-recommends leaves libFuzzer's runtime out of clang's dependencies.

@@ -148,6 +148,7 @@ def main():
                 " once the owner has confirmed. The camera applies the upgrade at its next start.\n"
                 " With GTK 3 installed its messages are desktop dialogs; otherwise they are\n"
                 " shown on the terminal.\n")
+    os.chmod(control_dir, 0o755)
     for path in files_below(control_dir):
         os.chmod(path, 0o644)
     for folder, _, names in os.walk(staging):
