@@ -26,8 +26,9 @@ import rows
 from card import CardError
 from catalogue import Catalogue
 from desktop import DesktopPlatform, DisplayUnavailable, XServer, missing_tools, ocr_languages
-from player import ENGLISH, PosixPlatform, play
+from player import PosixPlatform, play
 from product import Product
+from tally import Tally
 from wine import SKIPPED
 
 JAPANESE = ("ja_JP.UTF-8", 0x0411)
@@ -93,8 +94,7 @@ def main():
             def desktop(name, keep=None):
                 folder = os.path.join(args.work_dir, name)
                 os.makedirs(folder)
-                platform = DesktopPlatform(*common, folder, server, folder, keep)
-                return platform
+                return DesktopPlatform(*common, folder, server, folder, keep)
 
             def terminal(name, display=None, launcher=()):
                 return PosixPlatform(*common, os.path.join(args.work_dir, name), display, launcher)
@@ -112,7 +112,7 @@ def main():
             else:
                 runs = [("terminal, display but no GTK: success", rows.SUCCESS,
                          terminal("no-gtk", display=server.display, launcher=launcher), None)]
-            passed = failed = 0
+            tally = Tally()
             for number, (label, row, platform, language) in enumerate(runs, 1):
                 platform.prepare()
                 extra = {} if language is None else {"locale": language[0], "language": language[1]}
@@ -121,15 +121,7 @@ def main():
                                     **extra)
                 except CardError as error:
                     problems = [str(error)]
-                if problems:
-                    failed += 1
-                    print(f"FAIL {label}")
-                    for problem in problems:
-                        print("     " + problem.replace("\n", "\n     "))
-                else:
-                    passed += 1
-                    print(f"PASS {label}")
-                sys.stdout.flush()
+                tally.record(label, problems)
             for platform in [run[2] for run in runs]:
                 for picture in getattr(platform, "keep", {}).values():
                     for kept in (picture, "screen-" + picture):
@@ -138,8 +130,7 @@ def main():
     except DisplayUnavailable as unavailable:
         print(f"FAIL {unavailable}")
         return 1
-    print(f"{passed} passed, {failed} failed")
-    return 0 if failed == 0 and passed > 0 else 1
+    return tally.exit_code()
 
 
 if __name__ == "__main__":

@@ -22,6 +22,7 @@ from card import CardError
 from catalogue import Catalogue
 from player import PosixPlatform, WindowsPlatform, play
 from product import Product
+from tally import Tally
 from wine import SKIPPED, WineUnavailable
 
 
@@ -100,7 +101,7 @@ def main():
         print(unavailable)
         return SKIPPED
 
-    passed = failed = 0
+    tally = Tally()
     for number, (label, row, locale, language) in enumerate(plan(args.suite), 1):
         if args.only and args.only not in label:
             continue
@@ -109,17 +110,8 @@ def main():
             problems = play(row, platform, product, catalogue, os.path.join(args.work_dir, f"row{number}"), **extra)
         except CardError as error:
             problems = [str(error)]
-        if problems:
-            failed += 1
-            print(f"FAIL {label}")
-            for problem in problems:
-                print("     " + problem.replace("\n", "\n     "))
-        else:
-            passed += 1
-            print(f"PASS {label}")
-        sys.stdout.flush()
-    print(f"{passed} passed, {failed} failed")
-    return 0 if failed == 0 and passed > 0 else 1
+        tally.record(label, problems)
+    return tally.exit_code()
 
 
 if __name__ == "__main__":

@@ -38,6 +38,7 @@ from product import Product  # noqa: E402
 from rows import CONFIRM, DONE  # noqa: E402
 from run_umockdev_e2e import mountinfo_path  # noqa: E402
 from simcamera import ComponentLog, scenario_text, scenario_value  # noqa: E402
+from tally import Tally  # noqa: E402
 
 SKIPPED = 77
 PACKAGE = "fwupgrade"
@@ -48,26 +49,6 @@ LOCALES = ["", "de", "es", "fr", "it", "ja", "pt"]
 
 def missing(tools):
     return [tool for tool in tools if shutil.which(tool) is None]
-
-
-class Checks:
-    def __init__(self):
-        self.passed = self.failed = 0
-
-    def check(self, name, problems):
-        if problems:
-            self.failed += 1
-            print(f"FAIL {name}")
-            for problem in problems:
-                print("     " + str(problem).replace("\n", "\n     "))
-        else:
-            self.passed += 1
-            print(f"PASS {name}")
-        sys.stdout.flush()
-
-    def result(self):
-        print(f"{self.passed} passed, {self.failed} failed")
-        return 0 if self.failed == 0 and self.passed > 0 else 1
 
 
 def make(args, name, umask, zone):
@@ -89,15 +70,15 @@ def package_checks(args):
     if os.path.exists(args.work_dir):
         shutil.rmtree(args.work_dir)
     os.makedirs(args.work_dir)
-    checks = Checks()
+    checks = Tally()
     first = make(args, "first", 0o022, "UTC")
     second = make(args, "second", 0o077, "Asia/Tokyo")
     expected_name = re.compile(r"fwupgrade_[0-9][0-9A-Za-z.+~-]*_[a-z0-9]+\.deb$")
-    checks.check("named fwupgrade_<version>_<arch>.deb",
+    checks.record("named fwupgrade_<version>_<arch>.deb",
                  [] if expected_name.match(os.path.basename(first)) else [f"named {os.path.basename(first)}"])
     with open(first, "rb") as a, open(second, "rb") as b:
         same = a.read() == b.read()
-    checks.check("the same bytes from a second making (other staging folder, umask, time zone)",
+    checks.record("the same bytes from a second making (other staging folder, umask, time zone)",
                  [] if same else [f"{first} and {second} differ"])
     shutil.copy(first, os.path.join(args.work_dir, PACKAGE + ".deb"))
 
@@ -105,7 +86,7 @@ def package_checks(args):
     errors = [line for line in lintian.stdout.splitlines() if line.startswith("E:")]
     for line in lintian.stdout.splitlines():
         print("     lintian: " + line)
-    checks.check("lintian reports no error", errors + ([] if lintian.returncode in (0, 2) or errors else
+    checks.record("lintian reports no error", errors + ([] if lintian.returncode in (0, 2) or errors else
                                                        [f"lintian failed: {lintian.stderr.strip()}"]))
 
     listing = subprocess.run(["dpkg-deb", "--contents", first], capture_output=True, text=True, check=True).stdout
@@ -117,7 +98,7 @@ def package_checks(args):
          "/usr/share/man/man1/fwupgrade.1.gz", "/usr/share/doc/fwupgrade/copyright",
          "/usr/share/doc/fwupgrade/changelog.gz"]
         + [f"/usr/share/icons/hicolor/{n}x{n}/apps/fwupgrade.png" for n in (16, 32, 48, 64, 128, 256)])
-    checks.check("exactly the program, the component, its registration, the menu entry, icons, manual, docs",
+    checks.record("exactly the program, the component, its registration, the menu entry, icons, manual, docs",
                  [f"unexpected {f}" for f in files if f not in expected]
                  + [f"missing {f}" for f in expected if f not in files])
 
@@ -130,12 +111,12 @@ def package_checks(args):
         problems.append(f"Recommends: {control.get('Recommends')!r}, expected libgtk-3-0")
     if "gtk" in control.get("Depends", "") or "libc6" not in control.get("Depends", ""):
         problems.append(f"Depends: {control.get('Depends')!r}: the C library's, never GTK's")
-    checks.check("control: shared-library dependencies, GTK only recommended", problems)
+    checks.record("control: shared-library dependencies, GTK only recommended", problems)
 
     dynamic = subprocess.run(["readelf", "-d", os.path.join(unpacked, "usr/bin/fwupgrade")], capture_output=True,
                              text=True, check=True).stdout
     needed = re.findall(r"\(NEEDED\).*\[(.*)\]", dynamic)
-    checks.check("the program does not link GTK (it loads it when there is a display)",
+    checks.record("the program does not link GTK (it loads it when there is a display)",
                  [f"needs {n}" for n in needed if "gtk" in n or "gdk" in n or "glib" in n] or
                  ([] if needed else ["no NEEDED entries read"]))
 
@@ -157,13 +138,13 @@ def package_checks(args):
     for key, value in (("Terminal", "false"), ("Exec", "fwupgrade"), ("Icon", "fwupgrade"), ("Type", "Application")):
         if keys.get(key) != value:
             problems.append(f"{key}={keys.get(key)!r}, expected {value}")
-    checks.check("desktop entry: valid, named and described in the seven languages, no terminal", problems)
+    checks.record("desktop entry: valid, named and described in the seven languages, no terminal", problems)
 
     with open(os.path.join(unpacked, args.registry.lstrip("/"), "CLSID", CLSID, "InprocServer32")) as f:
         registered = f.read()
-    checks.check("the registration names the installed plugin",
+    checks.record("the registration names the installed plugin",
                  [] if registered == f"{lib}/fwupgrade/usbcamera.so\n" else [f"it holds {registered!r}"])
-    return checks.result()
+    return checks.exit_code()
 
 
 def snapshot(roots):
@@ -227,23 +208,23 @@ def install_checks(args):
             path = os.path.dirname(path)
         roots.add(path)
     before = snapshot(roots)
-    checks = Checks()
+    checks = Tally()
     product = Product(args.data_dir)
     catalogue = Catalogue(args.catalogue)
     result = subprocess.run(["dpkg", "-i", deb], capture_output=True, text=True)
-    checks.check("dpkg -i installs it", [] if result.returncode == 0 else [result.stdout + result.stderr])
+    checks.record("dpkg -i installs it", [] if result.returncode == 0 else [result.stdout + result.stderr])
     try:
         if result.returncode == 0:
             install_runs(args, work, checks, catalogue, product)
     finally:
         removal = subprocess.run(["dpkg", "-r", PACKAGE], capture_output=True, text=True)
-        checks.check("dpkg -r removes it", [] if removal.returncode == 0 else [removal.stdout + removal.stderr])
+        checks.record("dpkg -r removes it", [] if removal.returncode == 0 else [removal.stdout + removal.stderr])
     after = snapshot(roots)
     known = subprocess.run(["dpkg-query", "-W", PACKAGE], capture_output=True, text=True)
-    checks.check("nothing left behind",
+    checks.record("nothing left behind",
                  [f"left: {path}" for path in sorted(after - before)] + [f"gone: {path}" for path in sorted(before - after)]
                  + ([f"dpkg still knows it: {known.stdout.strip()}"] if known.returncode == 0 else []))
-    return checks.result()
+    return checks.exit_code()
 
 
 def install_runs(args, work, checks, catalogue, product):
@@ -265,7 +246,7 @@ def install_runs(args, work, checks, catalogue, product):
     row = os.path.join(work, "system")
     os.makedirs(row)
     log = os.path.join(row, "usbcamera.log")
-    checks.check("the installed program finds the installed component with no setting (umockdev camera)",
+    checks.record("the installed program finds the installed component with no setting (umockdev camera)",
                  run_installed(row, dict(base, USBCAMERA_LOG=log), catalogue, product, in_umockdev(log), "usbcamera"))
 
     # A component registered by the user comes before the system's, from either place.
@@ -287,7 +268,7 @@ def install_runs(args, work, checks, catalogue, product):
                                         None)]))
             return ["/usr/bin/fwupgrade"]
 
-        checks.check(f"a component registered in {name} comes before the system's",
+        checks.record(f"a component registered in {name} comes before the system's",
                      run_installed(row, env, catalogue, product, argv, "simcamera"))
 
 
