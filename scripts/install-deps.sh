@@ -14,6 +14,9 @@ packages=(
   wine wine64 wine32:i386
   # 32-bit Windows programs on hosts whose kernel runs no 32-bit code (tools/i386emu)
   qemu-user-static
+  # The Linux camera component's tests: a fake sysfs (umockdev), and a virtual machine
+  # with a busybox initramfs over a FAT32 card image (usbcamera/test/vm)
+  umockdev qemu-system-x86 busybox-static cpio fdisk dosfstools mtools
 )
 for preset in "$@"; do
   # --no-install-recommends leaves libFuzzer's runtime out of clang's dependencies.
