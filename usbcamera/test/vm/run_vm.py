@@ -310,6 +310,11 @@ def main():
         if args.only and args.only != case.name:
             continue
         image, target = make_card(work, case, product)
+        if args.show:
+            print(f"Booting {os.path.basename(vmlinuz)} in QEMU (no KVM: about a minute) with a {CARD_MIB} MiB FAT32 "
+                  f"card ({case.layout}) on an emulated USB disk, USB id {QEMU_DISK_ID}, which the machine's id "
+                  f"table names \"{product.model}\". Its serial console follows; every box is answered OK from "
+                  "here.\n", flush=True)
         started = time.monotonic()
         boxes, console, problem = boot(qemu, vmlinuz, initrd, case, image, args.show)
         problems = [problem] if problem else []
