@@ -79,13 +79,12 @@ bool WaitForMount(const std::vector<Volume>& volumes, int waitMs, MountPoint& fo
 // Asks udisksctl to mount /dev/<name> as a file manager does, never asking for a
 // password; false when udisksctl is not on the PATH or failed.
 bool MountWithUdisks(const std::string& name) {
-    const std::string device = "/dev/" + name;
+    std::string device = "/dev/" + name;
     char program[] = "udisksctl";
     char mount[] = "mount";
     char option[] = "--block-device";
     char noPrompt[] = "--no-user-interaction";
-    std::string deviceArgument = device;
-    char* argv[] = {program, mount, option, &deviceArgument[0], noPrompt, nullptr};
+    char* argv[] = {program, mount, option, &device[0], noPrompt, nullptr};
 
     // Nothing of its output may reach the utility's terminal.
     posix_spawn_file_actions_t actions;
