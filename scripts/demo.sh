@@ -6,9 +6,14 @@
 #                                  printed and answered OK (the x64 program where this host
 #                                  cannot run 32-bit programs at all, natively or emulated)
 #   bash scripts/demo.sh posix     the POSIX program in this terminal, with a card folder
+#   bash scripts/demo.sh linux     the POSIX program with the Linux camera component in a
+#                                  virtual machine (QEMU, Debian's kernel) over an emulated USB
+#                                  disk holding a FAT32 card; its serial console is shown as it
+#                                  runs and every box is answered OK from here
 #
 # Then the package on the card is compared with the payload byte for byte. Installs what the
-# build needs first (as root, once). The work is kept in build/<preset>/demo.
+# build needs first (as root, once). The work is kept in build/<preset>/demo (build/native/vm
+# for linux).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,7 +31,12 @@ case "${1:-windows}" in
          preset=windows-x64 arch=(--arch win64) ;;
     esac ;;
   posix) platform=posix preset=native targets=(fwupgrade simcamera) ;;
-  *) echo "usage: $0 [windows|posix]" >&2; exit 64 ;;
+  linux)
+    echo "Building the native preset (fwupgrade usbcamera) ..."
+    cmake --preset native >/dev/null
+    cmake --build --preset native -j "$(nproc)" --target fwupgrade usbcamera
+    PYTHONDONTWRITEBYTECODE=1 exec python3 usbcamera/test/vm/run_vm.py --build-dir build/native --only partitioned --show ;;
+  *) echo "usage: $0 [windows|posix|linux]" >&2; exit 64 ;;
 esac
 
 echo "Building the $preset preset (${targets[*]}) ..."

@@ -18,6 +18,14 @@ packages=(
   qemu-user-static
   # the release's Authenticode signature, and the throwaway authority its test signs with
   osslsigncode openssl
+  # the desktop dialogs on an X server, read back by OCR (tests/e2e/run_desktop.py)
+  xvfb xauth x11-utils xdotool imagemagick openbox fonts-vlgothic libgtk-3-0
+  tesseract-ocr tesseract-ocr-eng tesseract-ocr-jpn
+  # The Linux camera component's tests: a fake sysfs (umockdev), and a virtual machine
+  # with a busybox initramfs over a FAT32 card image (usbcamera/test/vm)
+  umockdev qemu-system-x86 busybox-static cpio fdisk dosfstools mtools
+  # the Debian package: made, checked, installed against the umockdev camera (tools/debian)
+  dpkg-dev lintian desktop-file-utils
 )
 for preset in "$@"; do
   # --no-install-recommends leaves libFuzzer's runtime out of clang's dependencies.

@@ -2,11 +2,11 @@
 // registered in this process, and component plugins.
 //
 // A plugin is a shared object exporting DllGetClassObject, found as a Windows DLL is
-// found through HKCR\CLSID\{clsid}\InprocServer32 (PluginRegistry.h), by an absolute
-// path.  A plugin stays loaded until the process ends.  It calls the runtime (BSTR,
-// VARIANT, error information) of the program that loads it: executables export their
-// symbols for it (platform/CMakeLists.txt), and a plugin whose calls find nothing to bind
-// to fails to load (CO_E_DLLNOTFOUND).
+// found through HKCR\CLSID\{clsid}\InprocServer32 (PluginRegistry.h: the user's registry,
+// then the system's), by an absolute path.  A plugin stays loaded until the process ends.
+// It calls the runtime (BSTR, VARIANT, error information) of the program that loads it:
+// executables export their symbols for it (platform/CMakeLists.txt), and a plugin whose
+// calls find nothing to bind to fails to load (CO_E_DLLNOTFOUND).
 #include "platform/Platform.h"
 #include "platform/posix/PluginRegistry.h"
 

@@ -1,4 +1,5 @@
-// MessageBoxA as a modal dialog on the controlling terminal.
+// MessageBoxA as a modal dialog on the controlling terminal, where there is no desktop
+// dialog (platform/posix/DesktopMessageBox.h).
 //
 // The box is written to /dev/tty between marker lines, so that a person can read it and a
 // pseudo-terminal driver can find it:
@@ -19,6 +20,7 @@
 // MB_OK and MB_OKCANCEL button sets are offered; icon and default-button flags are
 // accepted and ignored.
 #include "platform/Platform.h"
+#include "platform/posix/DesktopMessageBox.h"
 
 #include <cerrno>
 #include <csignal>
@@ -230,6 +232,10 @@ int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
         return 0;
     }
     const bool hasCancel = buttons == MB_OKCANCEL;
+    int desktopAnswer = 0;
+    if (platform::posix::ShowDesktopMessageBox(text, caption, hasCancel, desktopAnswer)) {
+        return desktopAnswer;
+    }
 
     Terminal terminal;
     if (!terminal.IsOpen()) {

@@ -26,9 +26,10 @@ std::string GuidText(REFGUID g) {
     return text;
 }
 
-// Empty when there is none: without POSIXCOM_REGISTRY only an absolute HOME names one, so
-// a missing HOME never sends the search to "/.posixcom" or below the working folder.
-std::string RegistryDirectory() {
+// The user's registry; empty when there is none: without POSIXCOM_REGISTRY only an absolute
+// HOME names one, so a missing HOME never sends the search to "/.posixcom" or below the
+// working folder.
+std::string UserRegistryDirectory() {
     const char* configured = std::getenv("POSIXCOM_REGISTRY");
     if (configured != nullptr && *configured != '\0') {
         return configured;
@@ -81,11 +82,9 @@ bool ReadFirstLine(int descriptor, std::string& line) {
     return false;
 }
 
-}  // namespace
-
-HRESULT RegisteredPluginPath(REFCLSID clsid, std::string& path) {
+// The entry of one registry, answered as RegisteredPluginPath answers.
+HRESULT PluginPathIn(const std::string& registry, REFCLSID clsid, std::string& path) {
     path.clear();
-    const std::string registry = RegistryDirectory();
     if (registry.empty()) {
         return REGDB_E_CLASSNOTREG;
     }
@@ -114,6 +113,13 @@ HRESULT RegisteredPluginPath(REFCLSID clsid, std::string& path) {
         path.pop_back();
     }
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT RegisteredPluginPath(REFCLSID clsid, std::string& path) {
+    const HRESULT user = PluginPathIn(UserRegistryDirectory(), clsid, path);
+    return user == REGDB_E_CLASSNOTREG ? PluginPathIn(FWUPGRADE_SYSTEM_REGISTRY, clsid, path) : user;
 }
 
 }  // namespace platform::posix

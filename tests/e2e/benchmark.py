@@ -104,8 +104,10 @@ class Bench:
         confirmation = self.catalogue.shown(ENGLISH, 134, [values["model"], values["version"], values["kb"]])
         done = self.catalogue.shown(ENGLISH, 130)
         start = time.perf_counter()
+        # The terminal's boxes, as the program's run above shows them, even on a desktop.
+        env = {name: value for name, value in os.environ.items() if name not in ("DISPLAY", "WAYLAND_DISPLAY")}
         outcome = terminal.run_in_terminal([self.boxpair, self.catalogue.caption(ENGLISH), confirmation, done],
-                                           dict(os.environ, LC_ALL="C.UTF-8"))
+                                           dict(env, LC_ALL="C.UTF-8"))
         seconds = time.perf_counter() - start
         if outcome.problem or len(outcome.boxes) != 2 or outcome.exit_code != 0:
             sys.exit(f"benchmark: boxpair did not show and end as expected: {outcome.problem}")

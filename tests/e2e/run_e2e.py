@@ -26,6 +26,7 @@ from card import CardError, CardUnavailable
 from catalogue import Catalogue
 from player import PosixPlatform, WindowsPlatform, play
 from product import Product
+from tally import Tally
 from wine import SKIPPED, WineUnavailable
 
 
@@ -113,7 +114,7 @@ def main():
         print(unavailable)
         return SKIPPED
 
-    passed = failed = 0
+    tally = Tally()
     for number, (label, row, locale, language) in enumerate(plan(args.suite, catalogue), 1):
         if args.only and args.only not in label:
             continue
@@ -124,17 +125,8 @@ def main():
             problems = [f"{error}: the row belongs to a volumes suite"]
         except CardError as error:
             problems = [str(error)]
-        if problems:
-            failed += 1
-            print(f"FAIL {label}")
-            for problem in problems:
-                print("     " + problem.replace("\n", "\n     "))
-        else:
-            passed += 1
-            print(f"PASS {label}")
-        sys.stdout.flush()
-    print(f"{passed} passed, {failed} failed")
-    return 0 if failed == 0 and passed > 0 else 1
+        tally.record(label, problems)
+    return tally.exit_code()
 
 
 if __name__ == "__main__":

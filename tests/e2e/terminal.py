@@ -36,7 +36,7 @@ def _take_terminal():
     fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 
 
-class _Screen:
+class Screen:
     """What the terminal has shown, read box by box."""
 
     def __init__(self):
@@ -82,7 +82,7 @@ def run_in_terminal(argv, env, answers=(), before_answer=None, timeout_seconds=6
         process = subprocess.Popen(argv, stdin=slave, stdout=out, stderr=err, env=env, start_new_session=True,
                                    preexec_fn=_take_terminal)
         os.close(slave)
-        screen = _Screen()
+        screen = Screen()
         boxes = []
         problem = None
         deadline = time.monotonic() + timeout_seconds

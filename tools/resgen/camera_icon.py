@@ -1,7 +1,8 @@
 """Draws the utility's icon, a simple camera, and writes it as a Windows icon file with
-one 256-colour image per size."""
+one 256-colour image per size, or as a PNG image of one size (the desktop's icon theme)."""
 
 import struct
+import zlib
 
 # Palette indexes; every other entry of the 256 is black.
 _CLEAR, _OUTLINE, _BODY, _TOP, _LENS_RING, _LENS, _GLINT, _FLASH, _BUTTON = range(9)
@@ -81,3 +82,19 @@ def icon_file(sizes=(16, 32, 48)):
         directory += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 8, len(image), offset)
         offset += len(image)
     return directory + b"".join(images)
+
+
+def png_file(size):
+    """The bytes of a PNG image of the icon at one size: 8-bit RGBA, clear outside the camera."""
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    rows = b""
+    for y in range(size):
+        rows += b"\0"  # no filter
+        for x in range(size):
+            index = _pixel((x + 0.5) / size, (y + 0.5) / size)
+            rows += bytes(_PALETTE[index]) + (b"\0" if index == _CLEAR else b"\xff")
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b"")

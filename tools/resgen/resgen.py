@@ -8,6 +8,7 @@
                                         the Windows program's manifest, and the values of
                                         its version resource as macros; stops when the
                                         version label holds no version number
+  resgen.py png OUTPUT SIZE             the camera icon as a PNG image of SIZE pixels square
   resgen.py embed SCRIPT OUTPUT [-I DIR]... [--depfile FILE]
                                         the resources SCRIPT defines, as a C++ source
                                         holding a POSIX program's resource directory;
@@ -142,6 +143,9 @@ def main():
     info = commands.add_parser("program-info")
     for name in ("manifest", "header", "model", "label", "company"):
         info.add_argument(name)
+    png = commands.add_parser("png")
+    png.add_argument("output")
+    png.add_argument("size", type=int)
     embed = commands.add_parser("embed")
     embed.add_argument("script")
     embed.add_argument("output")
@@ -172,6 +176,8 @@ def main():
             sys.exit(f"resgen: {error}")
         write(args.header, header)
         write(args.manifest, manifest)
+    elif args.command == "png":
+        write(args.output, camera_icon.png_file(args.size))
     else:
         try:
             resources, sources = rcscript.read_script(args.script, args.include_dirs)

@@ -4,9 +4,27 @@
 #include <fstream>
 #include <sstream>
 
-#include "SimLog.h"
+#include "cameraserver/ServerLog.h"
+
+namespace cameraserver {
+
+const char* const kLogVariable = "SIMCAMERA_LOG";
+const char* const kErrorSource = "SimCamera.CameraAccessComponent";
+
+std::shared_ptr<Source> OpenSource(HRESULT& status) {
+    return sim::Component::Load(status);
+}
+
+Outcome DecideBeforeOpen(const std::string& operation) {
+    return sim::Component::DecideBeforeLoad(operation);
+}
+
+}  // namespace cameraserver
 
 namespace sim {
+
+using cameraserver::Log;
+using cameraserver::ModuleDirectory;
 
 namespace {
 // ERROR_FILE_NOT_FOUND as a status.
@@ -56,19 +74,20 @@ Outcome Component::DecideBeforeLoad(const std::string& operation) {
     return Component(std::move(scenario)).Decide(operation);
 }
 
-LONG Component::ReportedCount() const {
-    return scenario_.countGiven ? scenario_.count : static_cast<LONG>(scenario_.cameras.size());
-}
+Component::Component(Scenario scenario)
+    : Source(std::move(static_cast<cameraserver::Listing&>(scenario))),
+      faults_(std::move(scenario.faults)),
+      unpluggedMarker_(std::move(scenario.unpluggedMarker)) {}
 
 bool Component::Unplugged() const {
-    return !scenario_.unpluggedMarker.empty() && std::ifstream(scenario_.unpluggedMarker).good();
+    return !unpluggedMarker_.empty() && std::ifstream(unpluggedMarker_).good();
 }
 
 Outcome Component::Decide(const std::string& operation) {
     const int call = ++calls_[operation];
     Outcome outcome;
-    const auto rule = scenario_.faults.find(operation);
-    if (rule == scenario_.faults.end()) {
+    const auto rule = faults_.find(operation);
+    if (rule == faults_.end()) {
         return outcome;
     }
     const FaultRule& fault = rule->second;

@@ -1,9 +1,10 @@
 // One life of the simulated component: the scenario read when the manager was created,
-// shared by every object that manager leads to, and the count of calls per operation
-// from which faults fire.
+// as the source of cameras every object that manager leads to reads, and the count of
+// calls per operation from which faults fire.
 #pragma once
 
 #include "Scenario.h"
+#include "cameraserver/Source.h"
 
 #include <map>
 #include <memory>
@@ -11,15 +12,9 @@
 
 namespace sim {
 
-// What one call of an operation does.
-struct Outcome {
-    bool fails = false;         // return `status` and report the failure
-    bool handsOutNull = false;  // succeed, handing out nothing
-    bool errorInfo = false;     // report the failure with an error information object
-    HRESULT status = S_OK;      // the status to return (a fault may give a success status)
-};
+using cameraserver::Outcome;
 
-class Component {
+class Component final : public cameraserver::Source {
 public:
     // Reads the scenario (SIMCAMERA_SCENARIO, else simcamera.ini beside the module).
     // Null, with the status to fail with, when it cannot be read or parsed; logged either way.
@@ -28,21 +23,16 @@ public:
     // first call): read afresh and quietly; no fault when there is no usable scenario.
     static Outcome DecideBeforeLoad(const std::string& operation);
 
-    const Scenario& Play() const { return scenario_; }
-    LONG ReportedCount() const;
-
     // Counts this call of `operation` and decides it by the scenario's fault rules.
-    Outcome Decide(const std::string& operation);
+    Outcome Decide(const std::string& operation) override;
 
 private:
-    explicit Component(Scenario scenario) : scenario_(std::move(scenario)) {}
+    explicit Component(Scenario scenario);
     bool Unplugged() const;
 
-    Scenario scenario_;
+    const std::map<std::string, FaultRule> faults_;
+    const std::string unpluggedMarker_;
     std::map<std::string, int> calls_;
 };
-
-// The module's directory (OS-specific).
-std::string ModuleDirectory();
 
 }  // namespace sim

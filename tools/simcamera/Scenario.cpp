@@ -1,5 +1,6 @@
 #include "Scenario.h"
-#include "Utf8Sequence.h"
+
+#include "cameraserver/Utf8.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -47,38 +48,6 @@ int HexDigit(char c) {
     return -1;
 }
 
-// UTF-8 to UTF-16; a byte that does not begin a well-formed sequence becomes U+FFFD.
-void AppendUtf8(const std::string& bytes, Units& out) {
-    const auto at = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const unsigned lead = at(i);
-        if (lead < 0x80) {
-            out.push_back(static_cast<OLECHAR>(lead));
-            ++i;
-            continue;
-        }
-        const std::size_t length = Utf8SequenceAt(bytes, i);
-        if (length == 0) {
-            out.push_back(static_cast<OLECHAR>(0xFFFD));
-            ++i;
-            continue;
-        }
-        unsigned codePoint = lead & (0xFFu >> (length + 1));
-        for (std::size_t k = 1; k < length; ++k) {
-            codePoint = (codePoint << 6) | (at(i + k) & 0x3Fu);
-        }
-        if (codePoint >= 0x10000) {
-            codePoint -= 0x10000;
-            out.push_back(static_cast<OLECHAR>(0xD800 + (codePoint >> 10)));
-            out.push_back(static_cast<OLECHAR>(0xDC00 + (codePoint & 0x3FF)));
-        } else {
-            out.push_back(static_cast<OLECHAR>(codePoint));
-        }
-        i += length;
-    }
-}
-
 // A value as written: bare (taken literally, trimmed) or in double quotes with escapes.
 // Bytes are UTF-8; \uXXXX puts one UTF-16 code unit in place, whatever its value.
 class Value {
@@ -88,7 +57,7 @@ public:
         if (raw.empty() || raw.front() != '"') {
             value.isNull_ = raw == "null";
             value.bytes_ = raw;
-            AppendUtf8(raw, value.units_);
+            cameraserver::AppendUtf8(raw, value.units_);
             return true;
         }
         std::string pending;
@@ -134,7 +103,7 @@ public:
                     pending.push_back(static_cast<char>(number));
                 } else {
                     value.bytes_ += pending;
-                    AppendUtf8(pending, value.units_);
+                    cameraserver::AppendUtf8(pending, value.units_);
                     pending.clear();
                     value.units_.push_back(static_cast<OLECHAR>(number));
                     value.hasUnitEscape_ = true;
@@ -151,7 +120,7 @@ public:
             return false;
         }
         value.bytes_ += pending;
-        AppendUtf8(pending, value.units_);
+        cameraserver::AppendUtf8(pending, value.units_);
         return true;
     }
 

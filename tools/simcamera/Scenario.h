@@ -2,7 +2,7 @@
 // inject.  The file format is described in README.md.
 #pragma once
 
-#include "platform/Platform.h"
+#include "cameraserver/Listing.h"
 
 #include <map>
 #include <string>
@@ -10,33 +10,10 @@
 
 namespace sim {
 
-// What a camera's place in the list hands out.
-enum class ItemKind {
-    Camera,     // a camera object
-    NoCamera,   // an object that does not answer for the camera interface
-    Empty,      // a VARIANT of type VT_EMPTY with a null pointer
-    Text,       // VT_BSTR: the camera's model name as a string
-    Number,     // VT_I4: a number that is no valid address
-    Reference,  // VT_BYREF|VT_DISPATCH: a reference to a null object pointer
-    Untouched,  // the VARIANT left as the caller handed it in (GetCameraAt only)
-};
-
-// UTF-16 code units as the system's BSTRs hold them.
-using Units = std::basic_string<OLECHAR>;
-
-// A text the component reports: UTF-16, or absent (a null BSTR).
-struct ReportedText {
-    bool absent = false;
-    Units units;
-};
-
-struct CameraEntry {
-    ReportedText model;
-    ReportedText drive;
-    ItemKind enumerated = ItemKind::Camera;  // what the enumerator yields
-    ItemKind selected = ItemKind::Camera;    // what GetCameraAt hands out
-    VARTYPE type = VT_DISPATCH;              // the VARIANT type tag of a handed-out object
-};
+using cameraserver::CameraEntry;
+using cameraserver::ItemKind;
+using cameraserver::ReportedText;
+using cameraserver::Units;
 
 // When and how one operation fails.
 struct FaultRule {
@@ -47,15 +24,10 @@ struct FaultRule {
     bool errorInfo = false;     // with an error information object
 };
 
-struct Scenario {
-    std::vector<CameraEntry> cameras;
+// The cameras as the component's objects hand them out, and the faults to inject.
+struct Scenario : cameraserver::Listing {
     std::map<std::string, FaultRule> faults;  // by operation name
     std::string unpluggedMarker;
-    bool supportsErrorInfo = true;
-    bool pastEndUntouched = false;  // Next leaves the VARIANT as it was past the list's end
-    LONG atOffset = 0;              // GetCameraAt(i) hands out the camera at i + atOffset
-    bool countGiven = false;
-    LONG count = 0;  // GetCameraCount's answer when countGiven, else the number of cameras
 };
 
 // Parses a scenario file's text; on failure returns false with `error` naming the line.

@@ -1,7 +1,7 @@
 // The simulated component through the COM runtime, called through its own declarations
 // the way any client would: what a scenario makes it hand out, how it fails, and what it
 // writes to its log.
-#include "SimInterfaces.h"
+#include "cameraserver/ServerInterfaces.h"
 #include "com/InterfaceRef.h"
 #include "com/ScopedVariant.h"
 
@@ -32,7 +32,7 @@ protected:
     void TearDown() override { CoUninitialize(); }
 
     static HRESULT Create(InterfaceRef<CameraManager>& manager) {
-        return CoCreateInstance(sim::kClassId, nullptr, CLSCTX_INPROC_SERVER, sim::kManagerId,
+        return CoCreateInstance(cameraserver::kClassId, nullptr, CLSCTX_INPROC_SERVER, cameraserver::kManagerId,
                                 reinterpret_cast<void**>(manager.Put()));
     }
 
@@ -50,7 +50,7 @@ protected:
         ScopedVariant item;
         ASSERT_EQ(collection->GetCameraAt(index.Value(), item.Receive()), S_OK);
         ASSERT_EQ(item.Value().vt, VT_DISPATCH);
-        ASSERT_EQ(item.Value().pdispVal->QueryInterface(sim::kItemId, reinterpret_cast<void**>(camera.Put())), S_OK);
+        ASSERT_EQ(item.Value().pdispVal->QueryInterface(cameraserver::kItemId, reinterpret_cast<void**>(camera.Put())), S_OK);
     }
 };
 

@@ -2,14 +2,14 @@
 // DLL's own path as InprocServer32 and the apartment threading model.
 #include <string>
 
-#include "../SimInterfaces.h"
-#include "../SimLog.h"
-#include "Module.h"
+#include "cameraserver/ServerInterfaces.h"
+#include "cameraserver/ServerLog.h"
+#include "cameraserver/win32/Module.h"
 
 namespace {
 
 std::wstring ClassKey() {
-    const std::string guid = sim::GuidText(sim::kClassId);
+    const std::string guid = cameraserver::GuidText(cameraserver::kClassId);
     return L"CLSID\\" + std::wstring(guid.begin(), guid.end());
 }
 
@@ -49,20 +49,20 @@ LONG WriteEntry(const std::wstring& dllPath) {
 
 STDAPI DllRegisterServer() {
     wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(sim::ThisModule(), path, MAX_PATH);
+    const DWORD length = GetModuleFileNameW(cameraserver::ThisModule(), path, MAX_PATH);
     HRESULT status = S_OK;
     if (length == 0 || length >= MAX_PATH) {
         status = E_UNEXPECTED;
     } else {
         status = FromError(WriteEntry(std::wstring(path, length)));
     }
-    sim::Log("call DllRegisterServer -> " + sim::StatusText(status));
+    cameraserver::Log("call DllRegisterServer -> " + cameraserver::StatusText(status));
     return status;
 }
 
 STDAPI DllUnregisterServer() {
     const LONG error = RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey().c_str());
     const HRESULT status = error == ERROR_FILE_NOT_FOUND ? S_OK : FromError(error);
-    sim::Log("call DllUnregisterServer -> " + sim::StatusText(status));
+    cameraserver::Log("call DllUnregisterServer -> " + cameraserver::StatusText(status));
     return status;
 }

@@ -1,0 +1,13 @@
+#include "ErrorInfoSupport.h"
+
+#include "ServerLog.h"
+
+namespace cameraserver {
+
+HRESULT ErrorInfoSupport::InterfaceSupportsErrorInfo(REFIID iid) {
+    const HRESULT answer = IsEqualGUID(iid, supported_) ? S_OK : S_FALSE;
+    Log("call " + ownerName_ + " InterfaceSupportsErrorInfo " + InterfaceName(iid) + " -> " + StatusText(answer));
+    return answer;
+}
+
+}  // namespace cameraserver

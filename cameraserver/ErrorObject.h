@@ -1,0 +1,32 @@
+// The component's own error information object, and the reporting of a failed call.
+#pragma once
+
+#include <string>
+
+#include "ServerObject.h"
+
+namespace cameraserver {
+
+class ErrorObject final : public ServerObject<IErrorInfo> {
+public:
+    ErrorObject(REFIID iid, const std::string& description);
+
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override;
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* source) override;
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) override;
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* helpFile) override;
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* helpContext) override;
+
+private:
+    void* Find(REFIID iid) override;
+
+    const IID iid_;
+    const std::string description_;
+};
+
+// Sets the thread's error information for a failed `operation` of interface `iid`: an
+// ErrorObject when the outcome asks for one, otherwise none.  Returns the log words
+// ("errorinfo=ErrorInfo#9" or "errorinfo=none").
+std::string ReportFailure(const Outcome& outcome, REFIID iid, const std::string& operation);
+
+}  // namespace cameraserver

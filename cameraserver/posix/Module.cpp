@@ -1,0 +1,22 @@
+// Where the plugin was loaded from, for the files the component keeps beside it.
+#include <dlfcn.h>
+
+#include "../Source.h"
+
+namespace cameraserver {
+
+namespace {
+const char anchor = 0;  // any address inside the plugin
+}  // namespace
+
+std::string ModuleDirectory() {
+    Dl_info info{};
+    if (dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) {
+        return ".";
+    }
+    const std::string path = info.dli_fname;
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+}  // namespace cameraserver

@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""Whole-program tests of the POSIX program's desktop dialogs: the rows run on an X
+server (Xvfb, openbox), every box a GTK dialog whose title is read with xprop and whose
+text is read back from the screen with OCR; and the runs in which the box must fall back
+to the terminal dialog. Prints each row's name with PASS or FAIL (and why), then
+"N passed, M failed"; exits with 77 (skipped) when a tool the rows need is missing.
+
+  run_desktop.py desktop|desktop-no-gtk --register tools/simcamera/register-posix.sh
+                 --screenshots DIR COMMON...
+
+desktop:        success (two boxes), Cancel at the confirmation by Escape, a Japanese run,
+                and on the terminal: no display, a display GTK cannot open.
+desktop-no-gtk: a display but no GTK library (hidden in a mount namespace of its own):
+                the terminal dialog. Needs unshare and the right to bind-mount (root).
+The confirmation's pictures, in English and Japanese, are kept in the screenshots folder.
+COMMON: as run_e2e.py's.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+
+import rows
+from card import CardError
+from catalogue import Catalogue
+from desktop import DesktopPlatform, DisplayUnavailable, XServer, missing_tools, ocr_languages
+from player import PosixPlatform, play
+from product import Product
+from tally import Tally
+from wine import SKIPPED
+
+JAPANESE = ("ja_JP.UTF-8", 0x0411)
+# The library the program loads, as the dynamic loader finds it.
+GTK = "libgtk-3.so.0"
+
+
+def gtk_library_file():
+    """The file the loader would open for GTK, or None where there is none."""
+    result = subprocess.run(["/sbin/ldconfig", "-p"], capture_output=True, text=True)
+    for line in result.stdout.splitlines():
+        name, _, path = line.strip().partition(" => ")
+        if name.split()[0] == GTK and "x86-64" in name:
+            return os.path.realpath(path)
+    return None
+
+
+def hidden_gtk_launcher():
+    """A command that starts the program in a mount namespace where GTK's library file is
+    an empty file; None (with the reason) where that cannot be done here."""
+    library = gtk_library_file()
+    if library is None:
+        return None, f"{GTK} is not installed, so it cannot be hidden"
+    script = f'mount --bind /dev/null "{library}" && exec "$0"'
+    probe = subprocess.run(["unshare", "--mount", "sh", "-c", script, "true"], capture_output=True, text=True)
+    if probe.returncode != 0:
+        return None, f"cannot hide {GTK} in a mount namespace (needs root): {probe.stderr.strip()}"
+    return ["unshare", "--mount", "sh", "-c", script], None
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("suite", choices=["desktop", "desktop-no-gtk"])
+    for option in ("--program", "--component", "--data-dir", "--catalogue", "--work-dir", "--register",
+                   "--screenshots"):
+        parser.add_argument(option, required=True)
+    args = parser.parse_args()
+
+    missing = missing_tools()
+    if missing:
+        print(f"skipped: the desktop rows need {', '.join(missing)} (scripts/install-deps.sh installs them)")
+        return SKIPPED
+    if args.suite == "desktop" and not {"eng", "jpn"} <= ocr_languages():
+        print("skipped: tesseract lacks its English or Japanese data (tesseract-ocr-eng, tesseract-ocr-jpn)")
+        return SKIPPED
+    launcher = None
+    if args.suite == "desktop-no-gtk":
+        launcher, reason = hidden_gtk_launcher()
+        if launcher is None:
+            print("skipped: " + reason)
+            return SKIPPED
+
+    product = Product(args.data_dir)
+    catalogue = Catalogue(args.catalogue)
+    if os.path.exists(args.work_dir):
+        shutil.rmtree(args.work_dir)
+    os.makedirs(args.work_dir)
+    os.makedirs(args.screenshots, exist_ok=True)
+    common = (args.program, args.component, args.register)
+
+    try:
+        with XServer(args.work_dir) as server:
+            def desktop(name, keep=None):
+                folder = os.path.join(args.work_dir, name)
+                os.makedirs(folder)
+                return DesktopPlatform(*common, folder, server, folder, keep)
+
+            def terminal(name, display=None, launcher=()):
+                return PosixPlatform(*common, os.path.join(args.work_dir, name), display, launcher)
+
+            if args.suite == "desktop":
+                runs = [
+                    ("dialogs: success", rows.SUCCESS, desktop("success", {1: "confirmation-en.png"}), None),
+                    ("dialogs: cancel at the confirmation by Escape", rows.CANCEL, desktop("cancel"), None),
+                    (f"dialogs, {JAPANESE[0]}: success", rows.SUCCESS,
+                     desktop("japanese", {1: "confirmation-ja.png"}), JAPANESE),
+                    ("terminal, no display: success", rows.SUCCESS, terminal("no-display"), None),
+                    ("terminal, a display GTK cannot open: success", rows.SUCCESS,
+                     terminal("no-server", display=":99999"), None),
+                ]
+            else:
+                runs = [("terminal, display but no GTK: success", rows.SUCCESS,
+                         terminal("no-gtk", display=server.display, launcher=launcher), None)]
+            tally = Tally()
+            for number, (label, row, platform, language) in enumerate(runs, 1):
+                platform.prepare()
+                extra = {} if language is None else {"locale": language[0], "language": language[1]}
+                try:
+                    problems = play(row, platform, product, catalogue, os.path.join(args.work_dir, f"row{number}"),
+                                    **extra)
+                except CardError as error:
+                    problems = [str(error)]
+                tally.record(label, problems)
+            for platform in [run[2] for run in runs]:
+                for picture in getattr(platform, "keep", {}).values():
+                    for kept in (picture, "screen-" + picture):
+                        if os.path.exists(os.path.join(platform.shots_dir, kept)):
+                            shutil.copy(os.path.join(platform.shots_dir, kept), args.screenshots)
+    except DisplayUnavailable as unavailable:
+        print(f"FAIL {unavailable}")
+        return 1
+    return tally.exit_code()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

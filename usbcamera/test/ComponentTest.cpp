@@ -1,0 +1,300 @@
+// The Linux camera component through the COM runtime, against a fake system: each suite
+// runs inside umockdev-run with the device description its CTest entry names (the suite's
+// name says which), and writes the mount table the component reads into the fake /proc.
+#include "cameraserver/ServerInterfaces.h"
+#include "com/InterfaceRef.h"
+#include "com/ScopedVariant.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/ComponentLog.h"
+#include "support/RowName.h"
+
+namespace {
+
+const HRESULT kDeviceGone = static_cast<HRESULT>(0x8007048Fu);
+// The USB device of the first camera in every description.
+const char kFirstCamera[] = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
+
+using Clock = std::chrono::steady_clock;
+
+std::string Narrow(BSTR text) {
+    std::string narrow;
+    if (text != nullptr) {
+        for (UINT i = 0; i < SysStringLen(text); ++i) {
+            narrow += text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
+        }
+        SysFreeString(text);
+    }
+    return narrow;
+}
+
+class UsbCamera : public ComponentLogTest {
+protected:
+    UsbCamera() : ComponentLogTest("USBCAMERA_LOG") {}
+
+    void SetUp() override {
+        ComponentLogTest::SetUp();
+        mockRoot_ = Environment("UMOCKDEV_DIR");
+        model_ = Environment("USBCAMERA_TEST_MODEL");
+        ASSERT_FALSE(mockRoot_.empty()) << "runs inside umockdev-run";
+        ASSERT_FALSE(model_.empty()) << "USBCAMERA_TEST_MODEL comes from the test's CTest entry";
+        std::filesystem::create_directories(mockRoot_ + "/proc/self");
+        Mounts({});
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    }
+    void TearDown() override {
+        CoUninitialize();
+        ExpectAllReleased();
+    }
+
+    // The mount table as /proc/self/mountinfo shows it inside the fake system.
+    void Mounts(const std::vector<std::string>& lines) const {
+        std::ofstream file(mockRoot_ + "/proc/self/mountinfo", std::ios::trunc);
+        file << "22 1 0:21 / / rw,relatime shared:1 - ext4 /dev/vda1 rw\n";
+        for (const std::string& line : lines) {
+            file << line << "\n";
+        }
+        ASSERT_TRUE(file.good());
+    }
+
+    static void OpenCollection(InterfaceRef<CameraCollection>& collection) {
+        InterfaceRef<CameraManager> manager;
+        ASSERT_EQ(CoCreateInstance(cameraserver::kClassId, nullptr, CLSCTX_INPROC_SERVER, cameraserver::kManagerId,
+                                   reinterpret_cast<void**>(manager.Put())),
+                  S_OK);
+        ASSERT_EQ(manager->GetCameraCollection(collection.Put()), S_OK);
+    }
+
+    static void CameraAt(const InterfaceRef<CameraCollection>& collection, LONG position,
+                         InterfaceRef<CameraItem>& camera) {
+        const ScopedVariant index(position);
+        ScopedVariant item;
+        ASSERT_EQ(collection->GetCameraAt(index.Value(), item.Receive()), S_OK);
+        ASSERT_EQ(item.Value().vt, VT_DISPATCH);
+        ASSERT_EQ(item.Value().pdispVal->QueryInterface(cameraserver::kItemId, reinterpret_cast<void**>(camera.Put())),
+                  S_OK);
+    }
+
+    // The model names in the enumerator's order, after a count that agrees with them.
+    static std::vector<std::string> Models() {
+        InterfaceRef<CameraCollection> collection;
+        OpenCollection(collection);
+        std::vector<std::string> models;
+        InterfaceRef<IUnknown> object;
+        EXPECT_EQ(collection->GetCameraEnumerator(object.Put()), S_OK);
+        InterfaceRef<IEnumVARIANT> enumerator;
+        EXPECT_EQ(enumerator.Query(object.Get()), S_OK);
+        LONG count = -1;
+        EXPECT_EQ(collection->GetCameraCount(&count), S_OK);
+        EXPECT_EQ(enumerator->Reset(), S_OK);
+        for (LONG i = 0; i < count; ++i) {
+            ScopedVariant item;
+            EXPECT_EQ(enumerator->Next(1, item.Receive(), nullptr), S_OK);
+            InterfaceRef<CameraItem> camera;
+            EXPECT_EQ(item.Value().pdispVal->QueryInterface(cameraserver::kItemId, reinterpret_cast<void**>(camera.Put())),
+                      S_OK);
+            BSTR name = nullptr;
+            EXPECT_EQ(camera->GetModelName(&name), S_OK);
+            models.push_back(Narrow(name));
+        }
+        ScopedVariant past;
+        EXPECT_EQ(enumerator->Next(1, past.Receive(), nullptr), S_FALSE);
+        EXPECT_EQ(past.Value().vt, VT_EMPTY);
+        return models;
+    }
+
+    // The drive path the camera at `position` reports, and how long it took.
+    static std::string DrivePath(LONG position, std::chrono::milliseconds* took = nullptr) {
+        InterfaceRef<CameraCollection> collection;
+        OpenCollection(collection);
+        InterfaceRef<CameraItem> camera;
+        CameraAt(collection, position, camera);
+        BSTR path = nullptr;
+        const auto start = Clock::now();
+        EXPECT_EQ(camera->GetDrivePath(&path), S_OK);
+        if (took != nullptr) {
+            *took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        }
+        return Narrow(path);
+    }
+
+    std::string mockRoot_;
+    std::string model_;
+};
+
+// One camera with a partitioned card (sdb1 = 8:17), in the mount tables a desktop makes.
+class Partitioned : public UsbCamera {};
+
+struct MountRow {
+    const char* name;
+    std::vector<std::string> table;
+    const char* drive;
+};
+
+void PrintTo(const MountRow& row, std::ostream* out) { *out << row.name; }
+
+class PartitionedMount : public Partitioned, public testing::WithParamInterface<MountRow> {};
+
+TEST_P(PartitionedMount, ReportsTheModelAndTheCardsFolder) {
+    Mounts(GetParam().table);
+    EXPECT_EQ(Models(), std::vector<std::string>{model_});
+    EXPECT_EQ(DrivePath(0), GetParam().drive);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, PartitionedMount,
+    testing::Values(
+        MountRow{"space_in_the_mount_point",
+                 {"40 22 8:17 / /media/user/MY\\040CARD rw,nosuid,nodev,relatime shared:90 - vfat /dev/sdb1 rw,fmask=0022"},
+                 "/media/user/MY CARD/"},
+        MountRow{"read_only_as_any_other",
+                 {"40 22 8:17 / /media/locked ro,nosuid,nodev,relatime shared:90 - vfat /dev/sdb1 ro"},
+                 "/media/locked/"},
+        MountRow{"bind_mount_of_a_folder_inside_is_not_the_card",
+                 {"40 22 8:17 /DCIM /home/user/photos rw,relatime shared:91 - vfat /dev/sdb1 rw",
+                  "41 22 8:17 / /media/card rw,relatime shared:90 - vfat /dev/sdb1 rw"},
+                 "/media/card/"},
+        MountRow{"bind_mount_of_the_whole_card_read_write_preferred",
+                 {"40 22 8:17 / /media/card ro,relatime shared:90 - vfat /dev/sdb1 rw",
+                  "41 22 8:17 / /mnt/card rw,relatime shared:90 - vfat /dev/sdb1 rw"},
+                 "/mnt/card/"},
+        MountRow{"file_system_remounted_read_only_after_errors",
+                 {"40 22 8:17 / /media/card rw,relatime shared:90 - vfat /dev/sdb1 ro",
+                  "41 22 8:17 / /mnt/card rw,relatime shared:90 - vfat /dev/sdb1 ro"},
+                 "/media/card/"},
+        MountRow{"other_devices_mounted_too",
+                 {"40 22 8:16 / /media/disk rw - vfat /dev/sdb rw", "41 22 8:33 / /media/other rw - vfat /dev/sdc1 rw",
+                  "42 22 8:17 / /media/card rw - vfat /dev/sdb1 rw"},
+                 "/media/card/"}),
+    RowName<MountRow>);
+
+// A card nobody mounts: the component waits about 5 s for a mount, finds no udisksctl on
+// the PATH, and reports the device node's path, which names no folder.
+TEST_F(Partitioned, CardNeverMountedIsReportedAsTheDeviceNode) {
+    const std::string emptyFolder = mockRoot_ + "/no-programs";
+    std::filesystem::create_directories(emptyFolder);
+    setenv("PATH", emptyFolder.c_str(), 1);
+    std::chrono::milliseconds took{};
+    EXPECT_EQ(DrivePath(0, &took), "/dev/sdb1/");
+    EXPECT_GE(took.count(), 4500);
+    EXPECT_LT(took.count(), 8000);
+    EXPECT_TRUE(Logged("card /dev/sdb1/ not mounted"));
+}
+
+TEST_F(Partitioned, CardMountedWhileTheComponentWaitsIsFound) {
+    std::thread desktop([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        Mounts({"40 22 8:17 / /media/user/CARD rw - vfat /dev/sdb1 rw"});
+    });
+    std::chrono::milliseconds took{};
+    const std::string drive = DrivePath(0, &took);
+    desktop.join();
+    EXPECT_EQ(drive, "/media/user/CARD/");
+    EXPECT_GE(took.count(), 900);
+    EXPECT_LT(took.count(), 4000);
+}
+
+// udisksctl, asked as a file manager would, mounts the card; a stand-in on the PATH adds
+// the mount to the table and notes how it was called.
+TEST_F(Partitioned, CardNobodyMountedIsMountedThroughUdisks) {
+    const std::string folder = mockRoot_ + "/programs";
+    std::filesystem::create_directories(folder);
+    const std::string calls = mockRoot_ + "/udisksctl.calls";
+    {
+        std::ofstream script(folder + "/udisksctl");
+        script << "#!/bin/sh\n"
+               << "echo \"$*\" >> '" << calls << "'\n"
+               << "echo '40 22 8:17 / /media/user/UDISKS rw - vfat /dev/sdb1 rw' >> '" << mockRoot_
+               << "/proc/self/mountinfo'\n"
+               << "echo 'Mounted /dev/sdb1 at /media/user/UDISKS'\n";
+    }
+    ASSERT_EQ(chmod((folder + "/udisksctl").c_str(), 0755), 0);
+    setenv("PATH", (folder + ":/usr/bin:/bin").c_str(), 1);
+    EXPECT_EQ(DrivePath(0), "/media/user/UDISKS/");
+    std::ifstream called(calls);
+    std::string line;
+    std::getline(called, line);
+    EXPECT_EQ(line, "mount --block-device /dev/sdb1 --no-user-interaction");
+    EXPECT_TRUE(Logged("mount sdb1 udisksctl succeeded"));
+}
+
+// Once the camera is unplugged its operations fail with error information, so the
+// utility's presence check sees it gone.
+TEST_F(Partitioned, CameraUnpluggedFailsItsCallsWithErrorInformation) {
+    Mounts({"40 22 8:17 / /media/card rw - vfat /dev/sdb1 rw"});
+    InterfaceRef<CameraCollection> collection;
+    OpenCollection(collection);
+    InterfaceRef<CameraItem> camera;
+    CameraAt(collection, 0, camera);
+    BSTR name = nullptr;
+    ASSERT_EQ(camera->GetModelName(&name), S_OK);
+    EXPECT_EQ(Narrow(name), model_);
+
+    // Unplugged: its folder leaves the fake sysfs (and comes back for the next test).
+    const std::string device = mockRoot_ + kFirstCamera;
+    std::filesystem::rename(device, device + ".unplugged");
+    name = nullptr;
+    EXPECT_EQ(camera->GetModelName(&name), kDeviceGone);
+    EXPECT_EQ(name, nullptr);
+    InterfaceRef<ISupportErrorInfo> support;
+    ASSERT_EQ(camera->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(support.Put())), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(cameraserver::kItemId), S_OK);
+    InterfaceRef<IErrorInfo> info;
+    EXPECT_EQ(GetErrorInfo(0, info.Put()), S_OK);
+    EXPECT_NE(info.Get(), nullptr);
+    BSTR path = nullptr;
+    EXPECT_EQ(camera->GetDrivePath(&path), kDeviceGone);
+    EXPECT_EQ(path, nullptr);
+    std::filesystem::rename(device + ".unplugged", device);
+}
+
+class WholeDisk : public UsbCamera {};
+
+TEST_F(WholeDisk, CardWithoutPartitionTableIsTheDiskItself) {
+    Mounts({"40 22 8:16 / /media/user/NO\\040NAME rw - vfat /dev/sdb rw"});
+    EXPECT_EQ(Models(), std::vector<std::string>{model_});
+    EXPECT_EQ(DrivePath(0), "/media/user/NO NAME/");
+}
+
+class TwoCameras : public UsbCamera {};
+
+TEST_F(TwoCameras, EachIsOneCameraWithItsOwnCard) {
+    Mounts({"40 22 8:33 / /media/second rw - vfat /dev/sdc1 rw", "41 22 8:17 / /media/first rw - vfat /dev/sdb1 rw"});
+    EXPECT_EQ(Models(), (std::vector<std::string>{model_, model_}));
+    EXPECT_EQ(DrivePath(0), "/media/first/");
+    EXPECT_EQ(DrivePath(1), "/media/second/");
+}
+
+class CameraAndStick : public UsbCamera {};
+
+// The stick is not in the id table: it reports its product string, trimmed.  The
+// machine's own disk is on no USB bus and is no camera.
+TEST_F(CameraAndStick, StickReportsItsProductAndTheInternalDiskIsLeftOut) {
+    Mounts({"40 22 8:17 / /media/stick rw - vfat /dev/sdb1 rw", "41 22 8:33 / /media/card rw - vfat /dev/sdc1 rw",
+            "42 22 8:0 / /home rw - ext4 /dev/sda rw"});
+    EXPECT_EQ(Models(), (std::vector<std::string>{"USB Flash Disk", model_}));
+    EXPECT_EQ(DrivePath(1), "/media/card/");
+}
+
+class NoMedium : public UsbCamera {};
+
+// An empty slot is not waited for: no card can be mounted there.
+TEST_F(NoMedium, EmptySlotIsReportedAtOnceAsTheDeviceNode) {
+    EXPECT_EQ(Models(), std::vector<std::string>{model_});
+    std::chrono::milliseconds took{};
+    EXPECT_EQ(DrivePath(0, &took), "/dev/sdb/");
+    EXPECT_LT(took.count(), 1000);
+}
+
+}  // namespace
