@@ -419,6 +419,8 @@ HRESULT CoInitialize(LPVOID reserved);
 void CoUninitialize();
 HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID riid, LPVOID* object);
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, LPVOID reserved, REFIID riid, LPVOID* object);
+// The product activates only through the registry; the runtime's tests register an
+// in-process factory here to check activation against Windows' own runtime under Wine.
 HRESULT CoRegisterClassObject(REFCLSID clsid, LPUNKNOWN factory, DWORD context, DWORD flags,
                               LPDWORD cookie);
 HRESULT CoRevokeClassObject(DWORD cookie);
