@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <pty.h>
@@ -249,11 +250,17 @@ int EndOf(pid_t child) {
 
 // Any signal that ends the run while a box waits leaves the terminal as it found it: those
 // that end it quietly and those that dump core, and the real-time ones.  (SIGSTKFLT, which
-// nothing sends, is left out: valgrind drops it.)
+// nothing sends, is left out, as valgrind drops it.)
 TEST(TerminalMessageBox, EndingSignalRestoresTheTerminal) {
-    const std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,    SIGTRAP, SIGABRT, SIGBUS,   SIGFPE,
-                                      SIGUSR1, SIGSEGV, SIGUSR2, SIGPIPE,   SIGALRM, SIGTERM, SIGXCPU,  SIGXFSZ,
-                                      SIGVTALRM, SIGPROF, SIGSYS, SIGIO, SIGPWR, SIGRTMIN, SIGRTMIN + 1};
+    std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGABRT, SIGUSR1, SIGUSR2, SIGPIPE,  SIGALRM,     SIGTERM,
+                                SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGRTMIN, SIGRTMIN + 1};
+    // Under valgrind a fault signal (SIGSYS among them) sent by another process does not reach
+    // the program as sent: valgrind handles these for its guest's own faults.  Natively they
+    // are sent like the others.
+    const char* preload = std::getenv("LD_PRELOAD");
+    if (preload == nullptr || std::strstr(preload, "vgpreload") == nullptr) {
+        signals.insert(signals.end(), {SIGILL, SIGTRAP, SIGBUS, SIGFPE, SIGSEGV, SIGSYS});
+    }
     for (const int signal : signals) {
         SCOPED_TRACE(std::string("signal ") + strsignal(signal));
         int master = -1;
