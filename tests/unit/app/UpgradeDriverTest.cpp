@@ -534,7 +534,7 @@ BOOL FixedCapacity(LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER tot
 }
 
 TEST_F(UpgradeDriverTest, LeftoverStagingFileIsRemovedBeforeTheProbeSoThatItsSpaceCounts) {
-    const ULONGLONG room = Payload().size() + (1u << 20);
+    const std::size_t room = Payload().size() + (1u << 20);
     WriteFileOf(StagingPath(), std::string(room, '\xEE'));
     WriteFileOf(PackagePath(), kOlderPackage);
     g_capacity = kOlderPackage.size() + room;  // the older package stays, and still counts
