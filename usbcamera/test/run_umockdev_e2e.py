@@ -25,6 +25,7 @@ from player import ENGLISH, PosixPlatform, box_problems  # noqa: E402
 from product import Product  # noqa: E402
 from rows import CONFIRM, DONE, GONE_FROM_DRIVE, NO_CARD, SEVERAL  # noqa: E402
 from simcamera import ComponentLog  # noqa: E402
+from tally import Tally  # noqa: E402
 
 SKIPPED = 77
 # The USB device of the first camera in every description, and its card's volume.
@@ -126,23 +127,14 @@ def main():
     catalogue = Catalogue(args.catalogue)
     platform = PosixPlatform(args.program, args.component, args.register, args.work_dir)
     platform.prepare()
-    passed = failed = 0
+    tally = Tally()
     for number, row in enumerate(ROWS, 1):
         if args.only and args.only not in row.name:
             continue
         problems = play(row, args, product, catalogue, platform, umockdev_run,
                         os.path.join(args.work_dir, f"row{number}"))
-        if problems:
-            failed += 1
-            print(f"FAIL {row.name}")
-            for problem in problems:
-                print("     " + problem.replace("\n", "\n     "))
-        else:
-            passed += 1
-            print(f"PASS {row.name}")
-        sys.stdout.flush()
-    print(f"{passed} passed, {failed} failed")
-    return 0 if failed == 0 and passed > 0 else 1
+        tally.record(row.name, problems)
+    return tally.exit_code()
 
 
 if __name__ == "__main__":

@@ -31,6 +31,7 @@ from catalogue import Catalogue  # noqa: E402
 from player import ENGLISH, box_problems  # noqa: E402
 from product import Product  # noqa: E402
 from rows import CONFIRM, DONE, FAILED, NO_CARD  # noqa: E402
+from tally import Tally  # noqa: E402
 
 SKIPPED = 77
 CLSID = "{FB803D0D-EC2B-11D2-A4B8-00104BCAB4AB}"
@@ -305,7 +306,7 @@ def main():
     except Skip as reason:
         print(f"SKIPPED: {reason}")
         return SKIPPED
-    passed = failed = 0
+    tally = Tally()
     for case in CASES:
         if args.only and args.only != case.name:
             continue
@@ -332,17 +333,9 @@ def main():
             if not problems and case.written:
                 print(f"{product.package_name} on the card equals the payload byte for byte "
                       f"({len(product.payload)} bytes); no staging file is left.")
-        if problems:
-            failed += 1
-            print(f"FAIL {case.name} ({took:.0f} s)")
-            for line in problems + ["console:"] + console.splitlines()[-40:]:
-                print("     " + line)
-        else:
-            passed += 1
-            print(f"PASS {case.name} ({took:.0f} s)")
-        sys.stdout.flush()
-    print(f"{passed} passed, {failed} failed")
-    return 0 if failed == 0 and passed > 0 else 1
+        details = problems + ["console:"] + console.splitlines()[-40:] if problems else []
+        tally.record(f"{case.name} ({took:.0f} s)", details)
+    return tally.exit_code()
 
 
 if __name__ == "__main__":
