@@ -44,9 +44,12 @@ class Screen:
         self.position = 0
         self.waiting = None  # the box answered last, until the program acknowledges the answer
         self.stray = b""  # anything shown that is not part of a box
+        self.held = b""  # a carriage return that ended the last chunk: its line feed may come next
 
     def add(self, chunk):
-        self.data += chunk.replace(b"\r\n", b"\n")
+        chunk = self.held + chunk
+        self.held = b"\r" if chunk.endswith(b"\r") else b""
+        self.data += chunk[:len(chunk) - len(self.held)].replace(b"\r\n", b"\n")
 
     def next_box(self):
         """The next whole box not read yet, or None."""
@@ -71,7 +74,7 @@ class Screen:
         self.position = match.end()
 
     def rest(self):
-        return (self.stray + self.data[self.position:].strip()).decode("utf-8", errors="replace")
+        return (self.stray + (self.data[self.position:] + self.held).strip()).decode("utf-8", errors="replace")
 
 
 def run_in_terminal(argv, env, answers=(), before_answer=None, timeout_seconds=60):
