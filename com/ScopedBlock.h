@@ -14,8 +14,11 @@
 #include "platform/SystemApi.h"
 
 #include <limits>
+#include <type_traits>
 #include <utility>
 
+// Free is the SystemApi entry that frees a block of this kind, or a function of one
+// argument that calls it (the heap's free also takes the heap).
 template <typename T, auto Free>
 class ScopedBlock {
 public:
@@ -38,7 +41,11 @@ public:
 
     void Reset() noexcept {
         if (block_ != nullptr) {
-            (platform::sys.*Free)(std::exchange(block_, nullptr));
+            if constexpr (std::is_member_pointer_v<decltype(Free)>) {
+                (platform::sys.*Free)(std::exchange(block_, nullptr));
+            } else {
+                Free(std::exchange(block_, nullptr));
+            }
         }
     }
 
@@ -46,8 +53,10 @@ private:
     T* block_ = nullptr;
 };
 
+inline void FreeHeapBlock(void* block) noexcept { platform::sys.HeapFree(GetProcessHeap(), 0, block); }
+
 template <typename T>
-using HeapBlock = ScopedBlock<T, &platform::SystemApi::HeapRelease>;
+using HeapBlock = ScopedBlock<T, &FreeHeapBlock>;
 template <typename T>
 using TaskMemoryBlock = ScopedBlock<T, &platform::SystemApi::CoTaskMemFree>;
 template <typename T>
@@ -62,7 +71,7 @@ HeapBlock<T> NewHeapBlock(SIZE_T count) {
     if (count > std::numeric_limits<SIZE_T>::max() / sizeof(T)) {
         ThrowComError(E_OUTOFMEMORY);
     }
-    void* block = platform::sys.HeapAllocate(count * sizeof(T));
+    void* block = platform::sys.HeapAlloc(GetProcessHeap(), 0, count * sizeof(T));
     if (block == nullptr) {
         ThrowComError(E_OUTOFMEMORY);
     }

@@ -36,7 +36,7 @@ BSTR WideFromNarrow(const char* narrow) {
 }  // namespace
 
 WideStringHandle::Record* WideStringHandle::NewRecord(BSTR wide) {
-    void* memory = platform::sys.HeapAllocate(sizeof(Record));
+    void* memory = platform::sys.HeapAlloc(GetProcessHeap(), 0, sizeof(Record));
     if (memory == nullptr) {
         platform::sys.SysFreeString(wide);
         ThrowComError(E_OUTOFMEMORY);
@@ -101,10 +101,10 @@ void WideStringHandle::Release() noexcept {
     }
     platform::sys.SysFreeString(record->wide);
     if (record->narrow != nullptr) {
-        platform::sys.HeapRelease(record->narrow);
+        FreeHeapBlock(record->narrow);
     }
     record->~Record();
-    platform::sys.HeapRelease(record);
+    FreeHeapBlock(record);
 }
 
 BSTR WideStringHandle::Wide() const noexcept { return record_ != nullptr ? record_->wide : nullptr; }

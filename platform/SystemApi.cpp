@@ -1,8 +1,6 @@
 #include "platform/Platform.h"
 #include "platform/SystemApi.h"
 
-#include <cstdlib>
-
 namespace platform {
 namespace {
 
@@ -12,8 +10,8 @@ void CoTaskMemFreeImpl(LPVOID block) { ::CoTaskMemFree(block); }
 BSTR SysAllocStringImpl(const OLECHAR* text) { return ::SysAllocString(text); }
 BSTR SysAllocStringLenImpl(const OLECHAR* text, UINT length) { return ::SysAllocStringLen(text, length); }
 void SysFreeStringImpl(BSTR text) { ::SysFreeString(text); }
-void* HeapAllocateImpl(SIZE_T size) { return std::malloc(size); }
-void HeapReleaseImpl(void* block) { std::free(block); }
+LPVOID HeapAllocImpl(HANDLE heap, DWORD flags, SIZE_T bytes) { return ::HeapAlloc(heap, flags, bytes); }
+BOOL HeapFreeImpl(HANDLE heap, DWORD flags, LPVOID block) { return ::HeapFree(heap, flags, block); }
 HLOCAL LocalFreeImpl(HLOCAL block) { return ::LocalFree(block); }
 
 int MultiByteToWideCharImpl(UINT codePage, DWORD flags, LPCSTR source, int sourceLength, LPWSTR dest,
@@ -78,8 +76,8 @@ constexpr SystemApi MakeDefaults() {
     api.SysAllocString = SysAllocStringImpl;
     api.SysAllocStringLen = SysAllocStringLenImpl;
     api.SysFreeString = SysFreeStringImpl;
-    api.HeapAllocate = HeapAllocateImpl;
-    api.HeapRelease = HeapReleaseImpl;
+    api.HeapAlloc = HeapAllocImpl;
+    api.HeapFree = HeapFreeImpl;
     api.LocalFree = LocalFreeImpl;
     api.MultiByteToWideChar = MultiByteToWideCharImpl;
     api.WideCharToMultiByte = WideCharToMultiByteImpl;

@@ -25,8 +25,8 @@ struct SystemApi {
     BSTR (*SysAllocString)(const OLECHAR* text);
     BSTR (*SysAllocStringLen)(const OLECHAR* text, UINT length);
     void (*SysFreeString)(BSTR text);
-    void* (*HeapAllocate)(SIZE_T size);
-    void (*HeapRelease)(void* block);
+    LPVOID (*HeapAlloc)(HANDLE heap, DWORD flags, SIZE_T bytes);
+    BOOL (*HeapFree)(HANDLE heap, DWORD flags, LPVOID block);
     HLOCAL (*LocalFree)(HLOCAL block);
 
     // Code-page conversion and message formatting.

@@ -385,6 +385,7 @@ struct EXCEPINFO {
 
 #define LMEM_FIXED 0x0000u
 #define LMEM_ZEROINIT 0x0040u
+#define HEAP_ZERO_MEMORY 0x00000008u
 
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
@@ -440,6 +441,9 @@ DWORD GetLastError();
 void SetLastError(DWORD error);
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
                      DWORD size, va_list* arguments);
+HANDLE GetProcessHeap();
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
 HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
 HLOCAL LocalFree(HLOCAL memory);
 int wvsprintfA(LPSTR buffer, LPCSTR format, va_list arguments);

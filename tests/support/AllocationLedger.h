@@ -23,8 +23,8 @@ public:
           stringAlloc_(&platform::SystemApi::SysAllocString, &StringAlloc),
           stringAllocLen_(&platform::SystemApi::SysAllocStringLen, &StringAllocLen),
           stringFree_(&platform::SystemApi::SysFreeString, &StringFree),
-          heapAlloc_(&platform::SystemApi::HeapAllocate, &HeapAlloc),
-          heapFree_(&platform::SystemApi::HeapRelease, &HeapFree),
+          heapAlloc_(&platform::SystemApi::HeapAlloc, &HeapAllocBooked),
+          heapFree_(&platform::SystemApi::HeapFree, &HeapFreeSettled),
           localFree_(&platform::SystemApi::LocalFree, &LocalFree),
           savedFormat_(platform::sys.FormatMessageA) {
         state_ = State{};
@@ -118,14 +118,14 @@ private:
         Settle(text, Kind::kString);
         platform::kSystemDefaults.SysFreeString(text);
     }
-    static void* HeapAlloc(SIZE_T size) {
-        void* block = platform::kSystemDefaults.HeapAllocate(size);
+    static LPVOID HeapAllocBooked(HANDLE heap, DWORD flags, SIZE_T bytes) {
+        LPVOID block = platform::kSystemDefaults.HeapAlloc(heap, flags, bytes);
         Book(block, Kind::kHeap);
         return block;
     }
-    static void HeapFree(void* block) {
+    static BOOL HeapFreeSettled(HANDLE heap, DWORD flags, LPVOID block) {
         Settle(block, Kind::kHeap);
-        platform::kSystemDefaults.HeapRelease(block);
+        return platform::kSystemDefaults.HeapFree(heap, flags, block);
     }
     static DWORD Format(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
                         va_list* arguments) {
@@ -146,8 +146,8 @@ private:
     ScopedOverride<BSTR (*)(const OLECHAR*)> stringAlloc_;
     ScopedOverride<BSTR (*)(const OLECHAR*, UINT)> stringAllocLen_;
     ScopedOverride<void (*)(BSTR)> stringFree_;
-    ScopedOverride<void* (*)(SIZE_T)> heapAlloc_;
-    ScopedOverride<void (*)(void*)> heapFree_;
+    ScopedOverride<LPVOID (*)(HANDLE, DWORD, SIZE_T)> heapAlloc_;
+    ScopedOverride<BOOL (*)(HANDLE, DWORD, LPVOID)> heapFree_;
     ScopedOverride<HLOCAL (*)(HLOCAL)> localFree_;
     // Swapped by hand: on x64 MinGW a va_list in a template argument loses an attribute,
     // which the compiler reports.

@@ -645,7 +645,7 @@ TEST_F(FaultSweep, StringAllocator) {
     SweepEntry<&platform::SystemApi::SysAllocString>("SysAllocString", BSTR{}, 0);
     SweepEntry<&platform::SystemApi::SysAllocStringLen>("SysAllocStringLen", BSTR{}, 0);
 }
-TEST_F(FaultSweep, Heap) { SweepEntry<&platform::SystemApi::HeapAllocate>("HeapAllocate", static_cast<void*>(nullptr), 0); }
+TEST_F(FaultSweep, Heap) { SweepEntry<&platform::SystemApi::HeapAlloc>("HeapAlloc", static_cast<void*>(nullptr), 0); }
 TEST_F(FaultSweep, Conversions) {
     SweepEntry<&platform::SystemApi::MultiByteToWideChar>("MultiByteToWideChar", 0, ERROR_NO_UNICODE_TRANSLATION);
     SweepEntry<&platform::SystemApi::WideCharToMultiByte>("WideCharToMultiByte", 0, ERROR_INSUFFICIENT_BUFFER);

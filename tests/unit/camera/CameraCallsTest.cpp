@@ -48,7 +48,7 @@ TEST_F(CameraStrings, FailureRaisesTheStatus) {
 
 TEST_F(CameraStrings, HandleThatCannotBeMadeRaisesOutOfMemoryAndFreesTheString) {
     object.itemText = OLESTR("RQ5600 Zoom Digital Camera");
-    FailingCall<&platform::SystemApi::HeapAllocate> noHeap(1, nullptr);
+    FailingCall<&platform::SystemApi::HeapAlloc> noHeap(1, nullptr);
     const Raised raised = RaisedBy([&] { camera::GetModelName(camera); });
     EXPECT_EQ(raised.status, E_OUTOFMEMORY);
     EXPECT_FALSE(raised.withErrorInfo);

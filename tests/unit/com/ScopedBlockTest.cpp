@@ -23,13 +23,13 @@ TEST(ScopedBlock, EachBlockGoesBackOnceToItsOwnFree) {
         *task.Put() = static_cast<char*>(platform::sys.CoTaskMemAlloc(2));  // the first one is freed
     }
     EXPECT_NE(ledger.Report(), "");  // the detached block is the caller's
-    platform::sys.HeapRelease(kept);
+    FreeHeapBlock(kept);
     EXPECT_EQ(ledger.Allocations(), 4);
     EXPECT_EQ(ledger.Report(), "");
 }
 
 TEST(ScopedBlock, ARefusedOrImpossibleHeapBlockRaisesOutOfMemory) {
-    FailingCall<&platform::SystemApi::HeapAllocate> counting(1, nullptr);
+    FailingCall<&platform::SystemApi::HeapAlloc> counting(1, nullptr);
     EXPECT_EQ(RaisedStatus([] { NewHeapBlock<char>(1); }), E_OUTOFMEMORY);
     EXPECT_EQ(RaisedStatus([] { NewHeapBlock<WCHAR>(static_cast<SIZE_T>(-1) / 2 + 1); }), E_OUTOFMEMORY);
     EXPECT_EQ(counting.Calls(), 1);  // a size that cannot be counted is not asked for

@@ -262,7 +262,7 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
          static_cast<HRESULT>(0x8007007Au)},
         {"narrow text: wide scratch refused",
          [](WideStringHandle&) {
-             FailingCall<&SystemApi::HeapAllocate> fail(1, nullptr);
+             FailingCall<&SystemApi::HeapAlloc> fail(1, nullptr);
              WideStringHandle made("abc");
          },
          outOfMemory},
@@ -274,7 +274,7 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
          outOfMemory},
         {"narrow text: record refused",
          [](WideStringHandle&) {
-             FailingCall<&SystemApi::HeapAllocate> fail(2, nullptr);
+             FailingCall<&SystemApi::HeapAlloc> fail(2, nullptr);
              WideStringHandle made("abc");
          },
          outOfMemory},
@@ -286,14 +286,14 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
          outOfMemory},
         {"wide text: record refused",
          [](WideStringHandle&) {
-             FailingCall<&SystemApi::HeapAllocate> fail(1, nullptr);
+             FailingCall<&SystemApi::HeapAlloc> fail(1, nullptr);
              WideStringHandle made(OLESTR("abc"));
          },
          outOfMemory},
         {"attach: record refused, the BSTR is freed",
          [](WideStringHandle&) {
              BSTR owned = SysAllocString(OLESTR("abc"));
-             FailingCall<&SystemApi::HeapAllocate> fail(1, nullptr);
+             FailingCall<&SystemApi::HeapAlloc> fail(1, nullptr);
              WideStringHandle::Attach(owned);
          },
          outOfMemory},
@@ -311,7 +311,7 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
          static_cast<HRESULT>(0x8007007Au)},
         {"narrow copy: buffer refused",
          [](WideStringHandle& held) {
-             FailingCall<&SystemApi::HeapAllocate> fail(1, nullptr);
+             FailingCall<&SystemApi::HeapAlloc> fail(1, nullptr);
              held.Narrow();
          },
          outOfMemory},
@@ -325,7 +325,7 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
         {"append: record refused",
          [](WideStringHandle& held) {
              const WideStringHandle right("def");
-             FailingCall<&SystemApi::HeapAllocate> fail(1, nullptr);
+             FailingCall<&SystemApi::HeapAlloc> fail(1, nullptr);
              held += right;
          },
          outOfMemory},
@@ -337,7 +337,7 @@ TEST_F(WideStringHandleTest, EveryFailedAllocationOrConversionRaisesAndLeaksNoth
          static_cast<HRESULT>(0x80070459u)},
         {"assign narrow text: record refused",
          [](WideStringHandle& held) {
-             FailingCall<&SystemApi::HeapAllocate> fail(2, nullptr);
+             FailingCall<&SystemApi::HeapAlloc> fail(2, nullptr);
              held = "def";
          },
          outOfMemory},
@@ -370,7 +370,7 @@ TEST(WideStringHandleBlocks, EveryBlockGoesBackToTheAllocatorItCameFrom) {
         WideStringHandle adopted = WideStringHandle::Attach(platform::sys.SysAllocStringLen(OLESTR("ab"), 2));
     }
     {
-        FailingCall<&SystemApi::HeapAllocate> failRecord(2, nullptr);  // after the conversion's scratch copy
+        FailingCall<&SystemApi::HeapAlloc> failRecord(2, nullptr);  // after the conversion's scratch copy
         EXPECT_THROW(WideStringHandle("RQ5600"), _com_error);
     }
     EXPECT_GT(ledger.Allocations(), 6);

@@ -242,7 +242,7 @@ TEST(CatalogueTest, NoLanguageGivesTheTextInTheSystemLanguage) {
 }
 
 TEST(CatalogueTest, RefusedWideCopyRaisesOutOfMemoryAndLeavesTheStringEmpty) {
-    FailingCall<&platform::SystemApi::HeapAllocate> refuse(1, nullptr);
+    FailingCall<&platform::SystemApi::HeapAlloc> refuse(1, nullptr);
     TextString text("left over from before");
     EXPECT_EQ(RaisedStatus([&] { LoaderCatalogue().LoadInLanguage(text, 130, kEnglish); }), E_OUTOFMEMORY);
     EXPECT_EQ(refuse.Calls(), 1);

@@ -242,7 +242,7 @@ TEST(TextString, FromAWideStringHandleRaisesTheHandlesFailure) {
         EXPECT_EQ(static_cast<HRESULT>(0x80070459u), RaisedStatus([&] { TextString s(handle); }));
     }
     {
-        FailingCall<&SystemApi::HeapAllocate> fail(1, nullptr);
+        FailingCall<&SystemApi::HeapAlloc> fail(1, nullptr);
         EXPECT_EQ(E_OUTOFMEMORY, RaisedStatus([&] { TextString s(handle); }));
     }
 }
