@@ -1,11 +1,16 @@
 // The file services of the package write: free space and sector size, create, write, read,
 // flush, close, move and delete, over POSIX files.
 //
-// Paths may use '\' as the separator, as the core builds them; it becomes '/'.  There are
-// no drive letters: a camera's drive path here is a plain directory such as "/media/card/".
+// Paths may use '\' as the separator, as the core builds them; what follows the drive
+// folder is resolved without links (PathBeneath), and every name is opened, made, moved and
+// removed relative to its folder's descriptor.  There are no drive letters: a camera's
+// drive path here is a plain directory such as "/media/card/".
 // A HANDLE is the file descriptor, encoded so that neither null nor INVALID_HANDLE_VALUE
 // can name a file.  Failures set the Windows error that the same failure gives there.
 #include "platform/Platform.h"
+
+#include "platform/posix/ErrnoError.h"
+#include "platform/posix/PathBeneath.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,104 +24,12 @@
 
 namespace {
 
-// A narrow path in POSIX form, in a fixed buffer.
-class UnixPath {
-public:
-    explicit UnixPath(const char* path) {
-        if (path == nullptr) {
-            return;
-        }
-        std::size_t i = 0;
-        for (; path[i] != '\0'; ++i) {
-            if (i + 1 >= sizeof text_) {
-                return;
-            }
-            text_[i] = path[i] == '\\' ? '/' : path[i];
-        }
-        text_[i] = '\0';
-        valid_ = true;
-    }
-    UnixPath(const UnixPath&) = delete;
-    UnixPath& operator=(const UnixPath&) = delete;
+using platform::posix::ErrorFromErrno;
+using platform::posix::PathBeneath;
 
-    bool Valid() const { return valid_; }
-    const char* Text() const { return text_; }
-
-private:
-    char text_[PATH_MAX] = {};
-    bool valid_ = false;
-};
-
-DWORD ErrorFromErrno(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-    case ELOOP:
-        return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case ETXTBSY:
-        return ERROR_ACCESS_DENIED;
-    case EROFS:
-        return ERROR_WRITE_PROTECT;
-    case EEXIST:
-        return ERROR_FILE_EXISTS;
-    case EXDEV:
-        return ERROR_NOT_SAME_DEVICE;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return ERROR_DISK_FULL;
-    case ENAMETOOLONG:
-        return ERROR_FILENAME_EXCED_RANGE;
-    case EBADF:
-        return ERROR_INVALID_HANDLE;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    case EMFILE:
-    case ENFILE:
-        return ERROR_TOO_MANY_OPEN_FILES;
-    case EIO:
-        return ERROR_WRITE_FAULT;
-    case EINVAL:
-        return ERROR_INVALID_PARAMETER;
-    default:
-        return ERROR_GEN_FAILURE;
-    }
-}
-
-// The folder that holds `path` (a POSIX path shorter than PATH_MAX), "." for a bare name.
-void ParentFolder(const char* path, char (&folder)[PATH_MAX]) {
-    std::size_t length = 0;
-    while (path[length] != '\0') {
-        folder[length] = path[length];
-        ++length;
-    }
-    while (length > 1 && folder[length - 1] == '/') {
-        --length;
-    }
-    while (length > 0 && folder[length - 1] != '/') {
-        --length;
-    }
-    if (length == 0) {
-        folder[length++] = '.';
-    }
-    folder[length] = '\0';
-}
-
-// A name that does not exist: "file not found" when its folder exists, "path not found"
-// when the folder is missing too, as Windows tells them apart.
-DWORD MissingNameError(const char* path) {
-    char folder[PATH_MAX];
-    ParentFolder(path, folder);
-    struct stat info {};
-    return stat(folder, &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-}
-
-DWORD ErrorForName(int error, const char* path) {
-    return error == ENOENT ? MissingNameError(path) : ErrorFromErrno(error);
-}
+// A name that could not be opened in a folder that could: "file not found" for a missing
+// name, as Windows tells it apart from a missing folder.
+DWORD NameError(int error) { return error == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(error); }
 
 // Descriptor d is handle value (d + 1) * 4: never 0, never all bits set, and aligned
 // like the handles Windows hands out.
@@ -159,41 +72,40 @@ void BypassCache(int descriptor) {
 
 // A new folder entry (a rename into it) is on the device once the folder itself is synced.
 // A file system that cannot sync a folder (EINVAL) has nothing more to write.
-bool SyncParentFolder(const char* path) {
-    char folder[PATH_MAX];
-    ParentFolder(path, folder);
-    const int descriptor = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0) {
+bool SyncFolder(int folder) {
+    if (fsync(folder) != 0 && errno != EINVAL) {
         SetLastError(ErrorFromErrno(errno));
         return false;
     }
-    const bool synced = fsync(descriptor) == 0 || errno == EINVAL;
-    const int error = errno;
-    close(descriptor);
-    if (!synced) {
-        SetLastError(ErrorFromErrno(error));
-    }
-    return synced;
+    return true;
 }
 
 // The volume that holds `directory`, which must name a folder; sets the Windows error.
 bool VolumeOfFolder(LPCSTR directory, struct statvfs& volume) {
-    const UnixPath path(directory == nullptr ? "." : directory);
-    if (!path.Valid()) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    const PathBeneath path(directory == nullptr ? "." : directory);
+    if (path.Folder() < 0) {
+        return false;
+    }
+    // Not waiting on a FIFO that took the folder's name, not taking a terminal.
+    const int folder = openat(path.Folder(), path.Name(),
+                              O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (path.Beneath() ? O_NOFOLLOW : 0));
+    if (folder < 0) {
+        SetLastError(NameError(errno));
         return false;
     }
     struct stat info {};
-    if (stat(path.Text(), &info) != 0) {
-        SetLastError(ErrorForName(errno, path.Text()));
+    struct stat parent {};
+    const bool queried = fstat(folder, &info) == 0 && S_ISDIR(info.st_mode) && fstat(path.Folder(), &parent) == 0 &&
+                         fstatvfs(folder, &volume) == 0;
+    const int error = errno;
+    close(folder);
+    if (!queried) {
+        SetLastError(S_ISDIR(info.st_mode) || info.st_mode == 0 ? ErrorFromErrno(error) : ERROR_DIRECTORY);
         return false;
     }
-    if (!S_ISDIR(info.st_mode)) {
-        SetLastError(ERROR_DIRECTORY);
-        return false;
-    }
-    if (statvfs(path.Text(), &volume) != 0) {
-        SetLastError(ErrorFromErrno(errno));
+    // Beneath a drive folder, a folder on another file system is not the card's.
+    if (path.Beneath() && info.st_dev != parent.st_dev) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }
     return true;
@@ -261,7 +173,7 @@ namespace {
 // anything is truncated and lasts until the handle is closed, also across a move of the
 // file; a name that no longer holds the locked file (its holder has just moved it away) is
 // treated as taken too.  Readers that allow writing take no lock.
-bool ShareFile(int descriptor, const char* path, DWORD access, DWORD share) {
+bool ShareFile(int descriptor, const PathBeneath& path, DWORD access, DWORD share) {
     int lock = 0;
     if ((share & FILE_SHARE_WRITE) == 0) {
         lock = LOCK_EX;
@@ -281,7 +193,8 @@ bool ShareFile(int descriptor, const char* path, DWORD access, DWORD share) {
     }
     struct stat held {};
     struct stat named {};
-    if (fstat(descriptor, &held) != 0 || lstat(path, &named) != 0 || held.st_dev != named.st_dev ||
+    if (fstat(descriptor, &held) != 0 || fstatat(path.Folder(), path.Name(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        held.st_dev != named.st_dev ||
         held.st_ino != named.st_ino) {
         SetLastError(ERROR_SHARING_VIOLATION);
         return false;
@@ -296,12 +209,11 @@ bool ShareFile(int descriptor, const char* path, DWORD access, DWORD share) {
 // honoured.
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES /*security*/,
                    DWORD disposition, DWORD flags, HANDLE /*templateFile*/) {
-    const UnixPath path(name);
-    if (!path.Valid()) {
-        SetLastError(name == nullptr ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE);
+    const PathBeneath path(name);
+    if (path.Folder() < 0) {
         return INVALID_HANDLE_VALUE;
     }
-    const int base = OpenFlags(access) | O_CLOEXEC;
+    const int base = OpenFlags(access) | O_CLOEXEC | (path.Beneath() ? O_NOFOLLOW : 0);
     // A file is only ever made or replaced as a regular file at the name itself: a link
     // there is not followed (it could point off the card), and opening does not wait for
     // a FIFO's reader; what was opened is checked below before anything is truncated.
@@ -316,27 +228,27 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     bool replacing = false;
     switch (disposition) {
     case CREATE_NEW:
-        descriptor = open(path.Text(), create | O_EXCL, kMode);
+        descriptor = openat(path.Folder(), path.Name(), create | O_EXCL, kMode);
         break;
     case CREATE_ALWAYS:
         // Created anew, or an existing file replaced; Windows tells the two apart by the
         // last error, and so does this.
-        descriptor = open(path.Text(), create | O_EXCL, kMode);
+        descriptor = openat(path.Folder(), path.Name(), create | O_EXCL, kMode);
         if (descriptor < 0 && errno == EEXIST) {
-            descriptor = open(path.Text(), create, kMode);
+            descriptor = openat(path.Folder(), path.Name(), create, kMode);
             successError = ERROR_ALREADY_EXISTS;
             replacing = true;
         }
         break;
     case OPEN_EXISTING:
-        descriptor = open(path.Text(), existing);
+        descriptor = openat(path.Folder(), path.Name(), existing);
         break;
     default:
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
     if (descriptor < 0) {
-        SetLastError(ErrorForName(errno, path.Text()));
+        SetLastError(NameError(errno));
         return INVALID_HANDLE_VALUE;
     }
     // A folder opens for reading on POSIX, never on Windows; and what is created or
@@ -348,7 +260,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    if (S_ISREG(info.st_mode) && !ShareFile(descriptor, path.Text(), access, share)) {
+    if (S_ISREG(info.st_mode) && !ShareFile(descriptor, path, access, share)) {
         const DWORD error = GetLastError();
         close(descriptor);
         SetLastError(error);
@@ -446,13 +358,12 @@ BOOL CloseHandle(HANDLE handle) {
 }
 
 BOOL DeleteFileA(LPCSTR name) {
-    const UnixPath path(name);
-    if (!path.Valid()) {
-        SetLastError(name == nullptr ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE);
+    const PathBeneath path(name);
+    if (path.Folder() < 0) {
         return FALSE;
     }
-    if (unlink(path.Text()) != 0) {
-        SetLastError(ErrorForName(errno, path.Text()));
+    if (unlinkat(path.Folder(), path.Name(), 0) != 0) {
+        SetLastError(NameError(errno));
         return FALSE;
     }
     return TRUE;
@@ -467,27 +378,28 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const UnixPath from(existing);
-    const UnixPath to(newName);
-    if (!from.Valid() || !to.Valid()) {
-        SetLastError(existing == nullptr || newName == nullptr ? ERROR_PATH_NOT_FOUND : ERROR_FILENAME_EXCED_RANGE);
+    const PathBeneath from(existing);
+    if (from.Folder() < 0) {
+        return FALSE;
+    }
+    const PathBeneath to(newName);
+    if (to.Folder() < 0) {
         return FALSE;
     }
     struct stat info {};
-    if (lstat(from.Text(), &info) != 0) {
-        SetLastError(ErrorForName(errno, from.Text()));
+    if (fstatat(from.Folder(), from.Name(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        SetLastError(NameError(errno));
         return FALSE;
     }
-    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && lstat(to.Text(), &info) == 0) {
+    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && fstatat(to.Folder(), to.Name(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }
-    if (rename(from.Text(), to.Text()) != 0) {
-        // The source was there a moment ago: a missing name is the target's folder.
-        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
+    if (renameat(from.Folder(), from.Name(), to.Folder(), to.Name()) != 0) {
+        SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
-    if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncParentFolder(to.Text())) {
+    if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncFolder(to.Folder())) {
         return FALSE;
     }
     return TRUE;

@@ -4,6 +4,7 @@ after it."""
 import fcntl
 import hashlib
 import os
+import shutil
 import stat
 import subprocess
 
@@ -36,7 +37,9 @@ class Card:
     "small" (the folders on a 1 MiB tmpfs, too small for the payload; mounting needs root),
     "stale" (the staging file of an interrupted run, garbage longer than the payload, beside
     an older package), "link" (a symbolic link in the package's place, to a file beside the
-    card), "fifo" (a FIFO in the package's place; POSIX only), "held" (an older package, and a
+    card), "fifo" (a FIFO in the package's place; POSIX only), "current-link" and
+    "firmware-link" (Current, or Current/Firmware, a symbolic link to a folder beside the
+    card that holds what the card would; POSIX only), "held" (an older package, and a
     staging file that another run is writing: this process holds it as that run would, with
     an exclusive lock, until the card is released; POSIX only); and the cards of VOLUMES,
     each a file system of its own: "leftover" (a 3 MiB tmpfs holding the staging file of an
@@ -50,7 +53,8 @@ class Card:
     """
 
     def __init__(self, root, product, layout="folders"):
-        if layout not in ("folders", "none", "existing", "blocked", "stale", "link", "fifo", "held") + tuple(VOLUMES):
+        if layout not in ("folders", "none", "existing", "blocked", "stale", "link", "fifo", "held", "current-link",
+                          "firmware-link") + tuple(VOLUMES):
             raise ValueError("unknown card layout " + layout)
         self.path = root
         self.product = product
@@ -59,6 +63,7 @@ class Card:
         self.layout = layout
         self.holder = None
         self.outside = root + "-outside"  # a file that is not on the card
+        self.outside_folder = root + "-outside-folder"  # a folder that is not on the card
         with open(self.outside, "wb") as f:
             f.write(b"a file beside the card")
         os.makedirs(root)
@@ -101,6 +106,10 @@ class Card:
             os.symlink(self.outside, self.package_path())
         elif layout == "fifo":
             os.mkfifo(self.package_path())
+        elif layout in ("current-link", "firmware-link"):
+            linked = self.package_folder() if layout == "firmware-link" else os.path.dirname(self.package_folder())
+            shutil.move(linked, self.outside_folder)
+            os.symlink(self.outside_folder, linked)
         self.before = self.snapshot()
 
     def _mount(self, kind, options, source=None):
@@ -168,10 +177,21 @@ class Card:
         """Every folder and file on the card, files by their content's digest, links by
         their target, other special files by their kind; and the file beside the card."""
         entries = {}
-        for folder, folders, files in os.walk(self.path):
-            relative = os.path.relpath(folder, self.path)
+        walks = [(self.path, "")]
+        if os.path.isdir(self.outside_folder):
+            walks.append((self.outside_folder, os.path.join("..", os.path.basename(self.outside_folder))))
+        for top, prefix in walks:
+            self._snapshot_folder(top, prefix, entries)
+        entries[os.path.join("..", os.path.basename(self.outside))] = _digest(self.outside)
+        return entries
+
+    @staticmethod
+    def _snapshot_folder(top, prefix, entries):
+        for folder, folders, files in os.walk(top):
+            relative = os.path.join(prefix, os.path.relpath(folder, top))
             entries[relative] = "folder"
-            for name in files:
+            links = [name for name in folders if os.path.islink(os.path.join(folder, name))]
+            for name in links + files:
                 path = os.path.join(folder, name)
                 mode = os.lstat(path).st_mode
                 if stat.S_ISLNK(mode):
@@ -180,8 +200,6 @@ class Card:
                     entries[os.path.join(relative, name)] = "special"
                 else:
                     entries[os.path.join(relative, name)] = _digest(path)
-        entries[os.path.join("..", os.path.basename(self.outside))] = _digest(self.outside)
-        return entries
 
     def changes(self, package_written):
         """What differs from the expected card: nothing changed, or the package written

@@ -279,10 +279,19 @@ ANY_LOCALE = [
 HELD = Row("staging file held by another run", [CONFIRM, FAILED], cards={"E": "held"},
            calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
 
+# POSIX: the folders below the drive folder are never reached through a link: Current or
+# Current/Firmware a link to a folder beside the card is no package folder (139), and
+# nothing is written where it points.
+LINKED_FOLDERS = [
+    Row(f"{folder} a link off the card", [CONFIRM, NO_CARD], cards={"E": layout},
+        calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+    for folder, layout in (("Current", "current-link"), ("Current/Firmware", "firmware-link"))
+]
+
 # On POSIX a backslash is part of a name ("My\\Card"), never a separator of the drive path.
 POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + HOSTILE + [
     _unusable_drive("with a backslash inside", lambda card: card + "My\\Card/"),
-] + TAKEN_NAME + NULL_ACTIVATION + [HELD] + UNREADABLE_ENTRY + ANY_LOCALE
+] + TAKEN_NAME + LINKED_FOLDERS + NULL_ACTIVATION + [HELD] + UNREADABLE_ENTRY + ANY_LOCALE
 
 # Cards that are file systems of their own (card.VOLUMES), mounted for the row: as root
 # only, in suites of their own that are skipped otherwise.

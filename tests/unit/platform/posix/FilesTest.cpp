@@ -25,7 +25,7 @@
 namespace {
 
 TEST(PosixFiles, WriteToAFullDeviceFailsWithDiskFull) {
-    const HANDLE device = CreateFileA("\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const HANDLE device = CreateFileA("/dev/full", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
     DWORD written = 77;

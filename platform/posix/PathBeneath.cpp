@@ -1,0 +1,188 @@
+#include "platform/posix/PathBeneath.h"
+
+#include "platform/Platform.h"
+#include "platform/posix/ErrnoError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#if defined(__linux__)
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#endif
+
+namespace platform::posix {
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+bool IsDots(const char* name, std::size_t length) {
+    return (length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.');
+}
+
+// Whether '/'-separated `relative` holds a "." or ".." component; empty ones are skipped
+// as the system skips them.
+bool HoldsDots(const char* relative) {
+    for (const char* part = relative; *part != '\0';) {
+        const std::size_t length = std::strcspn(part, "/");
+        if (IsDots(part, length)) {
+            return true;
+        }
+        part += length;
+        part += *part == '/' ? 1 : 0;
+    }
+    return false;
+}
+
+// The folders of `relative` beneath `drive`, one openat each, none of them a link nor on
+// another file system than `drive`.  A new descriptor, or -1 with errno set.
+int OpenOneAtATime(int drive, char* relative) {
+    struct stat driveInfo {};
+    if (fstat(drive, &driveInfo) != 0) {
+        return -1;
+    }
+    int folder = -1;
+    for (char* part = relative; *part != '\0';) {
+        const std::size_t length = std::strcspn(part, "/");
+        char* next = part + length;
+        const bool last = *next == '\0';
+        *next = '\0';
+        const int opened = length == 0 ? -2 : openat(folder < 0 ? drive : folder, part, kFolderFlags | O_NOFOLLOW);
+        const int error = errno;
+        if (!last) {
+            *next = '/';
+            ++next;
+        }
+        part = next;
+        if (opened == -2) {
+            continue;
+        }
+        struct stat info {};
+        const bool sameVolume = opened >= 0 && fstat(opened, &info) == 0 && info.st_dev == driveInfo.st_dev;
+        if (folder >= 0) {
+            close(folder);
+        }
+        if (!sameVolume) {
+            if (opened >= 0) {
+                close(opened);
+            }
+            errno = opened >= 0 ? EXDEV : error;
+            return -1;
+        }
+        folder = opened;
+    }
+    return folder >= 0 ? folder : dup(drive);
+}
+
+int OpenFoldersBeneath(int drive, char* relative, PathBeneath::Walk walk) {
+#if defined(SYS_openat2)
+    if (walk == PathBeneath::Walk::kBest) {
+        open_how how{};
+        how.flags = kFolderFlags;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
+        const long folder = syscall(SYS_openat2, drive, relative, &how, sizeof how);
+        if (folder >= 0) {
+            return static_cast<int>(folder);
+        }
+        // Kernels before 5.6 lack the call; some sandboxes refuse calls they do not know.
+        if (errno != ENOSYS && errno != EPERM && errno != E2BIG) {
+            return -1;
+        }
+    }
+#else
+    (void)walk;
+#endif
+    return OpenOneAtATime(drive, relative);
+}
+
+// The Windows error of a folder walk that failed with `error`: whatever kept the walk from a
+// folder of the card (missing, no folder, a link, another file system) is a path not found.
+DWORD WalkError(int error) {
+    return error == ENOENT || error == ENOTDIR || error == ELOOP || error == EXDEV ? ERROR_PATH_NOT_FOUND
+                                                                                  : ErrorFromErrno(error);
+}
+
+}  // namespace
+
+PathBeneath::PathBeneath(const char* path, Walk walk) {
+    if (path == nullptr) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return;
+    }
+    const std::size_t length = std::strlen(path);
+    if (length >= sizeof name_) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    char text[PATH_MAX];
+    std::memcpy(text, path, length + 1);
+
+    // Where the drive folder ends: after the last '/' before the first '\'; with no '\', the
+    // whole path is an ordinary one and its last '/' ends its folder.
+    const char* firstBackslash = std::strchr(text, '\\');
+    beneath_ = firstBackslash != nullptr;
+    std::size_t end = beneath_ ? static_cast<std::size_t>(firstBackslash - text) : length;
+    if (beneath_) {
+        for (char* p = text; *p != '\0'; ++p) {
+            *p = *p == '\\' ? '/' : *p;
+        }
+    }
+    std::size_t total = length;
+    while (total > 1 && text[total - 1] == '/') {
+        text[--total] = '\0';
+    }
+    if (!beneath_) {
+        end = total;
+    }
+    while (end > 0 && text[end - 1] != '/') {
+        --end;
+    }
+    // A path that starts with '\' is rooted, as on Windows: beneath the root folder.
+    if (end == 0 && text[0] == '/') {
+        end = 1;
+    }
+    // text[0, end) is the drive folder (with its '/'), text[end, total) the rest, whose last
+    // component is the name.
+    char* rest = text + end;
+    char* lastSlash = std::strrchr(rest, '/');
+    char* name = lastSlash != nullptr ? lastSlash + 1 : rest;
+    std::memcpy(name_, *name != '\0' ? name : ".", (*name != '\0' ? std::strlen(name) : 1) + 1);
+    if (lastSlash != nullptr) {
+        *lastSlash = '\0';
+    } else {
+        *rest = '\0';
+    }
+    if (beneath_ && (HoldsDots(rest) || HoldsDots(name_))) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return;
+    }
+
+    char drivePath[PATH_MAX];
+    std::memcpy(drivePath, text, end);
+    drivePath[end] = '\0';
+    const int drive = open(end == 0 ? "." : drivePath, kFolderFlags);
+    if (drive < 0) {
+        SetLastError(WalkError(errno));
+        return;
+    }
+    if (*rest == '\0') {
+        folder_ = drive;
+        return;
+    }
+    folder_ = OpenFoldersBeneath(drive, rest, walk);
+    const int error = errno;
+    close(drive);
+    if (folder_ < 0) {
+        SetLastError(WalkError(error));
+    }
+}
+
+PathBeneath::~PathBeneath() {
+    if (folder_ >= 0) {
+        close(folder_);
+    }
+}
+
+}  // namespace platform::posix

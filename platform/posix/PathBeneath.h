@@ -1,0 +1,46 @@
+// A narrow path of the file services, opened up to the folder that holds its last name.
+//
+// The core builds a card's paths as the drive folder that the camera component reports
+// followed by the program's own names, separated by '\':
+//
+//     /media/user/CARD/Current\Firmware\R5610200.fw
+//     '---- drive ----''-------- beneath ---------'
+//
+// The drive folder is opened as named, links and all: where the system mounts the card is
+// the system's business.  Everything after the last '/' before the first '\' lies beneath
+// it and is resolved one folder at a time, never through a symbolic link, never onto
+// another file system and never by "." or "..", so that nothing on the card can send a
+// file off it.  Callers treat the last name the same way (Beneath(): O_NOFOLLOW).  A path
+// without '\' is an ordinary POSIX path, its folder opened as named.
+#pragma once
+
+#include <climits>
+
+namespace platform::posix {
+
+class PathBeneath {
+public:
+    // How the folders beneath the drive folder are resolved: with one openat2 where the
+    // kernel has it, else one openat per folder; tests ask for the second where both exist.
+    enum class Walk { kBest, kOneAtATime };
+
+    // On failure Folder() is -1 and the thread's last error says why: ERROR_PATH_NOT_FOUND
+    // for a folder that is missing, no folder, a link or another file system.
+    explicit PathBeneath(const char* path, Walk walk = Walk::kBest);
+    ~PathBeneath();
+    PathBeneath(const PathBeneath&) = delete;
+    PathBeneath& operator=(const PathBeneath&) = delete;
+
+    int Folder() const { return folder_; }
+    // The last name: never empty ("." for a root), free of separators.
+    const char* Name() const { return name_; }
+    // Whether the last name lies beneath a drive folder, and so is never followed as a link.
+    bool Beneath() const { return beneath_; }
+
+private:
+    int folder_ = -1;
+    bool beneath_ = false;
+    char name_[PATH_MAX] = {};
+};
+
+}  // namespace platform::posix
