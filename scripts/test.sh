@@ -16,7 +16,9 @@ presets=(${FWUPGRADE_PRESETS:-native native-asan native-release windows-x86 wind
 bash scripts/install-deps.sh "${presets[@]}"
 jobs=$(nproc)
 skipped=
+timings=
 for preset in "${presets[@]}"; do
+  started=$SECONDS
   echo "=== $preset"
   if [ "$preset" = windows-x86 ]; then
     host=$(sh tools/i386emu/i386-host.sh ensure)
@@ -39,7 +41,9 @@ for preset in "${presets[@]}"; do
     # checks, which drive programs from Python): leaks and memory errors fail them.
     ctest --test-dir build/native -j "$jobs" -T memcheck -LE "e2e|package"
   fi
+  timings+="$preset: $((SECONDS - started)) s; "
 done
+echo "Time taken: ${timings% }"
 if [ -n "$skipped" ]; then
   echo "windows-x86: the tests that run the 32-bit programs were skipped: $skipped."
 fi
