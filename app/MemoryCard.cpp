@@ -25,6 +25,26 @@ bool StageFile(const FileHandle& staging, const BYTE* payload, DWORD payloadSize
     return *bytesWritten == payloadSize && platform::sys.FlushFileBuffers(staging.Get());
 }
 
+// The package as the card holds it under its own name: a regular file of `size` bytes.
+bool PackageInPlace(const char* package, DWORD size) {
+    WIN32_FILE_ATTRIBUTE_DATA found{};
+    if (!platform::sys.GetFileAttributesExA(package, GetFileExInfoStandard, &found)) {
+        return false;
+    }
+    constexpr DWORD kNoFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
+    return (found.dwFileAttributes & kNoFile) == 0 && found.nFileSizeHigh == 0 && found.nFileSizeLow == size;
+}
+
+// A volume that stopped taking writes during the run: a system turns a file system it finds
+// inconsistent read-only, and what it was given last may never reach the card.  Not known
+// is not writable.
+bool VolumeStillWritable(const FileHandle& file) {
+    DWORD flags = 0;
+    return platform::sys.GetVolumeInformationByHandleW(file.Get(), nullptr, 0, nullptr, nullptr, &flags, nullptr,
+                                                       0) != 0 &&
+           (flags & FILE_READ_ONLY_VOLUME) == 0;
+}
+
 }  // namespace
 
 bool IsNoCardPattern(const CardSpace& space) {
@@ -94,7 +114,14 @@ bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payl
                                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!moved) {
         platform::sys.DeleteFileA(paths.staging);
+        staging.Close();
+        return false;
     }
-    // A close that fails after the move leaves the new package in place, reported as failed.
-    return staging.Close() && moved;
+    // The move is done, the file is the package.  On FAT its folder entry holds its first
+    // cluster and size, written with the file itself: flushed through the handle that still
+    // holds it, or the card's entry may go on describing the replaced package for seconds
+    // after the owner has been told to switch the camera off.  Then what the card holds is
+    // looked at.  Any failure from here on leaves the new package in place, reported as failed.
+    const bool durable = platform::sys.FlushFileBuffers(staging.Get()) && VolumeStillWritable(staging);
+    return staging.Close() && durable && PackageInPlace(paths.package, payloadSize);
 }

@@ -48,10 +48,12 @@ struct PackagePaths {
 // payload goes in one write to the staging file (replacing one an interrupted run left),
 // which is flushed and read back from the card; only a file that matches the payload byte
 // for byte is moved over the package's name, in one step that replaces an older package
-// and returns once the move is on the card.  From its creation to its move the staging file
-// is held against other writers: a second run at the same time fails, and leaves this
-// run's file alone.  `bytesWritten` receives what the write reported.  True only when all
-// of that succeeded; on a failure up to the move the staging file is removed and an older
-// package stays as it was; a failure after it (the move not on the card, the close) leaves
-// the new package in place and is reported all the same.
+// and returns once the move is on the card, and is flushed again under its new name.  From
+// its creation to its move the staging file is held against other writers: a second run at
+// the same time fails, and leaves this run's file alone.  Last, the package must be found
+// under its name as a regular file of the payload's size, on a volume that still takes
+// writes.  `bytesWritten` receives what the write reported.  True only when all of that
+// succeeded; on a failure up to the move the staging file is removed and an older package
+// stays as it was; a failure after it (the move not on the card, the flush, the close, the
+// last look) leaves the new package in place and is reported all the same.
 bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten);

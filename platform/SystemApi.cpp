@@ -64,6 +64,15 @@ BOOL ReadFileImpl(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLA
     return ::ReadFile(file, buffer, size, read, overlapped);
 }
 BOOL MoveFileExAImpl(LPCSTR existing, LPCSTR newName, DWORD flags) { return ::MoveFileExA(existing, newName, flags); }
+BOOL GetFileAttributesExAImpl(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    return ::GetFileAttributesExA(name, level, information);
+}
+BOOL GetVolumeInformationByHandleWImpl(HANDLE file, LPWSTR volumeName, DWORD volumeNameSize, LPDWORD serialNumber,
+                                       LPDWORD maximumComponentLength, LPDWORD fileSystemFlags, LPWSTR fileSystemName,
+                                       DWORD fileSystemNameSize) {
+    return ::GetVolumeInformationByHandleW(file, volumeName, volumeNameSize, serialNumber, maximumComponentLength,
+                                           fileSystemFlags, fileSystemName, fileSystemNameSize);
+}
 void SleepImpl(DWORD milliseconds) { ::Sleep(milliseconds); }
 
 BOOL QueryPerformanceCounterImpl(LARGE_INTEGER* counter) { return ::QueryPerformanceCounter(counter); }
@@ -96,6 +105,8 @@ constexpr SystemApi MakeDefaults() {
     api.GetDiskFreeSpaceA = GetDiskFreeSpaceAImpl;
     api.ReadFile = ReadFileImpl;
     api.MoveFileExA = MoveFileExAImpl;
+    api.GetFileAttributesExA = GetFileAttributesExAImpl;
+    api.GetVolumeInformationByHandleW = GetVolumeInformationByHandleWImpl;
     api.Sleep = SleepImpl;
     api.QueryPerformanceCounter = QueryPerformanceCounterImpl;
     return api;

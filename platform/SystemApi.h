@@ -62,6 +62,13 @@ struct SystemApi {
                               LPDWORD freeClusters, LPDWORD totalClusters);
     BOOL (*ReadFile)(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
     BOOL (*MoveFileExA)(LPCSTR existing, LPCSTR newName, DWORD flags);
+    // What the card holds under the package's name once it has been moved there, and whether
+    // the volume still takes writes (a system may turn a file system it finds inconsistent
+    // read-only while the write goes on).
+    BOOL (*GetFileAttributesExA)(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information);
+    BOOL (*GetVolumeInformationByHandleW)(HANDLE file, LPWSTR volumeName, DWORD volumeNameSize, LPDWORD serialNumber,
+                                          LPDWORD maximumComponentLength, LPDWORD fileSystemFlags,
+                                          LPWSTR fileSystemName, DWORD fileSystemNameSize);
     void (*Sleep)(DWORD milliseconds);
 
     // The high-resolution counter a trace scope reads for its duration.

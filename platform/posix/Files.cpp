@@ -80,6 +80,60 @@ bool SyncFolder(int folder) {
     return true;
 }
 
+// A moved file synced under its new name, `moved` being what stood at the old one.  On FAT a
+// file's folder entry holds its first cluster and size, and a rename only marks the file
+// for writing them there later: until then the card's entry under the new name still
+// describes the file it replaced (whose clusters the move freed) or an empty one.  Syncing
+// the file writes its entry; syncing the folder after it removes the old name.
+bool SyncMoved(const PathBeneath& path, const struct stat& moved) {
+    const int descriptor =
+        openat(path.Folder(), path.Name(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
+        SetLastError(NameError(errno));
+        return false;
+    }
+    struct stat now {};
+    bool synced = fstat(descriptor, &now) == 0;
+    DWORD error = synced ? ERROR_SUCCESS : ErrorFromErrno(errno);
+    if (synced && (now.st_dev != moved.st_dev || now.st_ino != moved.st_ino)) {
+        // Another file took the name between the move and this look: the moved one is not there.
+        synced = false;
+        error = ERROR_FILE_NOT_FOUND;
+    } else if (synced && fsync(descriptor) != 0 && errno != EINVAL) {
+        synced = false;
+        error = ErrorFromErrno(errno);
+    }
+    close(descriptor);
+    if (!synced) {
+        SetLastError(error);
+    }
+    return synced;
+}
+
+bool SameFolder(const PathBeneath& first, const PathBeneath& second) {
+    struct stat a {};
+    struct stat b {};
+    return fstat(first.Folder(), &a) == 0 && fstat(second.Folder(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+// A move on the device: the moved file under its new name (a link has no content of its own
+// to place), then the folder it went to and the one it left.
+bool SyncMove(const PathBeneath& from, const PathBeneath& to, const struct stat& moved) {
+    if (!S_ISLNK(moved.st_mode) && !SyncMoved(to, moved)) {
+        return false;
+    }
+    return SyncFolder(to.Folder()) && (SameFolder(from, to) || SyncFolder(from.Folder()));
+}
+
+// Seconds and nanoseconds since 1970 as 100-nanosecond intervals since 1601.
+FILETIME FileTime(const struct timespec& time) {
+    constexpr ULONGLONG kEpochDifference = 116444736000000000ull;
+    const ULONGLONG intervals = kEpochDifference + static_cast<ULONGLONG>(time.tv_sec) * 10000000ull +
+                                static_cast<ULONGLONG>(time.tv_nsec) / 100;
+    return FILETIME{static_cast<DWORD>(intervals & 0xFFFFFFFFu), static_cast<DWORD>(intervals >> 32)};
+}
+
 // The volume that holds `directory`, which must name a folder; sets the Windows error.
 bool VolumeOfFolder(LPCSTR directory, struct statvfs& volume) {
     const PathBeneath path(directory == nullptr ? "." : directory);
@@ -371,8 +425,8 @@ BOOL DeleteFileA(LPCSTR name) {
 
 // A rename within one file system, which replaces a file at the new name in one step when
 // asked to.  Copying across file systems and moves at the next start are not provided.
-// With MOVEFILE_WRITE_THROUGH it returns once the new name is on the device: the folder
-// that holds it is synced.
+// With MOVEFILE_WRITE_THROUGH it returns once the move is on the device: the moved file is
+// synced, then the folder that holds it (and the one it left).
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     if ((flags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -386,12 +440,13 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     if (to.Folder() < 0) {
         return FALSE;
     }
-    struct stat info {};
-    if (fstatat(from.Folder(), from.Name(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    struct stat moving {};
+    if (fstatat(from.Folder(), from.Name(), &moving, AT_SYMLINK_NOFOLLOW) != 0) {
         SetLastError(NameError(errno));
         return FALSE;
     }
-    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && fstatat(to.Folder(), to.Name(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    struct stat target {};
+    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && fstatat(to.Folder(), to.Name(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return FALSE;
     }
@@ -399,8 +454,84 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
-    if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncFolder(to.Folder())) {
+    if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncMove(from, to, moving)) {
         return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL GetFileAttributesExA(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    if (level != GetFileExInfoStandard || information == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const PathBeneath path(name);
+    if (path.Folder() < 0) {
+        return FALSE;
+    }
+    struct stat info {};
+    if (fstatat(path.Folder(), path.Name(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        SetLastError(NameError(errno));
+        return FALSE;
+    }
+    auto& data = *static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
+    data = WIN32_FILE_ATTRIBUTE_DATA{};
+    // A link is what Windows calls a reparse point; anything but a file or a folder (a FIFO,
+    // a device) is a device to it.
+    if (S_ISREG(info.st_mode)) {
+        data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
+    } else if (S_ISDIR(info.st_mode)) {
+        data.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    } else if (S_ISLNK(info.st_mode)) {
+        data.dwFileAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
+    } else {
+        data.dwFileAttributes = FILE_ATTRIBUTE_DEVICE;
+    }
+    data.ftCreationTime = FileTime(info.st_mtim);
+    data.ftLastAccessTime = FileTime(info.st_atim);
+    data.ftLastWriteTime = FileTime(info.st_mtim);
+    const auto size = static_cast<ULONGLONG>(info.st_size);
+    data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    return TRUE;
+}
+
+// Of the volume's properties only what the system says of every file system: whether it
+// takes writes, its serial number and the longest name.  Its label and the file system's
+// name are not known here and are given empty.
+BOOL GetVolumeInformationByHandleW(HANDLE file, LPWSTR volumeName, DWORD volumeNameSize, LPDWORD serialNumber,
+                                   LPDWORD maximumComponentLength, LPDWORD fileSystemFlags, LPWSTR fileSystemName,
+                                   DWORD fileSystemNameSize) {
+    int descriptor = -1;
+    if (!DescriptorFromHandle(file, descriptor)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if ((volumeName != nullptr && volumeNameSize == 0) || (fileSystemName != nullptr && fileSystemNameSize == 0)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    struct statvfs volume {};
+    if (fstatvfs(descriptor, &volume) != 0) {
+        SetLastError(errno == EBADF ? ERROR_INVALID_HANDLE : ErrorFromErrno(errno));
+        return FALSE;
+    }
+    if (volumeName != nullptr) {
+        *volumeName = 0;
+    }
+    if (fileSystemName != nullptr) {
+        *fileSystemName = 0;
+    }
+    if (serialNumber != nullptr) {
+        *serialNumber = static_cast<DWORD>(volume.f_fsid);
+    }
+    if (maximumComponentLength != nullptr) {
+        *maximumComponentLength = ClampedCount(volume.f_namemax);
+    }
+    if (fileSystemFlags != nullptr) {
+        // ST_RDONLY also when the file system was turned read-only after it was mounted, as
+        // the kernel does with a FAT it finds inconsistent.
+        *fileSystemFlags = (volume.f_flag & ST_RDONLY) != 0 ? FILE_READ_ONLY_VOLUME : 0;
     }
     return TRUE;
 }

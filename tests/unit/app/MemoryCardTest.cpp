@@ -195,7 +195,8 @@ TEST(AllocationUnitTest, ClusterOfTheVolumeOrOneWhereItIsNotTold) {
 
 // A card in memory: files by path, open handles with their position, and the calls made, by
 // kind: "create" (for writing), "write", "flush", "close", "sector", "open" (for the
-// read-back), "read", "move", "delete".  One call can be made to fail, and the card can
+// read-back), "read", "move", "delete", "volume" (asked whether it takes writes),
+// "attributes" (a file looked at by name).  One call can be made to fail, and the card can
 // store other bytes than it is given.
 const char* const kFolder = "E:\\Current\\Firmware\\";
 const char* const kPackage = "E:\\Current\\Firmware\\R5610200.fw";
@@ -216,6 +217,9 @@ struct FakeCard {
     int failingNth = 1;   // ... the how-manieth of its kind
     DWORD shortBy = 0;    // the write takes this many bytes less than asked, and says so
     DWORD createError = ERROR_ACCESS_DENIED;  // the last error of a create that fails
+    bool readOnly = false;                    // the volume no longer takes writes
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;  // of every file, as the card reports them
+    DWORD sizeReportedOff = 0;                 // the card reports files this much larger
     // What the card stores of a write: each byte as given, unless this changes it.
     std::vector<BYTE> (*stores)(const BYTE* data, DWORD size) = nullptr;
     const void* writtenFrom = nullptr;
@@ -386,6 +390,32 @@ protected:
             g_card->files.erase(existing);
             return TRUE;
         }};
+    ScopedOverride<decltype(platform::SystemApi::GetVolumeInformationByHandleW)> volume{
+        &platform::SystemApi::GetVolumeInformationByHandleW,
+        [](HANDLE h, LPWSTR name, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPWSTR fileSystem, DWORD) -> BOOL {
+            EXPECT_FALSE(g_card->Handle(h).forReading);
+            EXPECT_EQ(name, nullptr);
+            EXPECT_EQ(fileSystem, nullptr);
+            if (g_card->Call("volume")) {
+                return FALSE;
+            }
+            *flags = g_card->readOnly ? FILE_READ_ONLY_VOLUME : 0;
+            return TRUE;
+        }};
+    ScopedOverride<decltype(platform::SystemApi::GetFileAttributesExA)> attributes{
+        &platform::SystemApi::GetFileAttributesExA, [](LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID out) -> BOOL {
+            EXPECT_EQ(level, GetFileExInfoStandard);
+            const auto found = g_card->files.find(name);
+            if (g_card->Call("attributes") || found == g_card->files.end()) {
+                SetLastError(ERROR_FILE_NOT_FOUND);
+                return FALSE;
+            }
+            auto& data = *static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(out);
+            data = WIN32_FILE_ATTRIBUTE_DATA{};
+            data.dwFileAttributes = g_card->attributes;
+            data.nFileSizeLow = static_cast<DWORD>(found->second.size()) + g_card->sizeReportedOff;
+            return TRUE;
+        }};
     ScopedOverride<decltype(platform::SystemApi::DeleteFileA)> remove{
         &platform::SystemApi::DeleteFileA, [](LPCSTR name) -> BOOL {
             EXPECT_EQ(name, std::string(kStaging));
@@ -401,7 +431,8 @@ TEST_F(WriteTest, PackageIsStagedReadBackAndMovedOverTheOlderOne) {
     EXPECT_TRUE(Write());
 
     EXPECT_EQ(card.calls, (std::vector<std::string>{"create", "write", "flush", "sector", "open", "read", "read",
-                                                    "read", "close", "move", "close"}));
+                                                    "read", "close", "move", "flush", "volume", "close",
+                                                    "attributes"}));
     EXPECT_EQ(card.writtenFrom, payload.data()) << "the payload is written in place, not from a copy";
     EXPECT_EQ(written, payload.size());
     EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
@@ -452,17 +483,50 @@ TEST_F(WriteTest, ShortWriteIsAFailedWrite) {
     ExpectOlderPackageAlone();
 }
 
-// Once the verified file has been moved, a failure to close it cannot undo the move: the new
-// package is in place, and the write is reported as failed all the same.
-TEST_F(WriteTest, CloseFailingAfterTheMoveIsReportedButKeepsTheNewPackage) {
+// Once the verified file has been moved, nothing can undo the move: a step after it that
+// fails, or a card that does not show the package as written, leaves the new package in
+// place, and the write is reported as failed all the same.
+struct AfterMoveRow {
+    const char* name;
+    void (*arrange)(FakeCard& card);
+};
+
+void PrintTo(const AfterMoveRow& row, std::ostream* out) { *out << row.name; }
+
+class AfterMoveTest : public WriteTest, public ::testing::WithParamInterface<AfterMoveRow> {};
+
+TEST_P(AfterMoveTest, FailureIsReportedButKeepsTheNewPackage) {
     card.files[kPackage] = older;
-    card.failing = "close";
-    card.failingNth = 2;
+    GetParam().arrange(card);
     EXPECT_FALSE(Write());
     EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
     EXPECT_TRUE(card.files[kPackage] == payload);
     EXPECT_TRUE(card.handles.empty());
+    EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "move"), 1);
+    EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "delete"), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, AfterMoveTest,
+    ::testing::Values(AfterMoveRow{"flushUnderTheNewName",
+                                   [](FakeCard& c) {
+                                       c.failing = "flush";
+                                       c.failingNth = 2;
+                                   }},
+                      AfterMoveRow{"volumeNotTold", [](FakeCard& c) { c.failing = "volume"; }},
+                      AfterMoveRow{"volumeTurnedReadOnly", [](FakeCard& c) { c.readOnly = true; }},
+                      AfterMoveRow{"close",
+                                   [](FakeCard& c) {
+                                       c.failing = "close";
+                                       c.failingNth = 2;
+                                   }},
+                      AfterMoveRow{"packageNotFound", [](FakeCard& c) { c.failing = "attributes"; }},
+                      AfterMoveRow{"packageIsAFolder",
+                                   [](FakeCard& c) { c.attributes = FILE_ATTRIBUTE_DIRECTORY; }},
+                      AfterMoveRow{"packageIsALink",
+                                   [](FakeCard& c) { c.attributes = FILE_ATTRIBUTE_REPARSE_POINT; }},
+                      AfterMoveRow{"packageOfAnotherSize", [](FakeCard& c) { c.sizeReportedOff = 1; }}),
+    RowName<AfterMoveRow>);
 
 // The card keeps other bytes than it was given, and reports the write complete.
 struct CorruptionRow {

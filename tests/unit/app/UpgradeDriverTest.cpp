@@ -432,6 +432,27 @@ std::shared_ptr<void> Failing(int nth, R failure, bool callFirst = false) {
     return std::make_shared<FailingCall<Entry>>(nth, failure, ERROR_GEN_FAILURE, false, callFirst);
 }
 
+// The volume as the system describes it, but no longer taking writes: what a file system the
+// system found inconsistent during the run reports.
+class ReadOnlyVolume {
+public:
+    ReadOnlyVolume() = default;
+
+private:
+    static BOOL Describe(HANDLE file, LPWSTR name, DWORD nameSize, LPDWORD serial, LPDWORD longest, LPDWORD flags,
+                         LPWSTR fileSystem, DWORD fileSystemSize) {
+        const BOOL told = platform::kSystemDefaults.GetVolumeInformationByHandleW(file, name, nameSize, serial, longest,
+                                                                                  flags, fileSystem, fileSystemSize);
+        if (told && flags != nullptr) {
+            *flags |= FILE_READ_ONLY_VOLUME;
+        }
+        return told;
+    }
+
+    ScopedOverride<decltype(platform::SystemApi::GetVolumeInformationByHandleW)> swap_{
+        &platform::SystemApi::GetVolumeInformationByHandleW, Describe};
+};
+
 class WriteStepTest : public UpgradeDriverTest, public testing::WithParamInterface<WriteStepRow> {};
 
 TEST_P(WriteStepTest, FailedStepIsAFailedUpgradeAndTheStagingFileGoes) {
@@ -473,8 +494,17 @@ INSTANTIATE_TEST_SUITE_P(
         // (the move may not be on the card).
         WriteStepRow{"moveDoneButNotOnTheCard",
                      [] { return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}, true); }, false},
+        WriteStepRow{"flushAfterTheMove",
+                     [] { return Failing<&platform::SystemApi::FlushFileBuffers>(2, BOOL{FALSE}, true); }, false},
+        WriteStepRow{"volumeNotTold",
+                     [] { return Failing<&platform::SystemApi::GetVolumeInformationByHandleW>(1, BOOL{FALSE}); },
+                     false},
+        WriteStepRow{"volumeTurnedReadOnly", [] { return std::shared_ptr<void>(std::make_shared<ReadOnlyVolume>()); },
+                     false},
         WriteStepRow{"closeAfterTheMove",
-                     [] { return Failing<&platform::SystemApi::CloseHandle>(2, BOOL{FALSE}, true); }, false}),
+                     [] { return Failing<&platform::SystemApi::CloseHandle>(2, BOOL{FALSE}, true); }, false},
+        WriteStepRow{"packageNotFoundUnderItsName",
+                     [] { return Failing<&platform::SystemApi::GetFileAttributesExA>(1, BOOL{FALSE}); }, false}),
     RowName<WriteStepRow>);
 
 // The card keeps one byte other than it was given, and the write reports every byte taken.

@@ -282,6 +282,55 @@ TEST_F(FileServices, MoveReplacesTheTargetInOneStep) {
     EXPECT_EQ(ReadAll(root_ / "Current" / "moved.txt"), "plain");
 }
 
+// What the package write does once its file is verified: the file moved under its final
+// name while the writer's handle still holds it, flushed through that handle, the volume
+// asked by the handle whether it takes writes, the file looked at by its new name.
+TEST_F(FileServices, MovedFileIsFlushedThroughItsHandleAndFoundUnderItsNewName) {
+    const std::string staging = Path("Current\\Firmware\\package.fw~");
+    const std::string package = Path("Current\\Firmware\\package.fw");
+    WriteAll(root_ / "Current" / "Firmware" / "package.fw", std::string(100, 'o'));
+    const std::string payload(70000, '\x33');
+    const HANDLE file = CreateFileA(staging.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, payload.data(), static_cast<DWORD>(payload.size()), &written, nullptr));
+    ASSERT_TRUE(FlushFileBuffers(file));
+
+    EXPECT_TRUE(MoveFileExA(staging.c_str(), package.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_TRUE(FlushFileBuffers(file)) << "the handle no longer reaches the moved file";
+    DWORD flags = FILE_READ_ONLY_VOLUME;
+    DWORD longest = 0;
+    EXPECT_TRUE(GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, &longest, &flags, nullptr, 0));
+    EXPECT_EQ(flags & FILE_READ_ONLY_VOLUME, 0u);
+    EXPECT_GE(longest, 12u) << "a name of the package's length fits";
+    EXPECT_TRUE(CloseHandle(file));
+
+    WIN32_FILE_ATTRIBUTE_DATA found{};
+    ASSERT_TRUE(GetFileAttributesExA(package.c_str(), GetFileExInfoStandard, &found));
+    EXPECT_EQ(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT), 0u);
+    EXPECT_EQ(found.nFileSizeHigh, 0u);
+    EXPECT_EQ(found.nFileSizeLow, payload.size());
+    EXPECT_EQ(ReadAll(root_ / "Current" / "Firmware" / "package.fw"), payload);
+}
+
+TEST_F(FileServices, AttributesTellAFolderFromAFileAndMissingNamesFromMissingFolders) {
+    WIN32_FILE_ATTRIBUTE_DATA found{};
+    ASSERT_TRUE(GetFileAttributesExA(Path("Current\\Firmware").c_str(), GetFileExInfoStandard, &found));
+    EXPECT_NE(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    ASSERT_TRUE(GetFileAttributesExA(Path("plain.txt").c_str(), GetFileExInfoStandard, &found));
+    EXPECT_EQ(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_EQ(found.nFileSizeLow, 5u);
+
+    const std::pair<const char*, DWORD> missing[] = {{"Current\\absent.fw", ERROR_FILE_NOT_FOUND},
+                                                     {"Missing\\absent.fw", ERROR_PATH_NOT_FOUND}};
+    for (const auto& [name, error] : missing) {
+        SetLastError(0);
+        EXPECT_FALSE(GetFileAttributesExA(Path(name).c_str(), GetFileExInfoStandard, &found)) << name;
+        EXPECT_EQ(GetLastError(), error) << name;
+    }
+}
+
 struct MoveFailure {
     const char* name;
     const char* from;

@@ -119,6 +119,27 @@ TEST(PosixFiles, NoBufferingFallsBackWhereTheFileSystemRefusesDirectIo) {
     EXPECT_EQ(ReadBackWithoutBuffering(ramfs.Path()) & O_DIRECT, 0);
 }
 
+// A file system turned read-only under an open file, as the kernel turns a FAT it finds
+// inconsistent: the volume says so through the file's handle.
+TEST(PosixFiles, VolumeTurnedReadOnlyIsToldThroughAnOpenHandle) {
+    RamfsFolder ramfs;
+    if (!ramfs.Mounted()) {
+        GTEST_SKIP() << "mounting a ramfs needs root; a volume turning read-only is not exercised";
+    }
+    const std::string path = ramfs.Path() + "package.fw";
+    std::ofstream(path) << "package";
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD flags = FILE_READ_ONLY_VOLUME;
+    EXPECT_TRUE(GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0));
+    EXPECT_EQ(flags, 0u);
+    ASSERT_TRUE(ramfs.RemountReadOnly());
+    EXPECT_TRUE(GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0));
+    EXPECT_EQ(flags, DWORD{FILE_READ_ONLY_VOLUME});
+    EXPECT_TRUE(CloseHandle(file));
+}
+
 // A name taken by a link or a special file is neither followed nor written: the create
 // fails at once, and what the link points to keeps its content.
 struct TakenNameRow {
