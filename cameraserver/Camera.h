@@ -1,5 +1,5 @@
-// The objects a camera's place in the list hands out: a camera, or an object that is no
-// camera; and the VARIANT that carries either.
+// The camera object that the collection and the enumerator hand out, and the VARIANTs that
+// carry it.
 #pragma once
 
 #include "ErrorInfoSupport.h"
@@ -8,34 +8,30 @@
 
 namespace cameraserver {
 
-class Camera final : public DispatchObject<CameraItem> {
+class Camera : public DispatchObject<CameraItem> {
 public:
     Camera(std::shared_ptr<Source> source, std::size_t position);
 
     HRESULT STDMETHODCALLTYPE GetDrivePath(BSTR* path) override;
     HRESULT STDMETHODCALLTYPE GetModelName(BSTR* name) override;
 
-private:
+protected:
+    // Hands out the model name ("GetModelName") or the drive path ("GetDrivePath") and
+    // reports `status`, a success; once the camera has gone, fails with
+    // ERROR_DEVICE_NOT_CONNECTED and error information.
+    HRESULT HandOut(const std::string& operation, BSTR* out, HRESULT status);
+
     void* Find(REFIID iid) override;
-    HRESULT HandOut(const std::string& operation, BSTR* out);
 
     const std::size_t position_;
+
+private:
     ErrorInfoSupport support_;
 };
 
-// A dispatch object that does not answer for the camera interface.
-class NotCamera final : public DispatchObject<IDispatch> {
-public:
-    NotCamera(std::shared_ptr<Source> source, std::size_t position);
-
-private:
-    void* Find(REFIID iid) override;
-};
-
-// Fills `item` with what the camera at `position` hands out as `kind`; returns the log
-// words ("VT_DISPATCH:Camera#5", "VT_EMPTY").
-std::string MakeItem(const std::shared_ptr<Source>& source, std::size_t position, ItemKind kind,
-                     VARIANT* item);
+// Puts a new Camera for `position` into `item` (VT_DISPATCH); returns the log words
+// ("VT_DISPATCH:Camera#5").
+std::string HandOutCamera(const std::shared_ptr<Source>& source, std::size_t position, VARIANT* item);
 
 // An empty VARIANT with a null value, as handed out for "nothing".
 void MakeEmpty(VARIANT* item);

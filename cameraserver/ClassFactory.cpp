@@ -1,5 +1,6 @@
 #include "ClassFactory.h"
 
+#include "Component.h"
 #include "Manager.h"
 
 namespace cameraserver {
@@ -11,6 +12,11 @@ void* ClassFactory::Find(REFIID iid) {
         return static_cast<IClassFactory*>(this);
     }
     return nullptr;
+}
+
+Manager* ClassFactory::NewManager(HRESULT& status) {
+    std::shared_ptr<Source> source = ThisComponent().openSource(status);
+    return source != nullptr ? new Manager(std::move(source)) : nullptr;
 }
 
 HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
@@ -25,17 +31,11 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object)
             return CLASS_E_NOAGGREGATION;
         }
         HRESULT status = S_OK;
-        std::shared_ptr<Source> source = OpenSource(status);
-        if (source == nullptr) {
-            LogCall("CreateInstance", status, "", arguments);
+        Manager* manager = NewManager(status);
+        if (manager == nullptr) {
+            LogCall("CreateInstance", status, "object=null", arguments);
             return status;
         }
-        const Outcome outcome = source->Decide("CreateInstance");
-        if (outcome.fails || outcome.handsOutNull) {
-            LogCall("CreateInstance", outcome.status, outcome.handsOutNull ? "object=null" : "", arguments);
-            return outcome.status;
-        }
-        auto* manager = new Manager(source);
         LogCall("CreateInstance", S_OK, "object=" + manager->Name(), arguments);
         status = manager->QueryInterface(iid, object);
         manager->Release();
@@ -47,6 +47,22 @@ HRESULT ClassFactory::LockServer(BOOL lock) {
     cameraserver::LockServer(lock != FALSE);
     LogCall("LockServer", S_OK, "", lock != FALSE ? "lock=1" : "lock=0");
     return S_OK;
+}
+
+HRESULT HandOutClassObject(REFCLSID clsid, REFIID iid, void** object, ClassFactory* (*make)()) {
+    HRESULT status = CLASS_E_CLASSNOTAVAILABLE;
+    if (IsEqualGUID(clsid, kClassId)) {
+        ClassFactory* factory = make();
+        status = factory->QueryInterface(iid, object);
+        factory->Release();
+    }
+    LogClassObject(clsid, iid, status);
+    return status;
+}
+
+void LogClassObject(REFCLSID clsid, REFIID iid, HRESULT status) {
+    Log("call DllGetClassObject clsid=" + GuidText(clsid) + " iid=" + InterfaceName(iid) + " -> " +
+        StatusText(status));
 }
 
 }  // namespace cameraserver

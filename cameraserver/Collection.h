@@ -7,7 +7,9 @@
 
 namespace cameraserver {
 
-class Collection final : public DispatchObject<CameraCollection> {
+class Enumerator;
+
+class Collection : public DispatchObject<CameraCollection> {
 public:
     explicit Collection(std::shared_ptr<Source> source);
 
@@ -15,10 +17,20 @@ public:
     HRESULT STDMETHODCALLTYPE GetCameraAt(VARIANT index, VARIANT* camera) override;
     HRESULT STDMETHODCALLTYPE GetCameraEnumerator(IUnknown** enumerator) override;
 
-private:
-    void* Find(REFIID iid) override;
-    HRESULT Fail(const std::string& operation, const Outcome& outcome, const std::string& arguments = "");
+protected:
+    // Each operation's work, reporting `status`, a success.
+    HRESULT ReportCount(LONG* count, LONG value, HRESULT status);
+    HRESULT HandOutCameraAt(VARIANT index, VARIANT* camera, HRESULT status);
+    HRESULT HandOutEnumerator(IUnknown** enumerator, HRESULT status);
 
+    // Puts what GetCameraAt hands out for `index` into `item`, with the log words for it;
+    // DISP_E_BADINDEX for an index outside the list, `item` then untouched.
+    virtual HRESULT Select(LONG index, VARIANT* item, std::string& handedOut);
+    virtual Enumerator* NewEnumerator();
+
+    void* Find(REFIID iid) override;
+
+private:
     ErrorInfoSupport support_;
 };
 

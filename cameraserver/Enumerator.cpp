@@ -14,12 +14,12 @@ void* Enumerator::Find(REFIID iid) {
     return nullptr;
 }
 
-HRESULT Enumerator::Refusal(REFIID iid) {
-    if (!IsEqualGUID(iid, IID_IEnumVARIANT)) {
-        return S_OK;
-    }
-    const Outcome outcome = source_->Decide("QueryInterface.IEnumVARIANT");
-    return outcome.fails ? outcome.status : S_OK;
+std::string Enumerator::NextItem(std::size_t position, VARIANT* item) {
+    return HandOutCamera(source_, position, item);
+}
+
+void Enumerator::PastTheEnd(VARIANT* item) {
+    MakeEmpty(item);
 }
 
 HRESULT Enumerator::Next(ULONG count, VARIANT* items, ULONG* fetched) {
@@ -27,16 +27,16 @@ HRESULT Enumerator::Next(ULONG count, VARIANT* items, ULONG* fetched) {
         if (items == nullptr && count > 0) {
             return E_POINTER;
         }
-        const auto& cameras = source_->Cameras().cameras;
+        const std::size_t size = source_->Count();
         std::string handedOut;
         ULONG done = 0;
         for (ULONG i = 0; i < count; ++i) {
-            if (position_ < cameras.size()) {
-                handedOut += (i > 0 ? "," : "") + MakeItem(source_, position_, cameras[position_].enumerated, &items[i]);
+            if (position_ < size) {
+                handedOut += (i > 0 ? "," : "") + NextItem(position_, &items[i]);
                 ++position_;
                 ++done;
-            } else if (!source_->Cameras().pastEndUntouched) {
-                MakeEmpty(&items[i]);
+            } else {
+                PastTheEnd(&items[i]);
             }
         }
         if (fetched != nullptr) {
@@ -51,7 +51,7 @@ HRESULT Enumerator::Next(ULONG count, VARIANT* items, ULONG* fetched) {
 
 HRESULT Enumerator::Skip(ULONG count) {
     return Guarded([&] {
-        const std::size_t size = source_->Cameras().cameras.size();
+        const std::size_t size = source_->Count();
         const bool all = count <= size - position_;
         position_ = all ? position_ + count : size;
         const HRESULT status = all ? S_OK : S_FALSE;

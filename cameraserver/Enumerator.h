@@ -1,12 +1,11 @@
-// The object that GetCameraEnumerator hands out: IEnumVARIANT over the camera list,
-// unless the source makes it refuse that interface.
+// The object that GetCameraEnumerator hands out: IEnumVARIANT over the camera list.
 #pragma once
 
 #include "ServerObject.h"
 
 namespace cameraserver {
 
-class Enumerator final : public ServerObject<IEnumVARIANT> {
+class Enumerator : public ServerObject<IEnumVARIANT> {
 public:
     explicit Enumerator(std::shared_ptr<Source> source);
 
@@ -15,10 +14,15 @@ public:
     HRESULT STDMETHODCALLTYPE Reset() override;
     HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override;
 
-private:
-    void* Find(REFIID iid) override;
-    HRESULT Refusal(REFIID iid) override;
+protected:
+    // Puts what Next yields for the camera at `position` into `item`; returns the log words.
+    virtual std::string NextItem(std::size_t position, VARIANT* item);
+    // What Next writes for a place past the list's end: an empty VARIANT.
+    virtual void PastTheEnd(VARIANT* item);
 
+    void* Find(REFIID iid) override;
+
+private:
     std::size_t position_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "ErrorObject.h"
 
+#include "Component.h"
+
 namespace cameraserver {
 
 namespace {
@@ -37,7 +39,7 @@ HRESULT ErrorObject::GetGUID(GUID* guid) {
 }
 
 HRESULT ErrorObject::GetSource(BSTR* source) {
-    const HRESULT status = HandOutText(kErrorSource, source);
+    const HRESULT status = HandOutText(ThisComponent().errorSource, source);
     LogCall("GetSource", status);
     return status;
 }
@@ -66,12 +68,12 @@ HRESULT ErrorObject::GetHelpContext(DWORD* helpContext) {
     return S_OK;
 }
 
-std::string ReportFailure(const Outcome& outcome, REFIID iid, const std::string& operation) {
-    if (!outcome.errorInfo) {
+std::string ReportFailure(REFIID iid, const std::string& operation, HRESULT status, bool describe) {
+    if (!describe) {
         SetErrorInfo(0, nullptr);
         return "errorinfo=none";
     }
-    auto* info = new ErrorObject(iid, operation + " failed with " + StatusText(outcome.status));
+    auto* info = new ErrorObject(iid, operation + " failed with " + StatusText(status));
     SetErrorInfo(0, info);
     const std::string words = "errorinfo=" + info->Name();
     info->Release();

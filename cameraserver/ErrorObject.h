@@ -24,9 +24,10 @@ private:
     const std::string description_;
 };
 
-// Sets the thread's error information for a failed `operation` of interface `iid`: an
-// ErrorObject when the outcome asks for one, otherwise none.  Returns the log words
-// ("errorinfo=ErrorInfo#9" or "errorinfo=none").
-std::string ReportFailure(const Outcome& outcome, REFIID iid, const std::string& operation);
+// Sets the thread's error information for `operation` of interface `iid` failing with
+// `status`: an ErrorObject that describes it when `describe`, otherwise none (what the
+// thread held before is cleared).  Returns the log words ("errorinfo=ErrorInfo#9" or
+// "errorinfo=none").
+std::string ReportFailure(REFIID iid, const std::string& operation, HRESULT status, bool describe);
 
 }  // namespace cameraserver

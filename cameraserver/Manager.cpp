@@ -1,7 +1,6 @@
 #include "Manager.h"
 
 #include "Collection.h"
-#include "ErrorObject.h"
 
 namespace cameraserver {
 
@@ -17,40 +16,32 @@ void* Manager::Find(REFIID iid) {
     if (IsEqualGUID(iid, IID_IRunnableObject)) {
         return static_cast<IRunnableObject*>(&runnable_);
     }
-    if (IsEqualGUID(iid, IID_ISupportErrorInfo) && source_->Cameras().supportsErrorInfo) {
+    if (IsEqualGUID(iid, IID_ISupportErrorInfo)) {
         return static_cast<ISupportErrorInfo*>(&support_);
     }
     return nullptr;
 }
 
-HRESULT Manager::Refusal(REFIID iid) {
-    if (!IsEqualGUID(iid, kManagerId)) {
-        return S_OK;
-    }
-    const Outcome outcome = source_->Decide("QueryInterface.CameraManager");
-    return outcome.fails ? outcome.status : S_OK;
+HRESULT Manager::GetCameraCollection(CameraCollection** collection) {
+    return Guarded([&] { return HandOutCollection(collection, S_OK); });
 }
 
-HRESULT Manager::GetCameraCollection(CameraCollection** collection) {
-    return Guarded([&] {
-        if (collection == nullptr) {
-            return E_POINTER;
-        }
-        *collection = nullptr;
-        const Outcome outcome = source_->Decide("GetCameraCollection");
-        if (outcome.fails) {
-            LogCall("GetCameraCollection", outcome.status, ReportFailure(outcome, kManagerId, "GetCameraCollection"));
-            return outcome.status;
-        }
-        std::string handedOut = "null";
-        if (!outcome.handsOutNull) {
-            auto* created = new Collection(source_);
-            *collection = created;
-            handedOut = created->Name();
-        }
-        LogCall("GetCameraCollection", outcome.status, "collection=" + handedOut);
-        return outcome.status;
-    });
+HRESULT Manager::HandOutCollection(CameraCollection** collection, HRESULT status) {
+    if (collection == nullptr) {
+        return E_POINTER;
+    }
+    Collection* created = NewCollection();
+    *collection = created;
+    LogCall("GetCameraCollection", status, "collection=" + created->Name());
+    return status;
+}
+
+Collection* Manager::NewCollection() {
+    return new Collection(source_);
+}
+
+HRESULT Manager::Start() {
+    return S_OK;
 }
 
 HRESULT Manager::Runnable::GetRunningClass(CLSID* clsid) {
@@ -63,10 +54,10 @@ HRESULT Manager::Runnable::GetRunningClass(CLSID* clsid) {
 
 HRESULT Manager::Runnable::Run(IBindCtx* /*context*/) {
     return Guarded([&] {
-        const Outcome outcome = owner_.source_->Decide("Run");
-        running_ = !outcome.fails;
-        owner_.LogCall("Run", outcome.status);
-        return outcome.status;
+        const HRESULT status = owner_.Start();
+        running_ = SUCCEEDED(status);
+        owner_.LogCall("Run", status);
+        return status;
     });
 }
 

@@ -8,11 +8,22 @@
 
 namespace cameraserver {
 
-class Manager final : public DispatchObject<CameraManager> {
+class Collection;
+
+class Manager : public DispatchObject<CameraManager> {
 public:
     explicit Manager(std::shared_ptr<Source> source);
 
     HRESULT STDMETHODCALLTYPE GetCameraCollection(CameraCollection** collection) override;
+
+protected:
+    // Hands out a new collection and reports `status`, a success.
+    HRESULT HandOutCollection(CameraCollection** collection, HRESULT status);
+    virtual Collection* NewCollection();
+    // What starting the component (OleRun) gives; the server's own has nothing to start.
+    virtual HRESULT Start();
+
+    void* Find(REFIID iid) override;
 
 private:
 #pragma GCC diagnostic push
@@ -39,9 +50,6 @@ private:
         bool running_ = false;
     };
 #pragma GCC diagnostic pop
-
-    void* Find(REFIID iid) override;
-    HRESULT Refusal(REFIID iid) override;
 
     Runnable runnable_;
     ErrorInfoSupport support_;

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "ServerInterfaces.h"
-#include "Source.h"
+#include "Component.h"
 
 namespace cameraserver {
 
@@ -77,7 +77,7 @@ LiveTable& Live() {
 }  // namespace
 
 void Log(const std::string& line) noexcept {
-    const char* path = std::getenv(kLogVariable);
+    const char* path = std::getenv(ThisComponent().logVariable);
     if (path == nullptr || *path == '\0') {
         return;
     }
@@ -148,6 +148,10 @@ std::string Quoted(const ReportedText& text) {
         }
     }
     return out + "\"";
+}
+
+std::string IndexWords(const VARIANT& index) {
+    return index.vt == VT_I4 ? "index=VT_I4:" + std::to_string(index.lVal) : "index=VT_" + std::to_string(index.vt);
 }
 
 std::string Born(const char* kind) {

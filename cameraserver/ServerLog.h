@@ -4,7 +4,7 @@
 // and, when the module ends, whether every object was released.
 #pragma once
 
-#include "Listing.h"
+#include "ReportedText.h"
 
 #include <string>
 
@@ -38,6 +38,8 @@ std::string InterfaceName(REFIID iid);
 std::string GuidText(REFGUID guid);
 // A reported text as the log shows it: "..." with \\, \" and \uXXXX escapes, or null.
 std::string Quoted(const ReportedText& text);
+// A GetCameraAt index as the log shows it: "index=VT_I4:<n>", or "index=VT_<type>" for another type.
+std::string IndexWords(const VARIANT& index);
 
 // Object bookkeeping: Born gives a new object its name ("Camera#7") and Died returns the
 // number of objects still alive.

@@ -16,7 +16,8 @@ namespace cameraserver {
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"  // COM bases have no destructor; ours is virtual
 
 // Implements IUnknown for an object whose main interface is I.  Derived classes say which
-// identities they answer (Find) and may refuse one with a status (Refusal).
+// identities they answer (Find) and may refuse one with a status (Refusal): the server's
+// own objects refuse none.
 template <class I>
 class ServerObject : public I {
 public:

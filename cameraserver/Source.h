@@ -1,23 +1,16 @@
-// Where a component's cameras come from.  One source serves one life of the component:
-// it is opened when the class factory creates a manager and shared by every object that
-// manager leads to.  The simulated camera plays a scenario with faults; the Linux camera
-// component reads the system.
+// Where a component's cameras come from: how many are connected, each one's model name and
+// drive path, and whether it is still connected.  One source serves one life of the
+// component: it is opened when the class factory creates a manager and shared by every
+// object that manager leads to.  The components differ only in their source: the Linux one
+// reads sysfs and the mount table, the Windows one SetupAPI and the volumes, the simulated
+// camera a scenario file.
 #pragma once
 
-#include "Listing.h"
+#include "ReportedText.h"
 
-#include <memory>
-#include <string>
+#include <cstddef>
 
 namespace cameraserver {
-
-// What one call of an operation does.
-struct Outcome {
-    bool fails = false;         // return `status` and report the failure
-    bool handsOutNull = false;  // succeed, handing out nothing
-    bool errorInfo = false;     // report the failure with an error information object
-    HRESULT status = S_OK;      // the status to return (a fault may give a success status)
-};
 
 class Source {
 public:
@@ -25,35 +18,18 @@ public:
     Source(const Source&) = delete;
     Source& operator=(const Source&) = delete;
 
-    const Listing& Cameras() const { return listing_; }
-    LONG ReportedCount() const;
-
-    // Decides this call of `operation`: how it fails, if it does.
-    virtual Outcome Decide(const std::string& operation) = 0;
-    // Decides an operation of the camera at `position`; by default as any other.
-    virtual Outcome DecideForCamera(const std::string& operation, std::size_t position);
-    // The drive path of the camera at `position` as it is reported now.
-    virtual ReportedText DrivePath(std::size_t position);
+    // The number of cameras; positions count from 0 in the order the enumerator yields them.
+    virtual std::size_t Count() = 0;
+    virtual ReportedText ModelName(std::size_t position) = 0;
+    // Where the camera's card is reached.  Asked only when a caller wants it: a source may
+    // wait a while here for a card that is not mounted yet.
+    virtual ReportedText DrivePath(std::size_t position) = 0;
+    // False once the camera at `position` has gone (unplugged, switched off): its operations
+    // fail from then on.
+    virtual bool Present(std::size_t position) = 0;
 
 protected:
-    explicit Source(Listing listing) : listing_(std::move(listing)) {}
-
-    Listing listing_;
+    Source() = default;
 };
-
-// Supplied by each component built on this library.
-
-// The source for a new manager; null, with the status to fail creation with, when there
-// is none.
-std::shared_ptr<Source> OpenSource(HRESULT& status);
-// How an operation that comes before any manager exists (DllGetClassObject) goes.
-Outcome DecideBeforeOpen(const std::string& operation);
-// The environment variable that names the component's call log.
-extern const char* const kLogVariable;
-// The source named by the component's error information objects.
-extern const char* const kErrorSource;
-
-// The module's directory (OS-specific, in this library).
-std::string ModuleDirectory();
 
 }  // namespace cameraserver

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "Listing.h"
+#include "ReportedText.h"
 
 namespace cameraserver {
 

@@ -1,19 +1,27 @@
-// What the Linux camera component supplies to the shared server objects: its cameras come
-// from the system, named by the id table installed beside the plugin.
+// The Linux camera component: the server's objects over the USB mass-storage devices the
+// system sees, named by the id table installed beside the plugin.
 #include "SystemCameras.h"
+#include "cameraserver/Component.h"
 
-namespace cameraserver {
+namespace {
 
-const char* const kLogVariable = "USBCAMERA_LOG";
-const char* const kErrorSource = "UsbCamera.CameraAccessComponent";
-
-std::shared_ptr<Source> OpenSource(HRESULT& status) {
+std::shared_ptr<cameraserver::Source> OpenSystemCameras(HRESULT& status) {
     status = S_OK;
-    return usbcamera::SystemCameras::Open(ModuleDirectory() + "/usb-models.txt");
+    return usbcamera::SystemCameras::Open(cameraserver::ModuleDirectory() + "/usb-models.txt");
 }
 
-Outcome DecideBeforeOpen(const std::string& /*operation*/) {
-    return Outcome();
+constexpr cameraserver::ComponentDescription Describe() {
+    cameraserver::ComponentDescription component;
+    component.logVariable = "USBCAMERA_LOG";
+    component.errorSource = "UsbCamera.CameraAccessComponent";
+    component.openSource = OpenSystemCameras;
+    return component;
 }
 
-}  // namespace cameraserver
+constexpr cameraserver::ComponentDescription kComponent = Describe();
+
+}  // namespace
+
+const cameraserver::ComponentDescription& cameraserver::ThisComponent() {
+    return kComponent;
+}

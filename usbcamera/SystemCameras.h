@@ -16,18 +16,18 @@ public:
     // The cameras now connected, named from the table at `modelTable`.
     static std::shared_ptr<SystemCameras> Open(const std::string& modelTable);
 
-    // Nothing is injected: every operation goes as the system lets it.
-    cameraserver::Outcome Decide(const std::string& operation) override;
-    // A camera's operations fail once its device is gone (ERROR_DEVICE_NOT_CONNECTED,
-    // with error information).
-    cameraserver::Outcome DecideForCamera(const std::string& operation, std::size_t position) override;
+    std::size_t Count() override;
+    cameraserver::ReportedText ModelName(std::size_t position) override;
     // Where the camera's card is mounted, waiting a while for a card not mounted yet.
     cameraserver::ReportedText DrivePath(std::size_t position) override;
+    // The same device still at the same place: another one plugged into the same port has a
+    // folder of the same name but other ids.
+    bool Present(std::size_t position) override;
 
 private:
-    SystemCameras(cameraserver::Listing listing, std::vector<UsbDisk> disks);
-    bool Connected(std::size_t position) const;
+    SystemCameras(std::vector<std::string> models, std::vector<UsbDisk> disks);
 
+    const std::vector<std::string> models_;
     const std::vector<UsbDisk> disks_;
 };
 
