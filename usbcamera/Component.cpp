@@ -1,20 +1,20 @@
-// The Linux camera component: the server's objects over the USB mass-storage devices the
-// system sees, named by the id table installed beside the plugin.
+// The USB camera component: the server's objects over the USB mass-storage devices the
+// system sees, named by the id table installed beside the module.
 #include "SystemCameras.h"
 #include "cameraserver/Component.h"
 
 namespace {
 
-std::shared_ptr<cameraserver::Source> OpenSystemCameras(HRESULT& status) {
+std::shared_ptr<cameraserver::Source> OpenCameras(HRESULT& status) {
     status = S_OK;
-    return usbcamera::SystemCameras::Open(cameraserver::ModuleDirectory() + "/usb-models.txt");
+    return usbcamera::OpenSystemCameras(cameraserver::ModuleDirectory() + "/usb-models.txt");
 }
 
 constexpr cameraserver::ComponentDescription Describe() {
     cameraserver::ComponentDescription component;
     component.logVariable = "USBCAMERA_LOG";
     component.errorSource = "UsbCamera.CameraAccessComponent";
-    component.openSource = OpenSystemCameras;
+    component.openSource = OpenCameras;
     return component;
 }
 

@@ -1,34 +1,17 @@
-// The Linux camera component's source of cameras: the USB mass-storage devices connected
-// when the manager was created, each named by the id table or by its product string.
+// The USB camera component's source of cameras: the USB mass-storage devices connected
+// when a manager is created, each named by the id table or by what the device reports.
+// Each system finds them its own way: linux/ (sysfs and the mount table), windows/
+// (SetupAPI and the volumes).
 #pragma once
 
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "UsbDisks.h"
 #include "cameraserver/Source.h"
 
 namespace usbcamera {
 
-class SystemCameras final : public cameraserver::Source {
-public:
-    // The cameras now connected, named from the table at `modelTable`.
-    static std::shared_ptr<SystemCameras> Open(const std::string& modelTable);
-
-    std::size_t Count() override;
-    cameraserver::ReportedText ModelName(std::size_t position) override;
-    // Where the camera's card is mounted, waiting a while for a card not mounted yet.
-    cameraserver::ReportedText DrivePath(std::size_t position) override;
-    // The same device still at the same place: another one plugged into the same port has a
-    // folder of the same name but other ids.
-    bool Present(std::size_t position) override;
-
-private:
-    SystemCameras(std::vector<std::string> models, std::vector<UsbDisk> disks);
-
-    const std::vector<std::string> models_;
-    const std::vector<UsbDisk> disks_;
-};
+// The cameras now connected, named from the id table at `modelTable`.
+std::shared_ptr<cameraserver::Source> OpenSystemCameras(const std::string& modelTable);
 
 }  // namespace usbcamera

@@ -3,7 +3,8 @@
 #include <cctype>
 #include <sstream>
 
-#include "SysfsFile.h"
+#include "TableFile.h"
+#include "Trimmed.h"
 
 namespace usbcamera {
 
@@ -51,7 +52,7 @@ UsbModels UsbModels::Parse(const std::string& text) {
 
 UsbModels UsbModels::Load(const std::string& path) {
     std::string text;
-    return ReadWholeFile(path, text) ? Parse(text) : UsbModels();
+    return ReadTableFile(path, text) ? Parse(text) : UsbModels();
 }
 
 std::string UsbModels::Find(const std::string& vendorId, const std::string& productId) const {

@@ -1,7 +1,8 @@
-#include "SystemCameras.h"
+#include "SysfsCameras.h"
 
 #include "CardMount.h"
 #include "SysfsFile.h"
+#include "SystemCameras.h"
 #include "UsbModels.h"
 #include "cameraserver/ServerLog.h"
 #include "cameraserver/Utf8.h"
@@ -21,7 +22,7 @@ cameraserver::ReportedText FromUtf8(const std::string& bytes) {
 
 }  // namespace
 
-std::shared_ptr<SystemCameras> SystemCameras::Open(const std::string& modelTable) {
+std::shared_ptr<SysfsCameras> SysfsCameras::Open(const std::string& modelTable) {
     const UsbModels table = UsbModels::Load(modelTable);
     std::vector<UsbDisk> disks = FindUsbDisks();
     std::vector<std::string> models;
@@ -39,29 +40,33 @@ std::shared_ptr<SystemCameras> SystemCameras::Open(const std::string& modelTable
                           disk.productId + " model=\"" + model + "\" volumes=" + volumes);
         models.push_back(std::move(model));
     }
-    return std::shared_ptr<SystemCameras>(new SystemCameras(std::move(models), std::move(disks)));
+    return std::shared_ptr<SysfsCameras>(new SysfsCameras(std::move(models), std::move(disks)));
 }
 
-SystemCameras::SystemCameras(std::vector<std::string> models, std::vector<UsbDisk> disks)
+SysfsCameras::SysfsCameras(std::vector<std::string> models, std::vector<UsbDisk> disks)
     : models_(std::move(models)), disks_(std::move(disks)) {}
 
-std::size_t SystemCameras::Count() {
+std::size_t SysfsCameras::Count() {
     return disks_.size();
 }
 
-cameraserver::ReportedText SystemCameras::ModelName(std::size_t position) {
+cameraserver::ReportedText SysfsCameras::ModelName(std::size_t position) {
     return FromUtf8(models_[position]);
 }
 
-bool SystemCameras::Present(std::size_t position) {
+bool SysfsCameras::Present(std::size_t position) {
     const UsbDisk& disk = disks_[position];
     return ReadAttribute(disk.device + "/idVendor") == disk.vendorId &&
            ReadAttribute(disk.device + "/idProduct") == disk.productId &&
            ReadAttribute(disk.device + "/serial") == disk.serial;
 }
 
-cameraserver::ReportedText SystemCameras::DrivePath(std::size_t position) {
+cameraserver::ReportedText SysfsCameras::DrivePath(std::size_t position) {
     return FromUtf8(CardDrivePath(disks_[position].volumes, kMountWaitMs));
+}
+
+std::shared_ptr<cameraserver::Source> OpenSystemCameras(const std::string& modelTable) {
+    return SysfsCameras::Open(modelTable);
 }
 
 }  // namespace usbcamera

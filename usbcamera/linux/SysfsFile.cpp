@@ -31,15 +31,6 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
     return ok;
 }
 
-std::string Trimmed(const std::string& text) {
-    const char* const blanks = " \t\r\n";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 std::string ReadAttribute(const std::string& path) {
     std::string content;
     return ReadWholeFile(path, content) ? Trimmed(content) : std::string();

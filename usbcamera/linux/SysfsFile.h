@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "Trimmed.h"
+
 namespace usbcamera {
 
 // The whole content of the file at `path`; false when it cannot be read.
@@ -15,7 +17,5 @@ std::string ReadAttribute(const std::string& path);
 // Whether a file or folder exists at `path`.
 bool Exists(const std::string& path);
 
-// `text` without spaces, tabs and line ends at either end.
-std::string Trimmed(const std::string& text);
 
 }  // namespace usbcamera
