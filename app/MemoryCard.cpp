@@ -19,10 +19,24 @@ constexpr DWORD kStagingShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
 // The payload in one write straight from the loaded resource to `staging`, flushed to the
 // card: true when every byte was written and flushed.  A short count is a failure, not a
-// reason to retry.
+// reason to retry; reported without an error of its own, it says nothing of the card's room.
 bool StageFile(const FileHandle& staging, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
-    platform::sys.WriteFile(staging.Get(), payload, payloadSize, bytesWritten, nullptr);
-    return *bytesWritten == payloadSize && platform::sys.FlushFileBuffers(staging.Get());
+    if (!platform::sys.WriteFile(staging.Get(), payload, payloadSize, bytesWritten, nullptr)) {
+        return false;
+    }
+    if (*bytesWritten != payloadSize) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+    return platform::sys.FlushFileBuffers(staging.Get()) != 0;
+}
+
+// Whether the step that just failed ran out of room: the card can be full after all, as a
+// file system's own overhead (ext2's indirect blocks, a folder's new cluster) is more than
+// the whole allocation units counted before the write.
+bool RoomRanOut() {
+    const DWORD error = GetLastError();
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
 }
 
 // The package as the card holds it under its own name: a regular file of `size` bytes.
@@ -95,33 +109,44 @@ bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INT
     return units > freeBytesAvailable.QuadPart / unit;
 }
 
-bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
+WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
     *bytesWritten = 0;
+    bool full = false;
+    // A step that may fail for lack of room, noted as it fails, before anything else sets
+    // the last error.
+    const auto mayFill = [&full](bool done) {
+        full = full || (!done && RoomRanOut());
+        return done;
+    };
+    const auto outcome = [&full](bool written) {
+        return written ? WriteOutcome::Written : full ? WriteOutcome::NoRoom : WriteOutcome::Failed;
+    };
     FileHandle staging(platform::sys.CreateFileA(paths.staging, GENERIC_WRITE, kStagingShare, nullptr, CREATE_ALWAYS,
                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!staging.IsOpen()) {
+    if (!mayFill(staging.IsOpen())) {
         // Another run's staging file stays as it is; anything else holding the name is ours.
         if (GetLastError() != ERROR_SHARING_VIOLATION) {
             platform::sys.DeleteFileA(paths.staging);
         }
-        return false;
+        return outcome(false);
     }
     // The handle stays open until the file has been moved, so that nobody writes the
     // verified bytes in between.
-    const bool moved = StageFile(staging, payload, payloadSize, bytesWritten) &&
+    const bool moved = mayFill(StageFile(staging, payload, payloadSize, bytesWritten)) &&
                        ReadBackMatches(paths.staging, paths.folder, payload, payloadSize) &&
-                       platform::sys.MoveFileExA(paths.staging, paths.package,
-                                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                       mayFill(platform::sys.MoveFileExA(paths.staging, paths.package,
+                                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
     if (!moved) {
         platform::sys.DeleteFileA(paths.staging);
         staging.Close();
-        return false;
+        return outcome(false);
     }
     // The move is done, the file is the package.  On FAT its folder entry holds its first
     // cluster and size, written with the file itself: flushed through the handle that still
     // holds it, or the card's entry may go on describing the replaced package for seconds
     // after the owner has been told to switch the camera off.  Then what the card holds is
     // looked at.  Any failure from here on leaves the new package in place, reported as failed.
-    const bool durable = platform::sys.FlushFileBuffers(staging.Get()) && VolumeStillWritable(staging);
-    return staging.Close() && durable && PackageInPlace(paths.package, payloadSize);
+    const bool durable = mayFill(platform::sys.FlushFileBuffers(staging.Get()) != 0) && VolumeStillWritable(staging);
+    const bool closed = mayFill(staging.Close());
+    return outcome(durable && closed && PackageInPlace(paths.package, payloadSize));
 }

@@ -52,8 +52,11 @@ struct PackagePaths {
 // its creation to its move the staging file is held against other writers: a second run at
 // the same time fails, and leaves this run's file alone.  Last, the package must be found
 // under its name as a regular file of the payload's size, on a volume that still takes
-// writes.  `bytesWritten` receives what the write reported.  True only when all of that
+// writes.  `bytesWritten` receives what the write reported.  Written only when all of that
 // succeeded; on a failure up to the move the staging file is removed and an older package
 // stays as it was; a failure after it (the move not on the card, the flush, the close, the
-// last look) leaves the new package in place and is reported all the same.
-bool WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten);
+// last look) leaves the new package in place and is reported all the same.  A step that
+// failed for lack of room (the create, the write, a flush, the move, the close) makes it
+// NoRoom.
+enum class WriteOutcome { Written, NoRoom, Failed };
+WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten);

@@ -88,9 +88,11 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
         return Ending::Early;
     }
 
-    const bool written = WritePackageFile(PackagePaths{card.Folder(), card.Package(), card.Staging()}, payload_.data,
-                                          payload_.size, &bytesWritten_);
-    LoadMessage(written ? kMsgUpgradeDone : kMsgUpgradeFailed);
+    const WriteOutcome written = WritePackageFile(PackagePaths{card.Folder(), card.Package(), card.Staging()},
+                                                 payload_.data, payload_.size, &bytesWritten_);
+    LoadMessage(written == WriteOutcome::Written  ? kMsgUpgradeDone
+                : written == WriteOutcome::NoRoom ? kMsgCardFull
+                                                  : kMsgUpgradeFailed);
     ShowMessage(MB_OK);
     return Ending::Normal;
 }

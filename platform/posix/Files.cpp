@@ -374,8 +374,37 @@ BOOL TransferOnce(HANDLE file, LPDWORD transferred, LPOVERLAPPED overlapped, Tra
 
 }  // namespace
 
+// A write that the device took only in part is followed by one more write of the rest, to
+// learn why: a device out of room fails it (Windows fails a write that does not fit with
+// ERROR_DISK_FULL), with what was written counted; anything else (a file-size limit, a
+// signal) leaves the short count, as one write reported it.
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
-    return TransferOnce(file, written, overlapped, [&](int descriptor) { return ::write(descriptor, data, size); });
+    DWORD first = 0;
+    if (!TransferOnce(file, &first, overlapped, [&](int descriptor) { return ::write(descriptor, data, size); })) {
+        if (written != nullptr) {
+            *written = 0;
+        }
+        return FALSE;
+    }
+    if (written != nullptr) {
+        *written = first;
+    }
+    if (first == 0 || first == size) {
+        return TRUE;
+    }
+    const auto* rest = static_cast<const char*>(data) + first;
+    DWORD more = 0;
+    const bool wrote = TransferOnce(file, &more, nullptr, [&](int descriptor) {
+        return ::write(descriptor, rest, size - first);
+    }) != 0;
+    if (!wrote && (errno == ENOSPC || errno == EDQUOT)) {
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    if (written != nullptr) {
+        *written = first + more;
+    }
+    return TRUE;
 }
 
 // 0 bytes read at the end of the file.

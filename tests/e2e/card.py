@@ -26,6 +26,8 @@ VOLUMES = {
     "leftover": "a card with room for the package only once a leftover staging file is gone",
     "tight": "a card whose free space holds the package's bytes but not its allocation units",
     "tight-ext2": "a card with 1 KiB blocks whose free space holds the package's bytes but not its blocks",
+    "overhead-ext2": "a card with 1 KiB blocks whose free space holds the package's blocks and one more, but not "
+                     "the file system's own blocks that point to them",
 }
 
 
@@ -46,7 +48,9 @@ class Card:
     interrupted run, as long as the payload, which leaves too little room for a second
     copy), "tight" (a tmpfs with exactly the payload rounded up to whole 4 KiB pages free),
     "tight-ext2" (an ext2 file system with 1 KiB blocks and exactly the payload rounded up to
-    whole blocks free, where the file's indirect blocks would not fit).
+    whole blocks free, where the file's indirect blocks would not fit), "overhead-ext2" (the
+    same with one block more free: the program's count lets the write go, and the write runs
+    out of room for the indirect blocks).
 
     The staging file (the package's name followed by "~") never outlives a run, except the
     one another run holds.
@@ -77,7 +81,7 @@ class Card:
             self._mount("tmpfs", "size=3m")
         elif layout == "tight":
             self._mount("tmpfs", "size=4m")
-        elif layout == "tight-ext2":
+        elif layout in ("tight-ext2", "overhead-ext2"):
             self._mount_ext2(4096)
         if layout != "none":
             os.makedirs(self.package_folder())
@@ -89,6 +93,9 @@ class Card:
         elif layout in ("tight", "tight-ext2"):
             unit = os.statvfs(self.path).f_frsize
             self._leave_free((payload + unit - 1) // unit * unit)
+        elif layout == "overhead-ext2":
+            unit = os.statvfs(self.path).f_frsize
+            self._leave_free(((payload + unit - 1) // unit + 1) * unit)
         if layout in ("existing", "stale", "held"):
             with open(self.package_path(), "wb") as f:
                 f.write(b"an older package " * (len(product.payload) // 16 + 1000))

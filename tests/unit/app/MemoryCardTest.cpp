@@ -216,7 +216,7 @@ struct FakeCard {
     std::string failing;  // the kind of call that fails
     int failingNth = 1;   // ... the how-manieth of its kind
     DWORD shortBy = 0;    // the write takes this many bytes less than asked, and says so
-    DWORD createError = ERROR_ACCESS_DENIED;  // the last error of a create that fails
+    DWORD failError = ERROR_GEN_FAILURE;     // the last error the failing call sets
     bool readOnly = false;                    // the volume no longer takes writes
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;  // of every file, as the card reports them
     DWORD sizeReportedOff = 0;                 // the card reports files this much larger
@@ -224,14 +224,18 @@ struct FakeCard {
     std::vector<BYTE> (*stores)(const BYTE* data, DWORD size) = nullptr;
     const void* writtenFrom = nullptr;
 
-    // Records the call; true when it is the one to fail.
+    // Records the call; true, with the failure's last error set, when it is the one to fail.
     bool Call(const std::string& kind) {
         calls.push_back(kind);
         int seen = 0;
         for (const std::string& call : calls) {
             seen += call == kind ? 1 : 0;
         }
-        return kind == failing && seen == failingNth;
+        const bool fails = kind == failing && seen == failingNth;
+        if (fails) {
+            SetLastError(failError);
+        }
+        return fails;
     }
     Open& Handle(HANDLE h) {
         const auto found = handles.find(reinterpret_cast<std::uintptr_t>(h));
@@ -257,8 +261,11 @@ HANDLE FakeCreate(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES 
         EXPECT_EQ(disposition, static_cast<DWORD>(CREATE_ALWAYS));
         EXPECT_EQ(flags, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
     }
-    if (g_card->Call(forReading ? "open" : "create") || (forReading && g_card->files.count(name) == 0)) {
-        SetLastError(forReading ? ERROR_FILE_NOT_FOUND : g_card->createError);
+    if (g_card->Call(forReading ? "open" : "create")) {
+        return INVALID_HANDLE_VALUE;
+    }
+    if (forReading && g_card->files.count(name) == 0) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     if (!forReading) {
@@ -315,8 +322,9 @@ protected:
     void TearDown() override { g_card = nullptr; }
 
     bool Write() {
-        return WritePackageFile(PackagePaths{kFolder, kPackage, kStaging}, payload.data(),
-                                static_cast<DWORD>(payload.size()), &written);
+        outcome = WritePackageFile(PackagePaths{kFolder, kPackage, kStaging}, payload.data(),
+                                   static_cast<DWORD>(payload.size()), &written);
+        return outcome == WriteOutcome::Written;
     }
     std::vector<std::string> FileNames() const {
         std::vector<std::string> names;
@@ -336,6 +344,7 @@ protected:
     std::vector<BYTE> payload = Pattern(150000);  // two whole chunks and a part
     const std::vector<BYTE> older = std::vector<BYTE>(70000, 0x0D);
     DWORD written = 99;
+    WriteOutcome outcome = WriteOutcome::Written;
 
     static std::vector<BYTE> Pattern(size_t size) {
         std::vector<BYTE> bytes(size);
@@ -461,6 +470,7 @@ TEST_P(StepFailureTest, RemovesTheStagingFileAndLeavesTheOlderPackage) {
 
     EXPECT_FALSE(Write());
 
+    EXPECT_EQ(outcome, WriteOutcome::Failed);
     EXPECT_EQ(card.calls.back(), row.failing == std::string("create") ? "delete" : "close");
     EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "delete"), 1);
     ExpectOlderPackageAlone();
@@ -474,10 +484,41 @@ INSTANTIATE_TEST_SUITE_P(
                       StepRow{"closeAfterReading", "close", 1, 512}, StepRow{"move", "move", 1, 512}),
     RowName<StepRow>);
 
+// A step that fails for lack of room, as the system reports it: the card is full after all
+// (a file system's own overhead can take more than the units counted before the write).
+struct RoomRow {
+    const char* name;
+    const char* failing;
+    DWORD error;
+};
+
+void PrintTo(const RoomRow& row, std::ostream* out) { *out << row.name; }
+
+class RoomRunsOutTest : public WriteTest, public ::testing::WithParamInterface<RoomRow> {};
+
+TEST_P(RoomRunsOutTest, IsNoRoomAndLeavesTheOlderPackage) {
+    const RoomRow& row = GetParam();
+    card.files[kPackage] = older;
+    card.failing = row.failing;
+    card.failError = row.error;
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(outcome, WriteOutcome::NoRoom);
+    ExpectOlderPackageAlone();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, RoomRunsOutTest,
+    ::testing::Values(RoomRow{"create", "create", ERROR_DISK_FULL}, RoomRow{"write", "write", ERROR_DISK_FULL},
+                      RoomRow{"flush", "flush", ERROR_DISK_FULL}, RoomRow{"move", "move", ERROR_DISK_FULL},
+                      RoomRow{"writeOnAFullHandle", "write", ERROR_HANDLE_DISK_FULL}),
+    RowName<RoomRow>);
+
 TEST_F(WriteTest, ShortWriteIsAFailedWrite) {
     card.files[kPackage] = older;
     card.shortBy = 1;
+    SetLastError(ERROR_DISK_FULL);  // from before the write: the short count itself tells nothing of the room
     EXPECT_FALSE(Write());
+    EXPECT_EQ(outcome, WriteOutcome::Failed);
     EXPECT_EQ(written, payload.size() - 1);
     EXPECT_EQ(card.calls, (std::vector<std::string>{"create", "write", "delete", "close"}));
     ExpectOlderPackageAlone();
@@ -583,7 +624,7 @@ TEST_F(WriteTest, StagingFileThatAnotherRunHoldsIsLeftAlone) {
     card.files[kStaging] = theirs;
     card.files[kPackage] = older;
     card.failing = "create";
-    card.createError = ERROR_SHARING_VIOLATION;
+    card.failError = ERROR_SHARING_VIOLATION;
     EXPECT_FALSE(Write());
     EXPECT_EQ(card.calls, std::vector<std::string>{"create"});
     EXPECT_TRUE(card.files[kStaging] == theirs);
@@ -641,7 +682,7 @@ protected:
     bool Write(const std::vector<BYTE>& payload) {
         DWORD written = 0;
         return WritePackageFile(PackagePaths{folder_.c_str(), package_.c_str(), staging_.c_str()}, payload.data(),
-                                static_cast<DWORD>(payload.size()), &written);
+                                static_cast<DWORD>(payload.size()), &written) == WriteOutcome::Written;
     }
     static std::vector<BYTE> Contents(const std::string& path) {
         std::ifstream file(path, std::ios::binary);

@@ -423,13 +423,14 @@ struct WriteStepRow {
     const char* name;
     std::shared_ptr<void> (*arm)();  // replaces the service for the run
     bool olderKept;                  // false: the new package is in place, but the move reported failure
+    const std::string* lastText = &kFailed;
 };
 
 void PrintTo(const WriteStepRow& row, std::ostream* out) { *out << row.name; }
 
 template <auto Entry, typename R>
-std::shared_ptr<void> Failing(int nth, R failure, bool callFirst = false) {
-    return std::make_shared<FailingCall<Entry>>(nth, failure, ERROR_GEN_FAILURE, false, callFirst);
+std::shared_ptr<void> Failing(int nth, R failure, bool callFirst = false, DWORD error = ERROR_GEN_FAILURE) {
+    return std::make_shared<FailingCall<Entry>>(nth, failure, error, false, callFirst);
 }
 
 // The volume as the system describes it, but no longer taking writes: what a file system the
@@ -463,7 +464,7 @@ TEST_P(WriteStepTest, FailedStepIsAFailedUpgradeAndTheStagingFileGoes) {
         const std::shared_ptr<void> armed = row.arm();
         Run();
     }
-    EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, kFailed}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, *row.lastText}));
     EXPECT_EQ(PackageFolder(), std::vector<std::string>{"R5610200.fw"});
     if (row.olderKept) {
         EXPECT_EQ(Package(), std::vector<char>(kOlderPackage.begin(), kOlderPackage.end()));
@@ -490,6 +491,16 @@ INSTANTIATE_TEST_SUITE_P(
         WriteStepRow{"closeAfterReading",
                      [] { return Failing<&platform::SystemApi::CloseHandle>(1, BOOL{FALSE}, true); }, true},
         WriteStepRow{"move", [] { return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}); }, true},
+        // Out of room after all, as the write or the move says: 138, not 131.
+        WriteStepRow{"writeOutOfRoom",
+                     [] { return Failing<&platform::SystemApi::WriteFile>(1, BOOL{FALSE}, false, ERROR_DISK_FULL); },
+                     true, &kCardFull},
+        WriteStepRow{"moveOutOfRoom",
+                     [] {
+                         return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}, false,
+                                                                           ERROR_HANDLE_DISK_FULL);
+                     },
+                     true, &kCardFull},
         // Late failures: the complete new package is in place, and 131 is shown all the same
         // (the move may not be on the card).
         WriteStepRow{"moveDoneButNotOnTheCard",

@@ -33,7 +33,7 @@ protected:
     bool Write() {
         DWORD written = 0;
         return WritePackageFile(PackagePaths{folder_.c_str(), package_.c_str(), staging_.c_str()}, payload_.data(),
-                                static_cast<DWORD>(payload_.size()), &written);
+                                static_cast<DWORD>(payload_.size()), &written) == WriteOutcome::Written;
     }
     std::vector<std::string> Folder() const {
         std::vector<std::string> names;

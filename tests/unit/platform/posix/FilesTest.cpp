@@ -13,6 +13,7 @@
 #include <fstream>
 #include <ostream>
 #include <string>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -33,6 +34,31 @@ TEST(PosixFiles, WriteToAFullDeviceFailsWithDiskFull) {
     EXPECT_EQ(written, 0u);
     EXPECT_EQ(GetLastError(), DWORD{ERROR_DISK_FULL});
     EXPECT_TRUE(CloseHandle(device));
+}
+
+// A write that only part of fits fails as Windows fails it, with the part counted: the
+// device is out of room, which a short count alone would not say.
+TEST(PosixFiles, WriteThatFillsTheDeviceFailsWithDiskFullAndCountsWhatFit) {
+    const std::string folder =
+        (std::filesystem::temp_directory_path() / ("fw-fill-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(folder);
+    if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        std::filesystem::remove(folder);
+        GTEST_SKIP() << "mounting a tmpfs needs root; a device filling up is not exercised";
+    }
+    const std::string bytes(256 * 1024, 'f');
+    const HANDLE file = CreateFileA((folder + "/package.fw").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    SetLastError(0);
+    EXPECT_FALSE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_DISK_FULL});
+    EXPECT_GT(written, 0u) << "the part that fit is counted";
+    EXPECT_LT(written, bytes.size());
+    EXPECT_TRUE(CloseHandle(file));
+    umount2(folder.c_str(), MNT_DETACH);
+    std::filesystem::remove_all(folder);
 }
 
 // One write reports what the system took: under a file-size limit that is a short count,
