@@ -8,6 +8,7 @@
 
 #include "ServerInterfaces.h"
 #include "Component.h"
+#include "LogFile.h"
 
 namespace cameraserver {
 
@@ -81,15 +82,9 @@ void Log(const std::string& line) noexcept {
     if (path == nullptr || *path == '\0') {
         return;
     }
+    // Opened for each line, so that a test may read or truncate the log between runs.
     std::lock_guard<std::mutex> lock(LogMutex());
-    // Opened for each line, so that a test may read or truncate the log between runs;
-    // unbuffered, so that a line costs the program under test no stream buffer.
-    if (std::FILE* file = std::fopen(path, "ab")) {
-        std::setvbuf(file, nullptr, _IONBF, 0);
-        std::fputs(line.c_str(), file);
-        std::fputc('\n', file);
-        std::fclose(file);
-    }
+    AppendLogLine(path, line);
 }
 
 std::string StatusText(HRESULT status) {

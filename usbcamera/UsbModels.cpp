@@ -31,7 +31,10 @@ std::string NormalId(const std::string& id) {
 
 UsbModels UsbModels::Parse(const std::string& text) {
     UsbModels table;
-    std::istringstream lines(text);
+    // Editors on Windows begin a UTF-8 file with one.
+    constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+    const bool marked = text.compare(0, sizeof kByteOrderMark - 1, kByteOrderMark) == 0;
+    std::istringstream lines(marked ? text.substr(sizeof kByteOrderMark - 1) : text);
     for (std::string line; std::getline(lines, line);) {
         const std::string entry = Trimmed(line);
         if (entry.empty() || entry[0] == '#') {
@@ -50,9 +53,10 @@ UsbModels UsbModels::Parse(const std::string& text) {
     return table;
 }
 
-UsbModels UsbModels::Load(const std::string& path) {
+UsbModels UsbModels::Load(const std::string& path, std::string& problem) {
     std::string text;
-    return ReadTableFile(path, text) ? Parse(text) : UsbModels();
+    problem.clear();
+    return ReadTableFile(path, text, problem) ? Parse(text) : UsbModels();
 }
 
 std::string UsbModels::Find(const std::string& vendorId, const std::string& productId) const {

@@ -9,10 +9,11 @@ namespace usbcamera {
 
 class UsbModels {
 public:
-    // The table in `text`; lines that are not entries (comments, blanks, malformed) are skipped.
+    // The table in `text`; lines that are not entries (comments, blanks, malformed) are
+    // skipped, and so is a UTF-8 byte-order mark before the first.
     static UsbModels Parse(const std::string& text);
-    // The table in the file at `path`; empty when it cannot be read.
-    static UsbModels Load(const std::string& path);
+    // The table in the file at `path`; empty, with why in `problem`, when it cannot be read.
+    static UsbModels Load(const std::string& path, std::string& problem);
 
     // The model name of the device `vendorId`:`productId` (hex, any case); empty when the
     // table does not list it.

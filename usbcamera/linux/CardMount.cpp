@@ -4,11 +4,14 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <sstream>
 
 #include "MountTable.h"
 #include "SysfsFile.h"
@@ -21,7 +24,8 @@ namespace usbcamera {
 namespace {
 
 const char kMountTable[] = "/proc/self/mountinfo";
-// udisksctl waits for the mount itself; this bounds a helper that hangs all the same.
+// udisksctl waits for the mount itself; this bounds a helper that hangs all the same, and
+// the wait for a helper that cannot be waited for.
 constexpr int kHelperLimitMs = 20000;
 // A mount table that cannot wake a waiter (a plain file standing in for it) is read
 // again this often all the same.
@@ -55,13 +59,14 @@ bool FindAny(int fd, const std::vector<Volume>& volumes, MountPoint& found) {
     return false;
 }
 
-// Waits up to `waitMs` for one of `volumes` to be mounted.  The kernel's mount table wakes
-// poll() with POLLPRI at every change.
-bool WaitForMount(const std::vector<Volume>& volumes, int waitMs, MountPoint& found) {
+// Waits up to `waitMs` for one of `volumes` to be mounted, or until `stop` says there is no
+// point waiting longer.  The kernel's mount table wakes poll() with POLLPRI at every change.
+template <class Stop>
+bool WaitForMount(const std::vector<Volume>& volumes, int waitMs, MountPoint& found, Stop stop) {
     const int fd = open(kMountTable, O_RDONLY | O_CLOEXEC);
     const long long deadline = NowMs() + waitMs;
     bool mounted = FindAny(fd, volumes, found);
-    while (!mounted) {
+    while (!mounted && !stop()) {
         const long long left = deadline - NowMs();
         if (left <= 0) {
             break;
@@ -76,15 +81,86 @@ bool WaitForMount(const std::vector<Volume>& volumes, int waitMs, MountPoint& fo
     return mounted;
 }
 
-// Asks udisksctl to mount /dev/<name> as a file manager does, never asking for a
-// password; false when udisksctl is not on the PATH or failed.
-bool MountWithUdisks(const std::string& name) {
+bool WaitForMount(const std::vector<Volume>& volumes, int waitMs, MountPoint& found) {
+    return WaitForMount(volumes, waitMs, found, [] { return false; });
+}
+
+// `program` in the first folder of PATH that holds it as an executable file; empty when
+// none does.  Only absolute folders count: an empty entry, "." or a relative folder would
+// run whatever file of that name the working folder holds.
+std::string FindOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (folder.empty() || folder[0] != '/') {
+            continue;
+        }
+        const std::string candidate = folder + "/" + program;
+        struct stat status {};
+        if (stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) && access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+// A started helper program, ended when it goes out of scope: killed if still running, and
+// reaped where it can be.  A parent that ignores SIGCHLD has its children reaped by the
+// kernel, so that waiting for one fails; it is then seen to have ended once it is gone.
+class Helper {
+public:
+    explicit Helper(pid_t pid) : pid_(pid) {}
+    ~Helper() {
+        if (!Ended()) {
+            kill(pid_, SIGKILL);
+            int status = 0;
+            while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+
+    // Whether it has ended; the first time it is seen to, it is reaped and its exit noted.
+    bool Ended() {
+        if (endedAtMs_ < 0) {
+            int status = 0;
+            const pid_t reaped = waitpid(pid_, &status, WNOHANG);
+            if (reaped == pid_) {
+                succeeded_ = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+                endedAtMs_ = NowMs();
+            } else if (reaped < 0 && errno == ECHILD && kill(pid_, 0) != 0) {
+                endedAtMs_ = NowMs();
+            }
+        }
+        return endedAtMs_ >= 0;
+    }
+    long long EndedAtMs() const { return endedAtMs_; }
+    const char* Report() const { return endedAtMs_ < 0 ? "did not end" : succeeded_ ? "succeeded" : "ended"; }
+
+private:
+    const pid_t pid_;
+    long long endedAtMs_ = -1;
+    bool succeeded_ = false;
+};
+
+// Asks udisksctl to mount /dev/<name of the first of `volumes`> as a file manager does,
+// never asking for a password, and judges it by the mount table: true once one of
+// `volumes` is mounted there, whatever udisksctl's own ending says or whether it can be
+// told at all.
+bool MountWithUdisks(const std::vector<Volume>& volumes, MountPoint& found) {
+    const std::string& name = volumes.front().name;
+    const std::string program = FindOnPath("udisksctl");
+    if (program.empty()) {
+        cameraserver::Log("mount " + name + " udisksctl not found in an absolute folder of PATH");
+        return false;
+    }
     std::string device = "/dev/" + name;
-    char program[] = "udisksctl";
+    std::string path = program;
     char mount[] = "mount";
     char option[] = "--block-device";
     char noPrompt[] = "--no-user-interaction";
-    char* argv[] = {program, mount, option, &device[0], noPrompt, nullptr};
+    char* argv[] = {&path[0], mount, option, &device[0], noPrompt, nullptr};
 
     // Nothing of its output may reach the utility's terminal.
     posix_spawn_file_actions_t actions;
@@ -93,27 +169,21 @@ bool MountWithUdisks(const std::string& name) {
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t child = 0;
-    const int spawned = posix_spawnp(&child, program, &actions, nullptr, argv, environ);
+    const int spawned = posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         cameraserver::Log("mount " + name + " udisksctl not started");
         return false;
     }
-    const long long deadline = NowMs() + kHelperLimitMs;
-    int status = 0;
-    pid_t ended = 0;
-    while ((ended = waitpid(child, &status, WNOHANG)) == 0 && NowMs() < deadline) {
-        poll(nullptr, 0, 50);
-    }
-    if (ended == 0) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        cameraserver::Log("mount " + name + " udisksctl did not end");
-        return false;
-    }
-    const bool succeeded = ended == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    cameraserver::Log("mount " + name + " udisksctl " + (succeeded ? "succeeded" : "failed"));
-    return succeeded;
+    Helper helper(child);
+    // Until the card is in the table, or a moment after udisksctl ended (the kernel's table
+    // may lag behind it), or udisksctl's time is up.
+    const bool mounted = WaitForMount(volumes, kHelperLimitMs, found, [&helper] {
+        return helper.Ended() && NowMs() - helper.EndedAtMs() >= kAfterHelperMs;
+    });
+    helper.Ended();
+    cameraserver::Log("mount " + name + " udisksctl " + helper.Report() + (mounted ? ", mounted" : ", not mounted"));
+    return mounted;
 }
 
 std::string AsDrivePath(const std::string& folder) {
@@ -138,8 +208,7 @@ std::string CardDrivePath(const std::vector<Volume>& volumes, int waitMs) {
     }
     MountPoint found;
     const long long started = NowMs();
-    if (WaitForMount(present, waitMs, found) ||
-        (MountWithUdisks(present.front().name) && WaitForMount(present, kAfterHelperMs, found))) {
+    if (WaitForMount(present, waitMs, found) || MountWithUdisks(present, found)) {
         cameraserver::Log("card " + present.front().name + " mounted=" + found.path +
                           (found.readOnly ? " ro" : " rw") + " after=" + std::to_string(NowMs() - started) + "ms");
         return AsDrivePath(found.path);

@@ -36,10 +36,18 @@ std::string DecodeField(const std::string& field) {
 }
 
 bool FindMount(const std::string& text, const std::string& number, MountPoint& found) {
-    bool any = false;
+    // id parent major:minor root mount-point options [optional...] - type source super-options
+    struct Entry {
+        std::string id;
+        std::string parent;
+        std::string number;
+        std::string root;
+        std::string mountPoint;  // as the table spells it: equal spellings are equal paths
+        bool readOnly = false;
+    };
+    std::vector<Entry> entries;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
-        // id parent major:minor root mount-point options [optional...] - type source super-options
         std::istringstream words(line);
         std::vector<std::string> fields;
         for (std::string word; words >> word;) {
@@ -49,14 +57,32 @@ bool FindMount(const std::string& text, const std::string& number, MountPoint& f
         while (separator < fields.size() && fields[separator] != "-") {
             ++separator;
         }
-        if (separator >= fields.size() || fields[2] != number || fields[3] != "/") {
+        if (separator >= fields.size()) {
             continue;
         }
         const bool readOnly = HasOption(fields[5], "ro") ||
                               (separator + 3 < fields.size() && HasOption(fields[separator + 3], "ro"));
-        if (!any || (found.readOnly && !readOnly)) {
-            found.path = DecodeField(fields[4]);
-            found.readOnly = readOnly;
+        entries.push_back(Entry{fields[0], fields[1], fields[2], fields[3], fields[4], readOnly});
+    }
+    // A path reaches the topmost of the mounts stacked on it: a mount with another mounted
+    // on the same point after it (its child there) is covered, and what is written to that
+    // path goes to the covering file system.
+    const auto covered = [&entries](const Entry& mount) {
+        for (const Entry& other : entries) {
+            if (other.parent == mount.id && other.mountPoint == mount.mountPoint) {
+                return true;
+            }
+        }
+        return false;
+    };
+    bool any = false;
+    for (const Entry& entry : entries) {
+        if (entry.number != number || entry.root != "/" || covered(entry)) {
+            continue;
+        }
+        if (!any || (found.readOnly && !entry.readOnly)) {
+            found.path = DecodeField(entry.mountPoint);
+            found.readOnly = entry.readOnly;
             any = true;
         }
     }

@@ -11,8 +11,9 @@ struct MountPoint {
 };
 
 // The mount of the whole file system on device `number` ("8:1") in the table `text`: only a
-// mount of the file system's root (a bind mount of a folder inside it is not the card);
-// a read-write one where there are several.  False when there is none.
+// mount of the file system's root (a bind mount of a folder inside it is not the card) that
+// no later mount on the same point covers; a read-write one where there are several.  False
+// when there is none.
 bool FindMount(const std::string& text, const std::string& number, MountPoint& found);
 
 // A mountinfo field with its octal escapes ("\040" for a space) decoded.

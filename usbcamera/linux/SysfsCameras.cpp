@@ -23,7 +23,11 @@ cameraserver::ReportedText FromUtf8(const std::string& bytes) {
 }  // namespace
 
 std::shared_ptr<SysfsCameras> SysfsCameras::Open(const std::string& modelTable) {
-    const UsbModels table = UsbModels::Load(modelTable);
+    std::string problem;
+    const UsbModels table = UsbModels::Load(modelTable, problem);
+    if (!problem.empty()) {
+        cameraserver::Log("models " + modelTable + " ignored: " + problem);
+    }
     std::vector<UsbDisk> disks = FindUsbDisks();
     std::vector<std::string> models;
     cameraserver::Log("load models=" + modelTable + " cameras=" + std::to_string(disks.size()));

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -173,22 +174,61 @@ INSTANTIATE_TEST_SUITE_P(
                  {"40 22 8:17 / /media/card rw,relatime shared:90 - vfat /dev/sdb1 ro",
                   "41 22 8:17 / /mnt/card rw,relatime shared:90 - vfat /dev/sdb1 ro"},
                  "/media/card/"},
+        // What a path reaches is the topmost mount on it: a card covered by a later mount on
+        // the same folder is not reached there, another mount of it is.
+        MountRow{"covered_by_a_later_mount_on_the_same_folder",
+                 {"40 22 8:17 / /media/card rw,relatime shared:90 - vfat /dev/sdb1 rw",
+                  "41 40 0:50 / /media/card rw,relatime - tmpfs tmpfs rw",
+                  "42 22 8:17 / /mnt/card ro,relatime shared:90 - vfat /dev/sdb1 rw"},
+                 "/mnt/card/"},
+        MountRow{"covering_mount_elsewhere_leaves_the_card",
+                 {"40 22 8:17 / /media/card rw,relatime shared:90 - vfat /dev/sdb1 rw",
+                  "41 40 0:50 / /media/card/DCIM rw,relatime - tmpfs tmpfs rw"},
+                 "/media/card/"},
         MountRow{"other_devices_mounted_too",
                  {"40 22 8:16 / /media/disk rw - vfat /dev/sdb rw", "41 22 8:33 / /media/other rw - vfat /dev/sdc1 rw",
                   "42 22 8:17 / /media/card rw - vfat /dev/sdb1 rw"},
                  "/media/card/"}),
     RowName<MountRow>);
 
-// A card nobody mounts: the component waits about 5 s for a mount, finds no udisksctl on
-// the PATH, and reports the device node's path, which names no folder.
+// A stand-in for udisksctl at `path`: it notes its arguments in `calls` and, when
+// `mounts`, adds the card's mount to the fake table, as udisksctl would.
+void WriteUdisks(const std::string& path, const std::string& calls, const std::string& table, bool mounts) {
+    {
+        std::ofstream script(path);
+        script << "#!/bin/sh\n"
+               << "echo \"$*\" >> '" << calls << "'\n";
+        if (mounts) {
+            script << "echo '40 22 8:17 / /media/user/UDISKS rw - vfat /dev/sdb1 rw' >> '" << table << "'\n"
+                   << "echo 'Mounted /dev/sdb1 at /media/user/UDISKS'\n";
+        }
+    }
+    ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+}
+
+// A card nobody mounts: the component waits about 5 s for a mount, finds no udisksctl in an
+// absolute folder of the PATH (one in the working folder, which an empty entry, "." or a
+// relative folder would name, is never run), and reports the device node's path, which
+// names no folder.
 TEST_F(Partitioned, CardNeverMountedIsReportedAsTheDeviceNode) {
     const std::string emptyFolder = mockRoot_ + "/no-programs";
+    const std::string working = mockRoot_ + "/working";
     std::filesystem::create_directories(emptyFolder);
-    setenv("PATH", emptyFolder.c_str(), 1);
+    std::filesystem::create_directories(working + "/bin");
+    const std::string calls = mockRoot_ + "/planted.calls";
+    WriteUdisks(working + "/udisksctl", calls, mockRoot_ + "/proc/self/mountinfo", true);
+    WriteUdisks(working + "/bin/udisksctl", calls, mockRoot_ + "/proc/self/mountinfo", true);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(working);
+    setenv("PATH", (":.:bin:" + emptyFolder + ":").c_str(), 1);
     std::chrono::milliseconds took{};
-    EXPECT_EQ(DrivePath(0, &took), "/dev/sdb1/");
+    const std::string drive = DrivePath(0, &took);
+    std::filesystem::current_path(before);
+    EXPECT_EQ(drive, "/dev/sdb1/");
     EXPECT_GE(took.count(), 4500);
     EXPECT_LT(took.count(), 8000);
+    EXPECT_FALSE(std::filesystem::exists(calls)) << "a udisksctl from the working folder was run";
+    EXPECT_TRUE(Logged("udisksctl not found in an absolute folder of PATH"));
     EXPECT_TRUE(Logged("card /dev/sdb1/ not mounted"));
 }
 
@@ -206,27 +246,29 @@ TEST_F(Partitioned, CardMountedWhileTheComponentWaitsIsFound) {
 }
 
 // udisksctl, asked as a file manager would, mounts the card; a stand-in on the PATH adds
-// the mount to the table and notes how it was called.
+// the mount to the table and notes how it was called.  The mount table judges it, also
+// where the program cannot wait for udisksctl (it ignores SIGCHLD, so its children are
+// reaped by the kernel).
 TEST_F(Partitioned, CardNobodyMountedIsMountedThroughUdisks) {
     const std::string folder = mockRoot_ + "/programs";
     std::filesystem::create_directories(folder);
     const std::string calls = mockRoot_ + "/udisksctl.calls";
-    {
-        std::ofstream script(folder + "/udisksctl");
-        script << "#!/bin/sh\n"
-               << "echo \"$*\" >> '" << calls << "'\n"
-               << "echo '40 22 8:17 / /media/user/UDISKS rw - vfat /dev/sdb1 rw' >> '" << mockRoot_
-               << "/proc/self/mountinfo'\n"
-               << "echo 'Mounted /dev/sdb1 at /media/user/UDISKS'\n";
-    }
-    ASSERT_EQ(chmod((folder + "/udisksctl").c_str(), 0755), 0);
+    WriteUdisks(folder + "/udisksctl", calls, mockRoot_ + "/proc/self/mountinfo", true);
     setenv("PATH", (folder + ":/usr/bin:/bin").c_str(), 1);
-    EXPECT_EQ(DrivePath(0), "/media/user/UDISKS/");
-    std::ifstream called(calls);
-    std::string line;
-    std::getline(called, line);
-    EXPECT_EQ(line, "mount --block-device /dev/sdb1 --no-user-interaction");
-    EXPECT_TRUE(Logged("mount sdb1 udisksctl succeeded"));
+    for (const bool ignoreChildren : {false, true}) {
+        SCOPED_TRACE(ignoreChildren ? "SIGCHLD ignored" : "SIGCHLD as usual");
+        Mounts({});
+        std::filesystem::remove(calls);
+        const auto previous = std::signal(SIGCHLD, ignoreChildren ? SIG_IGN : SIG_DFL);
+        const std::string drive = DrivePath(0);
+        std::signal(SIGCHLD, previous);
+        EXPECT_EQ(drive, "/media/user/UDISKS/");
+        std::ifstream called(calls);
+        std::string line;
+        std::getline(called, line);
+        EXPECT_EQ(line, "mount --block-device /dev/sdb1 --no-user-interaction");
+        EXPECT_TRUE(Logged(ignoreChildren ? "mount sdb1 udisksctl ended, mounted" : "mount sdb1 udisksctl succeeded, mounted"));
+    }
 }
 
 // Once the camera is unplugged its operations fail with error information, so the
