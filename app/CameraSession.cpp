@@ -55,12 +55,13 @@ void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& ite
     if (camera::GetModelName(camera_) != modelName) {
         ThrowComError(kCameraListChanged);
     }
-    // Checked before anything is built on it, and before the drive's name is taken from it.
+    // The drive's name is taken first, so that message 135 names the drive even when its
+    // path is refused; the path is checked before anything is built on it.
     WideStringHandle path = camera::GetDrivePath(camera_);
+    const TextString narrow(path);
+    driveName = narrow.Left(platform::DriveNameLength(narrow.Text()));
     CardLayout::CheckDrivePath(path);
     drivePath = path;
-    const TextString narrow(drivePath);
-    driveName = narrow.Left(platform::DriveNameLength(narrow.Text()));
 }
 
 void CameraSession::CheckPresent() { camera::GetModelName(camera_); }

@@ -30,8 +30,8 @@ public:
                        TraceScope& trace);
 
     // Selects the camera at the position `index` holds, checks that it is still a camera of
-    // the model, and reads its drive path and the drive's name for messages (its letter on
-    // Windows).
+    // the model, and reads the drive's name for messages (its letter on Windows) and its
+    // drive path, which must be one the card's layout accepts.
     void Select(const WideStringHandle& modelName, ScopedVariant& item, const ScopedVariant& index,
                 WideStringHandle& drivePath, TextString& driveName);
 

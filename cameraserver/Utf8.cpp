@@ -1,11 +1,14 @@
 #include "Utf8.h"
 
-#include "Utf8Sequence.h"
+#include "platform/Utf8Sequence.h"
 
 namespace cameraserver {
 
-// UTF-8 to UTF-16; a byte that does not begin a well-formed sequence becomes U+FFFD.
-void AppendUtf8(const std::string& bytes, Units& out) {
+namespace {
+
+// UTF-8 to UTF-16; a byte that does not begin a well-formed sequence becomes `stray(byte)`.
+template <class Stray>
+void Decode(const std::string& bytes, Units& out, Stray stray) {
     const auto at = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     std::size_t i = 0;
     while (i < bytes.size()) {
@@ -15,9 +18,9 @@ void AppendUtf8(const std::string& bytes, Units& out) {
             ++i;
             continue;
         }
-        const std::size_t length = Utf8SequenceAt(bytes, i);
+        const std::size_t length = platform::Utf8SequenceAt(bytes, i);
         if (length == 0) {
-            out.push_back(static_cast<OLECHAR>(0xFFFD));
+            out.push_back(stray(lead));
             ++i;
             continue;
         }
@@ -34,6 +37,16 @@ void AppendUtf8(const std::string& bytes, Units& out) {
         }
         i += length;
     }
+}
+
+}  // namespace
+
+void AppendUtf8(const std::string& bytes, Units& out) {
+    Decode(bytes, out, [](unsigned) { return static_cast<OLECHAR>(0xFFFD); });
+}
+
+void AppendFileName(const std::string& bytes, Units& out) {
+    Decode(bytes, out, [](unsigned byte) { return static_cast<OLECHAR>(0xDC00 + byte); });
 }
 
 }  // namespace cameraserver

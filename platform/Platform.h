@@ -22,11 +22,12 @@ int NarrowCharLength(const char* p);
 
 // The code page in which the core makes paths narrow for the file services.  Windows: the
 // ANSI code page, which its "A" file functions take.  POSIX: UTF-8 in every locale, as file
-// names are bytes that desktops and other programs write as UTF-8 whatever the locale says.
+// names are bytes that desktops and other programs write as UTF-8 whatever the locale says;
+// the bytes of a name that is not UTF-8 come through as they are (CP_POSIX_FILE_NAMES).
 #if defined(_WIN32)
 constexpr UINT kPathCodePage = CP_ACP;
 #else
-constexpr UINT kPathCodePage = CP_UTF8;
+constexpr UINT kPathCodePage = CP_POSIX_FILE_NAMES;
 #endif
 
 // True when the narrow `path` names a folder from the root of a volume and ends in a path

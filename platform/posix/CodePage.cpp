@@ -2,7 +2,8 @@
 //
 // The ANSI code page is the character set of the locale's LC_CTYPE (after setlocale);
 // the "C"/"POSIX" locale counts as Latin-1, so every byte is one character there, as
-// NarrowCharLength sees it too.  CP_UTF8 is always UTF-8.
+// NarrowCharLength sees it too.  CP_UTF8 is always UTF-8; CP_POSIX_FILE_NAMES is UTF-8 whose
+// stray bytes stand for themselves.
 #include "platform/Platform.h"
 #include "platform/posix/LastError.h"
 
@@ -55,18 +56,27 @@ Charset LocaleCharset() {
     return {codeset, 0};
 }
 
-// The character set a Win32 code-page number stands for; null for one this layer lacks.
-const char* CharsetOf(UINT codePage, bool& isUtf8) {
+// How a code page is converted: its character set for iconv (null for one this layer
+// lacks), whether it is UTF-8 as Windows has it, and whether bytes that are no character of
+// it stand for themselves as lone surrogates (file names).
+struct CodePageForm {
+    const char* charset = nullptr;
+    bool isUtf8 = false;
+    bool keepsBytes = false;
+};
+
+CodePageForm FormOf(UINT codePage) {
     if (codePage == CP_UTF8) {
-        isUtf8 = true;
-        return "UTF-8";
+        return {"UTF-8", true, false};
+    }
+    if (codePage == CP_POSIX_FILE_NAMES) {
+        return {"UTF-8", false, true};
     }
     const Charset locale = LocaleCharset();
     if (codePage != CP_ACP && codePage != locale.codePage) {
-        return nullptr;
+        return {};
     }
-    isUtf8 = locale.codePage == CP_UTF8;
-    return locale.name;
+    return {locale.name, locale.codePage == CP_UTF8, false};
 }
 
 // Converters are opened once and kept for the life of the process: opening one allocates
@@ -167,14 +177,17 @@ void PutUtf16(Output<WCHAR>& output, std::uint32_t character) {
     output.Put(static_cast<WCHAR>(0xDC00 + (character & 0x3FF)));
 }
 
-// The start both conversions share: the character set of `codePage`, or null when the
+// The start both conversions share: the form of `codePage`, with no character set when the
 // arguments or the code page are not valid.
-const char* ConversionCharset(UINT codePage, const void* source, int sourceLength, const void* dest, int destLength,
-                              bool& isUtf8) {
+CodePageForm ConversionForm(UINT codePage, const void* source, int sourceLength, const void* dest, int destLength) {
     const bool valid = source != nullptr && sourceLength != 0 && sourceLength >= -1 && destLength >= 0 &&
                        (destLength == 0 || dest != nullptr);
-    return valid ? CharsetOf(codePage, isUtf8) : nullptr;
+    return valid ? FormOf(codePage) : CodePageForm{};
 }
+
+// The lone surrogates that stand for the bytes of a file name that are no UTF-8.
+constexpr WCHAR kFirstKeptByte = 0xDC80;
+constexpr WCHAR kLastKeptByte = 0xDCFF;
 
 constexpr WCHAR kReplacementCharacter = 0xFFFD;
 
@@ -191,12 +204,11 @@ UINT GetACP() { return LocaleCharset().codePage; }
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLength, LPWSTR dest,
                         int destLength) {
-    bool isUtf8 = false;
-    const char* charset = ConversionCharset(codePage, source, sourceLength, dest, destLength, isUtf8);
-    if (charset == nullptr) {
+    const CodePageForm form = ConversionForm(codePage, source, sourceLength, dest, destLength);
+    if (form.charset == nullptr) {
         return Fail<int>(ERROR_INVALID_PARAMETER);
     }
-    Converter converter(Direction::kToUtf16, charset);
+    Converter converter(Direction::kToUtf16, form.charset);
     if (!converter.IsOpen()) {
         return Fail<int>(ERROR_INVALID_PARAMETER);
     }
@@ -228,11 +240,15 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
         } else if (error != EILSEQ && error != EINVAL) {
             return Fail<int>(ERROR_INVALID_PARAMETER);
         }
-        // An invalid or cut-short sequence: its first byte becomes U+FFFD.
-        if ((flags & MB_ERR_INVALID_CHARS) != 0) {
+        // An invalid or cut-short sequence: its first byte becomes U+FFFD, or in a file name
+        // stands for itself.
+        if (form.keepsBytes) {
+            output.Put(static_cast<WCHAR>(0xDC00 + static_cast<unsigned char>(*in)));
+        } else if ((flags & MB_ERR_INVALID_CHARS) != 0) {
             return Fail<int>(ERROR_NO_UNICODE_TRANSLATION);
+        } else {
+            output.Put(kReplacementCharacter);
         }
-        output.Put(kReplacementCharacter);
         ++in;
         --inLeft;
         converter.ResetState();
@@ -246,16 +262,16 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
 // iconv never maps a character to a look-alike, so WC_NO_BEST_FIT_CHARS is what it does anyway.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLength, LPSTR dest,
                         int destLength, LPCSTR defaultChar, LPBOOL usedDefaultChar) {
-    bool isUtf8 = false;
-    const char* charset = ConversionCharset(codePage, source, sourceLength, dest, destLength, isUtf8);
-    if (charset == nullptr) {
+    const CodePageForm form = ConversionForm(codePage, source, sourceLength, dest, destLength);
+    if (form.charset == nullptr) {
         return Fail<int>(ERROR_INVALID_PARAMETER);
     }
+    const bool isUtf8 = form.isUtf8;
     // UTF-8 represents every character: Windows refuses a default character for it.
     if (isUtf8 && (defaultChar != nullptr || usedDefaultChar != nullptr)) {
         return Fail<int>(ERROR_INVALID_PARAMETER);
     }
-    Converter converter(Direction::kFromUtf16, charset);
+    Converter converter(Direction::kFromUtf16, form.charset);
     if (!converter.IsOpen()) {
         return Fail<int>(ERROR_INVALID_PARAMETER);
     }
@@ -272,6 +288,10 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLe
                        (static_cast<std::uint32_t>(source[i + 1]) - 0xDC00)
                  : static_cast<std::uint32_t>(source[i]);
         i += pair ? 2 : 1;
+        if (form.keepsBytes && character >= kFirstKeptByte && character <= kLastKeptByte) {
+            output.Put(static_cast<char>(character - 0xDC00));
+            continue;
+        }
 
         char ucs4[sizeof character];
         std::memcpy(ucs4, &character, sizeof character);
@@ -283,10 +303,10 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLe
         // A lone surrogate is no character, though some encoders would take one.
         if (IsSurrogate(character) || converter.Convert(&in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
             converter.ResetState();
+            if ((isUtf8 || form.keepsBytes) && (flags & WC_ERR_INVALID_CHARS) != 0) {
+                return Fail<int>(ERROR_NO_UNICODE_TRANSLATION);
+            }
             if (isUtf8) {
-                if ((flags & WC_ERR_INVALID_CHARS) != 0) {
-                    return Fail<int>(ERROR_NO_UNICODE_TRANSLATION);
-                }
                 for (const char byte : {'\xEF', '\xBF', '\xBD'}) {  // U+FFFD
                     output.Put(byte);
                 }

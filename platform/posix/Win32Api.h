@@ -369,6 +369,10 @@ struct EXCEPINFO {
 
 #define CP_ACP 0u
 #define CP_UTF8 65001u
+// Not a Windows code page: file names as POSIX has them, bytes that are UTF-8 where they
+// are UTF-8 at all.  A byte that begins no well-formed sequence stands for itself as the
+// lone surrogate U+DC00 + byte, both ways, so that every name converts back exactly.
+#define CP_POSIX_FILE_NAMES 0x10000u
 #define MB_ERR_INVALID_CHARS 0x00000008u
 #define WC_ERR_INVALID_CHARS 0x00000080u
 #define WC_NO_BEST_FIT_CHARS 0x00000400u

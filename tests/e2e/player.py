@@ -40,6 +40,11 @@ class WindowsPlatform:
     def drive_letter(self, letter, card):
         return letter
 
+    @staticmethod
+    def drive_name(path):
+        """The drive of a drive path as messages name it: its first character."""
+        return path[:1]
+
     def as_shown(self, text):
         return text
 
@@ -90,6 +95,13 @@ class PosixPlatform:
     def drive_letter(self, letter, card):
         """The drive as messages name it: the mount point, without its trailing separator."""
         return self.drive_path(letter, card)[:-1]
+
+    @staticmethod
+    def drive_name(path):
+        """The drive of a drive path as messages name it: the path up to a zero inside,
+        without its trailing separators (the root keeps its one)."""
+        path = path.split("\0")[0]
+        return path.rstrip("/") or path[:1]
 
     def as_shown(self, text):
         return terminal.as_printed(text)
@@ -211,6 +223,11 @@ def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, lan
         if outcome.exit_code != 0:
             problems.append(f"exit code {outcome.exit_code}, expected 0")
         values = dict(product.inserts(platform.drive_letter("E", stage.cards["E"])), empty="")
+        if row.refused is not None:
+            refused = row.refused
+            if callable(refused):
+                refused = refused(platform.drive_path("E", stage.cards["E"]))
+            values["refused"] = platform.drive_name(refused)
         problems += box_problems(row, outcome.boxes, platform, catalogue, language, values)
         for letter, card in stage.cards.items():
             problems += [f"card {letter}: {p}" for p in card.changes(row.written and letter == "E")]

@@ -12,6 +12,8 @@ SEVERAL = (132, ("model",))
 NONE_FOUND = (133, ("model",))
 GONE_FROM_DRIVE = (135, ("model", "drive"))
 GONE_NO_DRIVE = (135, ("model", "empty"))
+# Named from a drive path the program refused (Row.refused).
+GONE_FROM_REFUSED = (135, ("model", "refused"))
 SOFTWARE_MISSING = (137, ("model",))
 CARD_FULL = (138, ())
 NO_CARD = (139, ())
@@ -77,6 +79,9 @@ class Row:
     folders: dict = field(default_factory=dict)  # card folder names by drive letter, if not card-<letter>
     environment: dict = field(default_factory=dict)  # variables set over the locale's, None to remove one
     language: int = None  # the catalogue language expected, if not the run's
+    # The text of a drive path the program refuses, or a function that makes it from the card's
+    # drive path: message 135 names its drive all the same.
+    refused: object = None
 
 
 SUCCESS = Row("success", [CONFIRM, DONE], written=True,
@@ -161,7 +166,8 @@ WINDOWS = [
 
 
 # A component that hands out what is no camera, or a drive path that cannot name the card:
-# message 135 without a drive letter before the confirmation, and nothing written.
+# message 135 before the confirmation, without a drive or with the drive of the path refused,
+# and nothing written.
 def _no_camera_item(kind):
     return Row(f"an item of type {kind}", [GONE_NO_DRIVE], cameras=[Camera(item=kind)],
                calls=REACH + WALK_START + ["Enumerator Next"], destroyed=["Factory", "Enumerator", "Collection", "Manager"])
@@ -173,9 +179,12 @@ def _no_camera_selected(kind):
                destroyed=["Factory", "Camera", "Enumerator", "Collection", "Manager"])
 
 
-def _unusable_drive(name, drive):
-    return Row(f"drive path {name}", [GONE_NO_DRIVE], cameras=[Camera(drive=drive)],
-               calls=REACH + walk(1) + SELECT, selected_position=0, destroyed=SELECTED)
+def _unusable_drive(name, drive, text=None):
+    """`drive` as the scenario writes it, `text` the path it is; a function of the card's
+    drive path stands for both."""
+    return Row(f"drive path {name}", [GONE_FROM_REFUSED], cameras=[Camera(drive=drive)],
+               calls=REACH + walk(1) + SELECT, selected_position=0, destroyed=SELECTED,
+               refused=drive if callable(drive) else text)
 
 
 HOSTILE = [
@@ -186,17 +195,17 @@ HOSTILE = [
     _no_camera_selected("i4"),
     _no_camera_selected("byref"),
     _no_camera_selected("untouched"),
-    _unusable_drive("empty", '""'),
-    _unusable_drive("null", "null"),
-    _unusable_drive("relative", r'"Current\\"'),
-    _unusable_drive("without its separator", '"E:"'),
-    _unusable_drive("root-relative", r'"\\"'),
-    _unusable_drive("with a zero inside", r'"E:\\\0x\\"'),
-    _unusable_drive("of a local device", r'"\\\\.\\E:\\"'),
+    _unusable_drive("empty", '""', ""),
+    _unusable_drive("null", "null", ""),
+    _unusable_drive("relative", r'"Current\\"', "Current\\"),
+    _unusable_drive("without its separator", '"E:"', "E:"),
+    _unusable_drive("root-relative", r'"\\"', "\\"),
+    _unusable_drive("with a zero inside", r'"E:\\\0x\\"', "E:\\\0x\\"),
+    _unusable_drive("of a local device", r'"\\\\.\\E:\\"', "\\\\.\\E:\\"),
     # Characters the ANSI code page lacks, which a best-fit conversion would turn into
     # look-alikes naming another folder: a full-width backslash, full-width dots.
-    _unusable_drive("ending in a full-width backslash", r'"E:\uFF3C"'),
-    _unusable_drive("with full-width dots", r'"E:\\\uFF0E\uFF0E\\"'),
+    _unusable_drive("ending in a full-width backslash", r'"E:\uFF3C"', "E:\uFF3C"),
+    _unusable_drive("with full-width dots", r'"E:\\\uFF0E\uFF0E\\"', "E:\\\uFF0E\uFF0E\\"),
     # A ".." component that would lead back to the card itself, or off it: refused like the
     # other malformed drive paths, never resolved.
     _unusable_drive("holding ..", lambda card: card + "Current" + card[-1] + ".." + card[-1]),

@@ -13,7 +13,7 @@
 
 #include "com/WideStringHandle.h"
 #include "text/TextString.h"
-#include "cameraserver/Utf8Sequence.h"
+#include "platform/Utf8Sequence.h"
 
 #include <clocale>
 #include <cstring>
@@ -31,7 +31,7 @@ bool IsLow(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 bool IsUtf8(const std::string& bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = cameraserver::Utf8SequenceAt(bytes, i);
+        const std::size_t length = platform::Utf8SequenceAt(bytes, i);
         if (length == 0) {
             return false;
         }

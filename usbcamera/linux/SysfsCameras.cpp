@@ -20,6 +20,13 @@ cameraserver::ReportedText FromUtf8(const std::string& bytes) {
     return text;
 }
 
+// A mount point is a file name: its bytes reach the program as they are, UTF-8 or not.
+cameraserver::ReportedText FromFileName(const std::string& bytes) {
+    cameraserver::ReportedText text;
+    cameraserver::AppendFileName(bytes, text.units);
+    return text;
+}
+
 }  // namespace
 
 std::shared_ptr<SysfsCameras> SysfsCameras::Open(const std::string& modelTable) {
@@ -66,7 +73,7 @@ bool SysfsCameras::Present(std::size_t position) {
 }
 
 cameraserver::ReportedText SysfsCameras::DrivePath(std::size_t position) {
-    return FromUtf8(CardDrivePath(disks_[position].volumes, kMountWaitMs));
+    return FromFileName(CardDrivePath(disks_[position].volumes, kMountWaitMs));
 }
 
 std::shared_ptr<cameraserver::Source> OpenSystemCameras(const std::string& modelTable) {

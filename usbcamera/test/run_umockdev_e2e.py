@@ -41,6 +41,7 @@ class Row:
     written: bool = False  # the package on card E, byte for byte
     cards: dict = field(default_factory=lambda: {"E": "folders"})
     unplug_before_answer: int = None
+    folder: str = "MY CARD"  # the mount point's last name; a character '\udcXX' stands for the byte XX
 
 
 ROWS = [
@@ -55,6 +56,11 @@ ROWS = [
     Row("card never mounted, no udisksctl", "partitioned", [CONFIRM, NO_CARD], mounted={}),
     Row("camera unplugged while the confirmation is open", "partitioned", [CONFIRM, GONE_FROM_DRIVE],
         unplug_before_answer=1),
+    # Mount points are bytes: a volume label in Latin-1 is not UTF-8, and is still the card.
+    Row("mount point that is not UTF-8", "partitioned", [CONFIRM, DONE], written=True, folder="CAF\udcc9 \udce9t\udce9"),
+    # A mount point the program refuses (a backslash would be a separator to it): message
+    # 135 still names the drive.
+    Row("mount point the program refuses", "partitioned", [GONE_FROM_DRIVE], folder="MY\\CARD"),
 ]
 
 
@@ -66,10 +72,10 @@ def play(row, args, product, catalogue, platform, umockdev_run, work):
     os.makedirs(work)
     for letter in row.cards:
         os.makedirs(os.path.join(work, f"media {letter}"))
-    cards = {letter: Card(os.path.join(work, f"media {letter}", "MY CARD"), product, layout)
+    cards = {letter: Card(os.path.join(work, f"media {letter}", row.folder), product, layout)
              for letter, layout in row.cards.items()}
     table = os.path.join(work, "mountinfo")
-    with open(table, "w") as f:
+    with open(table, "w", errors="surrogateescape") as f:
         f.write("22 1 0:21 / / rw,relatime shared:1 - ext4 /dev/vda1 rw\n")
         for number, (device, letter) in enumerate(row.mounted.items()):
             f.write(f"{40 + number} 22 {device} / {mountinfo_path(cards[letter].path)} rw,relatime shared:9 "

@@ -1,12 +1,12 @@
 // The rules of well-formed UTF-8 (the Unicode standard's table 3-7): which bytes may lead
-// a sequence, how long it is, and which bytes may follow.  A component's texts come as UTF-8; the
-// code-page fuzzer checks the conversions against the same rules.
+// a sequence, how long it is, and which bytes may follow.  The camera components' texts come
+// as UTF-8; the code-page fuzzer checks the conversions against the same rules.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-namespace cameraserver {
+namespace platform {
 
 // The length of the well-formed sequence at `i` of `bytes` (1 to 4), or 0 when none begins
 // there: a byte that cannot lead, a second byte out of its lead's range (overlong forms,
@@ -45,4 +45,4 @@ inline std::size_t Utf8SequenceAt(const std::string& bytes, std::size_t i) {
     return length;
 }
 
-}  // namespace cameraserver
+}  // namespace platform
