@@ -5,7 +5,7 @@
 // pseudo-terminal driver can find it:
 //
 //   === MessageBox: <caption> ===
-//   <text, one or more lines>
+//   <text, one or more lines, its control characters shown as ^[ or <U+009B>>
 //   === [OK] [Cancel] (Enter: OK, Esc or c: Cancel) ===      or  === [OK] (Enter: OK) ===
 //   === OK ===                                                or  === Cancel ===
 //
@@ -24,7 +24,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <cwctype>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -118,6 +121,35 @@ void ReportNoTerminal() {
     ssize_t ignored = write(STDERR_FILENO, kNote, sizeof kNote - 1);
     static_cast<void>(ignored);
 }
+
+// Room for a visible form: "<U+10FFFF>" and its end.
+constexpr std::size_t kShownCapacity = 24;
+
+// Whether the character of `length` bytes at `p` is a control character other than a tab,
+// and if so its visible form in `shown`: caret notation for the C0 controls and DEL (^[,
+// ^G, ^?), <U+XXXX> for the others (C1, the line and paragraph separators).  A byte that
+// begins no character of the locale's set stands for the Latin-1 character of its value,
+// so that a stray 0x9B is not taken for the terminal's control sequence introducer.
+bool Visible(const char* p, int length, char (&shown)[kShownCapacity]) {
+    std::mbstate_t state{};
+    wchar_t character = 0;
+    const std::size_t decoded = std::mbrtowc(&character, p, static_cast<std::size_t>(length), &state);
+    const auto code = decoded == static_cast<std::size_t>(length) ? static_cast<unsigned long>(character)
+                                                                   : static_cast<unsigned char>(*p);
+    if (code == '\t') {
+        return false;
+    }
+    if (code < 0x20 || code == 0x7F) {
+        std::snprintf(shown, sizeof shown, "^%c", static_cast<char>(code ^ 0x40));
+        return true;
+    }
+    if ((code >= 0x80 && code <= 0x9F) || (decoded == static_cast<std::size_t>(length) && std::iswcntrl(static_cast<wint_t>(character)) != 0)) {
+        std::snprintf(shown, sizeof shown, "<U+%04lX>", code);
+        return true;
+    }
+    return false;
+}
+
 // A cursor key sends Escape and more bytes at once; a lone Escape stays alone this long.
 constexpr int kSequenceWaitMs = 50;
 
@@ -173,19 +205,45 @@ public:
     }
     bool Write(const char* text) { return Write(text, std::strlen(text)); }
 
-    // The text with its line ends made single line feeds, ending with one.
-    bool WriteText(const char* text) {
+    // Text as the box shows it, from `text` up to `end`: its control characters made
+    // visible (Visible), so that a text from elsewhere inside it (a mount point, a model
+    // name) can never drive the terminal.
+    bool WriteVisible(const char* text, const char* end) {
         const char* run = text;
         const char* p = text;
-        for (; *p != '\0'; ++p) {
-            if (*p == '\r') {
-                if (!Write(run, static_cast<std::size_t>(p - run)) || (p[1] != '\n' && !Write("\n"))) {
+        while (p < end) {
+            const int step = platform::NarrowCharLength(p);
+            const int length = step > 0 && step <= end - p ? step : 1;
+            char shown[kShownCapacity];
+            if (Visible(p, length, shown)) {
+                if (!Write(run, static_cast<std::size_t>(p - run)) || !Write(shown)) {
                     return false;
                 }
-                run = p + 1;
+                run = p + length;
+            }
+            p += length;
+        }
+        return Write(run, static_cast<std::size_t>(p - run));
+    }
+    bool WriteVisible(const char* text) { return WriteVisible(text, text + std::strlen(text)); }
+
+    // The text with its line ends made single line feeds, ending with one, and its control
+    // characters visible.
+    bool WriteText(const char* text) {
+        const char* line = text;
+        const char* p = text;
+        for (; *p != '\0'; ++p) {
+            if (*p == '\n' || *p == '\r') {
+                if (!WriteVisible(line, p) || !Write("\n")) {
+                    return false;
+                }
+                if (*p == '\r' && p[1] == '\n') {
+                    ++p;
+                }
+                line = p + 1;
             }
         }
-        if (!Write(run, static_cast<std::size_t>(p - run))) {
+        if (!WriteVisible(line, p)) {
             return false;
         }
         return p == text || p[-1] == '\n' || p[-1] == '\r' ? true : Write("\n");
@@ -248,7 +306,7 @@ int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
         return 0;
     }
     const SignalGuard restoreOnSignal(terminal.Descriptor(), terminal.SavedModes());
-    const bool shown = terminal.Write("\n=== MessageBox: ") && terminal.Write(caption != nullptr ? caption : "Error") &&
+    const bool shown = terminal.Write("\n=== MessageBox: ") && terminal.WriteVisible(caption != nullptr ? caption : "Error") &&
                        terminal.Write(" ===\n") && terminal.WriteText(text != nullptr ? text : "") &&
                        terminal.Write(hasCancel ? "=== [OK] [Cancel] (Enter: OK, Esc or c: Cancel) ===\n"
                                                 : "=== [OK] (Enter: OK) ===\n");

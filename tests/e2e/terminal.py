@@ -26,9 +26,23 @@ _ANSWERED = re.compile(rb"=== (OK|Cancel) ===\n")
 _KEYS = {"ok": b"\r", "cancel": b"\x1b"}
 
 
+def _visible(character):
+    """A character as the terminal box shows it: control characters in caret notation (C0,
+    DEL) or as <U+XXXX> (C1, the line and paragraph separators); tabs and the rest as they are."""
+    code = ord(character)
+    if character in "\t\n":
+        return character
+    if code < 0x20 or code == 0x7F:
+        return "^" + chr(code ^ 0x40)
+    if 0x80 <= code <= 0x9F or character in "\u2028\u2029":
+        return f"<U+{code:04X}>"
+    return character
+
+
 def as_printed(text):
-    """A box text as the terminal shows it: every line break a single line feed."""
-    return text.replace("\r\n", "\n").replace("\r", "\n")
+    """A box text as the terminal shows it: every line break a single line feed, control
+    characters visible."""
+    return "".join(_visible(c) for c in text.replace("\r\n", "\n").replace("\r", "\n"))
 
 
 def _take_terminal():

@@ -61,6 +61,10 @@ ROWS = [
     # A mount point the program refuses (a backslash would be a separator to it): message
     # 135 still names the drive.
     Row("mount point the program refuses", "partitioned", [GONE_FROM_DRIVE], folder="MY\\CARD"),
+    # Control characters in a mount point reach the terminal shown, never sent: a title
+    # change, a bell, a screen clear.
+    Row("mount point holding control characters", "partitioned", [CONFIRM, GONE_FROM_DRIVE], unplug_before_answer=1,
+        folder="\x1b]0;OWNED\x07\x1b[2J"),
 ]
 
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -178,6 +179,22 @@ TEST(TerminalMessageBox, ShowsCaptionTextAndButtonsBetweenMarkers) {
     EXPECT_NE(ok.output.find("=== MessageBox: Only OK ===\nSingle\n=== [OK] (Enter: OK) ===\n=== OK ===\n"),
               std::string::npos)
         << ok.output;
+}
+
+// A text from elsewhere inside a box (a mount point, a model name) may hold control
+// characters; the terminal shows them, and is never driven by them: C0 controls and DEL in
+// caret notation, the other control characters as <U+XXXX>, tabs as they are.
+TEST(TerminalMessageBox, ControlCharactersAreShownNotSent) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    const Session session = RunBox("on drive /media/\x1b]0;OWNED\a\x1b[2J/\xc2\x9b" "2J\tx\x7f", "Cap\x1b[31mtion",
+                                   MB_OK, {"\r"});
+    std::setlocale(LC_ALL, saved.c_str());
+    EXPECT_NE(session.output.find("=== MessageBox: Cap^[[31mtion ===\non drive /media/^[]0;OWNED^G^[[2J/<U+009B>2J\tx^?\n"),
+              std::string::npos)
+        << session.output;
+    EXPECT_EQ(session.output.find_first_of("\x1b\x07\x7f"), std::string::npos) << "a control character reached the terminal";
+    EXPECT_EQ(session.output.find("\xc2\x9b"), std::string::npos);
 }
 
 TEST(TerminalMessageBox, KeysTypedBeforeTheBoxAreNoAnswer) {
