@@ -82,6 +82,56 @@ bool ReadFirstLine(int descriptor, std::string& line) {
     return false;
 }
 
+// `path` without its last name: its folder ("/" for a name in the root, "." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool OwnedByRootAlone(const struct stat& status) {
+    return status.st_uid == 0 && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Whether `folder` (resolved, no links in it) and every folder above it are root's, and
+// writable by no one else unless they have the sticky bit (/tmp), in which no one else can
+// replace root's own names.
+bool FoldersAreRoots(std::string folder) {
+    for (;;) {
+        struct stat status {};
+        if (stat(folder.c_str(), &status) != 0 || status.st_uid != 0) {
+            return false;
+        }
+        if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (status.st_mode & S_ISVTX) == 0) {
+            return false;
+        }
+        if (folder == "/") {
+            return true;
+        }
+        folder = FolderOf(folder);
+    }
+}
+
+// Whether no one but root can change what `path` names: what it names (links followed) is
+// root's alone, and so are, as FoldersAreRoots says, the folders above it and above the
+// name itself (a link's folder).  Of a name that does not exist, the nearest folder that
+// does must be root's alone, sticky or not, as anyone who could write there could make the
+// name.  A relative path is taken from the working folder, as the loader would take it.
+bool OnlyRootCanChange(const std::string& path) {
+    std::string at = path;
+    char resolved[PATH_MAX];
+    while (realpath(at.c_str(), resolved) == nullptr) {
+        if (errno != ENOENT || at == FolderOf(at)) {
+            return false;
+        }
+        at = FolderOf(at);
+    }
+    struct stat status {};
+    if (stat(resolved, &status) != 0 || !OwnedByRootAlone(status) || !FoldersAreRoots(FolderOf(resolved))) {
+        return false;
+    }
+    return realpath(FolderOf(at).c_str(), resolved) != nullptr && FoldersAreRoots(resolved);
+}
+
 // The entry of one registry, answered as RegisteredPluginPath answers.
 HRESULT PluginPathIn(const std::string& registry, REFCLSID clsid, std::string& path) {
     path.clear();
@@ -111,6 +161,13 @@ HRESULT PluginPathIn(const std::string& registry, REFCLSID clsid, std::string& p
     }
     while (!path.empty() && (path.back() == '\r' || path.back() == ' ' || path.back() == '\t')) {
         path.pop_back();
+    }
+    // Root loads no code that another user could have put there, as ssh's StrictModes reads
+    // no key file another user could have written: su without a dash keeps the user's
+    // POSIXCOM_REGISTRY and HOME.
+    if (geteuid() == 0 && !(OnlyRootCanChange(entry) && OnlyRootCanChange(path))) {
+        path.clear();
+        return REGDB_E_READREGDB;
     }
     return S_OK;
 }

@@ -19,7 +19,9 @@ namespace platform::posix {
 // S_OK with the path; REGDB_E_CLASSNOTREG when neither registry has an entry;
 // REGDB_E_READREGDB when the entry is not a regular file that can be read, or its first line
 // is longer than any path (the entry is never opened as a device or FIFO, and never read
-// beyond that first line's bound).
+// beyond that first line's bound), or, for a process running as root, when another user
+// could change the entry or the plugin (either, or a folder above either, is not root's or
+// is writable by others).
 HRESULT RegisteredPluginPath(REFCLSID clsid, std::string& path);
 
 }  // namespace platform::posix

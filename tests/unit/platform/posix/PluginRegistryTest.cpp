@@ -50,6 +50,8 @@ protected:
 
     void Register(const std::string& firstLines) { std::ofstream(Entry()) << firstLines; }
 
+    const std::filesystem::path& Registry() const { return directory_; }
+
     // The path of the class's entry, its folder made.
     std::filesystem::path Entry() const {
         const auto folder = directory_ / "CLSID" / "{FB803D0D-EC2B-11D2-A4B8-00104BCAB4AB}";
@@ -166,6 +168,140 @@ INSTANTIATE_TEST_SUITE_P(
                                std::ofstream(entry) << plugin << std::string(1, '\0') << ".ignored\n";
                            }}),
     RowName<UnreadableEntryRow>);
+
+// A run as root loads no plugin that another user could have put there (su without a dash
+// keeps the user's POSIXCOM_REGISTRY and HOME): the entry, the plugin and every folder above
+// them must be root's and writable by no one else (a sticky folder such as /tmp aside, in
+// which no one else can replace root's names).  Refused as an unreadable registration.
+struct StrictRow {
+    const char* name;
+    // Changes the registry at `registry` and the plugin copy at `plugin` (in a folder of its
+    // own), and returns the path to register.
+    std::string (*arrange)(const std::filesystem::path& registry, const std::filesystem::path& entry,
+                           const std::filesystem::path& plugin);
+    HRESULT expected;
+};
+
+void PrintTo(const StrictRow& row, std::ostream* out) { *out << row.name; }
+
+constexpr uid_t kAnotherUser = 65534;  // nobody
+
+class RootLoading : public PluginRegistry, public testing::WithParamInterface<StrictRow> {
+protected:
+    // A copy of the simulated component's plugin, root's, in a folder of its own.
+    std::filesystem::path PluginCopy() const {
+        const char* plugin = std::getenv("SIMCAMERA_PLUGIN");
+        EXPECT_NE(plugin, nullptr);
+        const auto folder = Registry() / "plugins";
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(plugin, folder / "simcamera.so");
+        return folder / "simcamera.so";
+    }
+};
+
+TEST_P(RootLoading, LoadsOnlyWhatOnlyRootCanChange) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "runs as root only: other users' files are only refused to root";
+    }
+    const std::filesystem::path entry = Entry();
+    const std::string registered = GetParam().arrange(Registry(), entry, PluginCopy());
+    std::ofstream(entry) << registered << "\n";
+    EXPECT_EQ(GetFactory(CLSCTX_INPROC_SERVER), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, RootLoading,
+    testing::Values(
+        StrictRow{"rootsOwn", [](const auto&, const auto&, const auto& plugin) { return plugin.string(); }, S_OK},
+        StrictRow{"pluginInAStickyFolderAllMayWrite",
+                  [](const auto&, const auto&, const auto& plugin) {
+                      std::filesystem::permissions(plugin.parent_path(), std::filesystem::perms(01777));
+                      return plugin.string();
+                  },
+                  S_OK},
+        StrictRow{"registryOfAnotherUser",
+                  [](const auto& registry, const auto&, const auto& plugin) {
+                      EXPECT_EQ(chown(registry.c_str(), kAnotherUser, kAnotherUser), 0);
+                      return plugin.string();
+                  },
+                  REGDB_E_READREGDB},
+        StrictRow{"entryOthersMayWrite",
+                  [](const auto&, const auto& entry, const auto& plugin) {
+                      std::ofstream(entry) << "";
+                      std::filesystem::permissions(entry, std::filesystem::perms(0666));
+                      return plugin.string();
+                  },
+                  REGDB_E_READREGDB},
+        StrictRow{"classFolderOthersMayWrite",
+                  [](const auto&, const auto& entry, const auto& plugin) {
+                      std::filesystem::permissions(entry.parent_path(), std::filesystem::perms(0777));
+                      return plugin.string();
+                  },
+                  REGDB_E_READREGDB},
+        StrictRow{"pluginOfAnotherUser",
+                  [](const auto&, const auto&, const auto& plugin) {
+                      EXPECT_EQ(chown(plugin.c_str(), kAnotherUser, kAnotherUser), 0);
+                      return plugin.string();
+                  },
+                  REGDB_E_READREGDB},
+        StrictRow{"pluginGroupMayWrite",
+                  [](const auto&, const auto&, const auto& plugin) {
+                      std::filesystem::permissions(plugin, std::filesystem::perms(0775));
+                      return plugin.string();
+                  },
+                  REGDB_E_READREGDB},
+        StrictRow{"pluginFolderOthersMayWrite",
+                  [](const auto&, const auto&, const auto& plugin) {
+                      std::filesystem::permissions(plugin.parent_path(), std::filesystem::perms(0777));
+                      return plugin.string();
+                  },
+                  REGDB_E_READREGDB},
+        StrictRow{"linkInAFolderOthersMayWrite",
+                  [](const auto& registry, const auto&, const auto& plugin) {
+                      const auto open = registry / "open";
+                      std::filesystem::create_directory(open);
+                      std::filesystem::permissions(open, std::filesystem::perms(0777));
+                      std::filesystem::create_symlink(plugin, open / "simcamera.so");
+                      return (open / "simcamera.so").string();
+                  },
+                  REGDB_E_READREGDB},
+        StrictRow{"missingPluginWhereOthersMayWrite",
+                  [](const auto& registry, const auto&, const auto&) {
+                      const auto open = registry / "open";
+                      std::filesystem::create_directory(open);
+                      std::filesystem::permissions(open, std::filesystem::perms(01777));
+                      return (open / "later" / "simcamera.so").string();
+                  },
+                  REGDB_E_READREGDB}),
+    RowName<StrictRow>);
+
+// A run as the owner of its registry and plugin loads them as before: the rule is root's.
+TEST_F(PluginRegistry, OwnersOwnPluginLoadsForItsOwner) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to make another user's registry and run as that user";
+    }
+    const char* plugin = std::getenv("SIMCAMERA_PLUGIN");
+    ASSERT_NE(plugin, nullptr);
+    const auto copy = Registry() / "simcamera.so";
+    std::filesystem::copy_file(plugin, copy);
+    Register(copy.string() + "\n");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Registry())) {
+        ASSERT_EQ(lchown(entry.path().c_str(), kAnotherUser, kAnotherUser), 0);
+    }
+    ASSERT_EQ(chown(Registry().c_str(), kAnotherUser, kAnotherUser), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const bool becameOwner = setgid(kAnotherUser) == 0 && setuid(kAnotherUser) == 0;
+        IUnknown* factory = nullptr;
+        const HRESULT status = CoGetClassObject(kSimulatedClass, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                                reinterpret_cast<void**>(&factory));
+        _exit(becameOwner && status == S_OK ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the owner's own plugin did not load";
+}
 
 // Where the runtime looks: only absolute plugin paths, and no registry at all without
 // POSIXCOM_REGISTRY and an absolute HOME.  Each row would load the plugin from the working
