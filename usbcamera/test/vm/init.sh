@@ -7,12 +7,24 @@ export PATH=/bin
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
+# The kernel's log to the second serial port (a file on the host), as it comes: the console
+# shows none of it, and a run may end in a power cut.  With it the trace of every fsync and
+# rename and of every disk request done, which tells where in the write a cut came.
+cat /proc/kmsg > /dev/ttyS1 &
+if mount -t tracefs tracefs /sys/kernel/tracing; then
+  for event in syscalls/sys_enter_fsync syscalls/sys_exit_fsync syscalls/sys_enter_renameat \
+               syscalls/sys_exit_renameat syscalls/sys_enter_renameat2 syscalls/sys_exit_renameat2 \
+               block/block_rq_complete; do
+    echo 1 > /sys/kernel/tracing/events/$event/enable
+  done
+  cat /sys/kernel/tracing/trace_pipe > /dev/ttyS1 &
+fi
 # In the order the host wrote, each after the modules it depends on.
 while read -r module; do
   insmod /modules/$module.ko || echo "vm: module $module not loaded"
 done < /modules/order
 
-case=$(sed -n 's/.*fwcase=\([a-z-]*\).*/\1/p' /proc/cmdline)
+case=$(sed -n 's/.*fwcase=\([a-z0-9-]*\).*/\1/p' /proc/cmdline)
 # The card: the first partition where there is a partition table, else the whole disk.
 volume=sda1
 [ "$case" = whole-disk ] && volume=sda
