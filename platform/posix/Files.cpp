@@ -118,12 +118,21 @@ bool SameFolder(const PathBeneath& first, const PathBeneath& second) {
 }
 
 // A move on the device: the moved file under its new name (a link has no content of its own
-// to place), then the folder it went to and the one it left.
+// to place), then the folder it went to and the one it left; last the rest of the volume's
+// own bookkeeping, such as FAT's count of free clusters, which the move changed when it freed
+// a replaced file's clusters and which the kernel would otherwise write a minute later.
 bool SyncMove(const PathBeneath& from, const PathBeneath& to, const struct stat& moved) {
     if (!S_ISLNK(moved.st_mode) && !SyncMoved(to, moved)) {
         return false;
     }
-    return SyncFolder(to.Folder()) && (SameFolder(from, to) || SyncFolder(from.Folder()));
+    if (!SyncFolder(to.Folder()) || !(SameFolder(from, to) || SyncFolder(from.Folder()))) {
+        return false;
+    }
+    if (syncfs(to.Folder()) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    return true;
 }
 
 // Seconds and nanoseconds since 1970 as 100-nanosecond intervals since 1601.
@@ -455,7 +464,7 @@ BOOL DeleteFileA(LPCSTR name) {
 // A rename within one file system, which replaces a file at the new name in one step when
 // asked to.  Copying across file systems and moves at the next start are not provided.
 // With MOVEFILE_WRITE_THROUGH it returns once the move is on the device: the moved file is
-// synced, then the folder that holds it (and the one it left).
+// synced, then the folder that holds it (and the one it left), then the volume (SyncMove).
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
     if ((flags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
