@@ -11,7 +11,7 @@ constexpr DWORD kActivationContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLE
 }  // namespace
 
 void ActivateCameraManager(InterfaceRef<CameraManager>& manager) noexcept {
-    manager.Release();
+    manager.Reset();
     InterfaceRef<IUnknown> created;
     if (SUCCEEDED(platform::sys.CoCreateInstance(CLSID_CameraAccessComponent, nullptr, kActivationContext,
                                                  IID_IUnknown, reinterpret_cast<LPVOID*>(created.Put()))) &&

@@ -10,16 +10,12 @@ IErrorInfo* VouchedErrorInfo(IUnknown* object, REFIID iid) noexcept {
         return nullptr;
     }
     const HRESULT answer = support.Get()->InterfaceSupportsErrorInfo(iid);
-    support.Release();
+    support.Reset();
     if (answer != S_OK) {
         return nullptr;
     }
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK && info != nullptr) {
-        info->Release();
-        info = nullptr;
-    }
-    return info;
+    InterfaceRef<IErrorInfo> info;
+    return GetErrorInfo(0, info.Put()) == S_OK ? info.Detach() : nullptr;
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 //   camera->GetModelName(&name);         // raises _com_error(E_POINTER) while empty
 //
 // Empty, or one pointer that holds one reference, released when the reference goes out
-// of scope.  Assigning an object asks it by QueryInterface for I; a null object leaves the
+// of scope or is reset; Detach gives the reference to a caller who takes it over.  Assigning an object asks it by QueryInterface for I; a null object leaves the
 // reference empty without asking, a refusal (E_NOINTERFACE) leaves it empty, and any other
 // failure leaves it empty and raises _com_error with that status.  Whatever the reference
 // held before an assignment is released.
@@ -38,7 +38,7 @@ public:
     InterfaceRef() noexcept = default;
     InterfaceRef(const InterfaceRef&) = delete;
     InterfaceRef& operator=(const InterfaceRef&) = delete;
-    ~InterfaceRef() { Release(); }
+    ~InterfaceRef() { Reset(); }
 
     // Asks `object` for I (see above); raises _com_error unless the failure is E_NOINTERFACE.
     InterfaceRef& operator=(IUnknown* object) {
@@ -60,7 +60,7 @@ public:
             }
         }
         // Asked before the old value goes, so that assigning the held object works.
-        Release();
+        Reset();
         pointer_ = obtained;
         return status;
     }
@@ -79,17 +79,24 @@ public:
 
     // For an operation that hands out an I: releases the old value first.
     I** Put() noexcept {
-        Release();
+        Reset();
         return &pointer_;
     }
 
-    // Gives up the reference; empty afterwards.
-    void Release() noexcept {
+    // Releases the reference; empty afterwards.
+    void Reset() noexcept {
         if (pointer_ != nullptr) {
             I* released = pointer_;
             pointer_ = nullptr;
             released->Release();
         }
+    }
+
+    // Hands the reference to the caller, who releases it; empty afterwards.
+    I* Detach() noexcept {
+        I* detached = pointer_;
+        pointer_ = nullptr;
+        return detached;
     }
 
 private:

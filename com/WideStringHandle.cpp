@@ -79,7 +79,7 @@ WideStringHandle& WideStringHandle::operator=(const WideStringHandle& other) noe
 
 WideStringHandle& WideStringHandle::operator=(WideStringHandle&& other) noexcept {
     if (this != &other) {
-        Release();
+        Reset();
         record_ = std::exchange(other.record_, nullptr);
     }
     return *this;
@@ -92,9 +92,9 @@ WideStringHandle& WideStringHandle::operator=(const char* narrow) {
     return *this = std::move(made);
 }
 
-WideStringHandle::~WideStringHandle() { Release(); }
+WideStringHandle::~WideStringHandle() { Reset(); }
 
-void WideStringHandle::Release() noexcept {
+void WideStringHandle::Reset() noexcept {
     Record* record = std::exchange(record_, nullptr);
     if (record == nullptr || InterlockedDecrement(&record->refs) != 0) {
         return;
@@ -155,7 +155,7 @@ WideStringHandle& WideStringHandle::operator+=(const WideStringHandle& right) {
         joined[total] = 0;
     }
     Record* record = NewRecord(joined);
-    Release();
+    Reset();
     record_ = record;
     return *this;
 }

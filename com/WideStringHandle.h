@@ -28,7 +28,7 @@ public:
     WideStringHandle& operator=(const char* narrow);
     ~WideStringHandle();
 
-    void Release() noexcept;                                // the handle is empty afterwards
+    void Reset() noexcept;                                  // the handle is empty afterwards
 
     bool IsEmpty() const noexcept { return record_ == nullptr; }
     // The wide string, or null for an empty handle or a null string.

@@ -57,7 +57,7 @@ TEST_F(CameraStrings, HandleThatCannotBeMadeRaisesOutOfMemoryAndFreesTheString) 
 }
 
 TEST_F(CameraStrings, EmptyCameraRaisesPointerError) {
-    camera.Release();
+    camera.Reset();
     EXPECT_EQ(RaisedStatus([&] { camera::GetDrivePath(camera); }), E_POINTER);
 }
 

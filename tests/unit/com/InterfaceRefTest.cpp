@@ -101,9 +101,26 @@ TEST(InterfaceRef, PutReleasesTheOldValueAndTakesTheHandedOutOne) {
     EXPECT_EQ(*slot, nullptr);
     handedOut.AddRef();  // what an operation does for the reference it hands out
     *slot = &handedOut;
-    ref.Release();
+    ref.Reset();
     EXPECT_TRUE(ref.IsEmpty());
     EXPECT_EQ(handedOut.Refs(), 1u);
+}
+
+// Detach gives the reference away whole: nothing is released, and the reference is empty.
+TEST(InterfaceRef, DetachHandsTheReferenceToTheCaller) {
+    FakeComObject object;
+    CameraItem* taken = nullptr;
+    {
+        InterfaceRef<CameraItem> ref;
+        ref = object.Unknown();
+        EXPECT_EQ(object.Refs(), 2u);
+        taken = ref.Detach();
+        EXPECT_TRUE(ref.IsEmpty());
+    }
+    EXPECT_EQ(taken, &object);
+    EXPECT_EQ(object.Refs(), 2u) << "the caller holds the reference the owner held";
+    taken->Release();
+    EXPECT_EQ(object.Refs(), 1u);
 }
 
 }  // namespace

@@ -124,10 +124,10 @@ TEST_F(WideStringHandleTest, CopiesShareOneRecordUntilTheLastGoes) {
         EXPECT_EQ(original.Narrow(), assigned.Narrow());
         EXPECT_EQ(0, copy.Compare(original));
 
-        original.Release();
+        original.Reset();
         EXPECT_TRUE(original.IsEmpty());
         EXPECT_STREQ("shared", copy.Narrow());
-        copy.Release();
+        copy.Reset();
         EXPECT_STREQ("shared", assigned.Narrow());
         EXPECT_LT(0, AllocationLedger::Live());
     }

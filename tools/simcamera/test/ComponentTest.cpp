@@ -116,7 +116,7 @@ TEST_F(Component, ReportedTextsReachTheCallerWholeAndTheLogEscaped) {
         EXPECT_EQ(gotDrive.absent, row.drive.absent);
         EXPECT_EQ(gotDrive.units, row.drive.units);
     }
-    collection.Release();
+    collection.Reset();
     EXPECT_TRUE(Logged("GetModelName -> 0x00000000 name=\"K\\u00FCche \\uD83D\\uDCF7 \\uFFFD\""));
     EXPECT_TRUE(Logged("GetDrivePath -> 0x00000000 path=null"));
     EXPECT_TRUE(Logged("GetModelName -> 0x00000000 name=\"A\\u0000B\""));
@@ -145,7 +145,7 @@ TEST_F(Component, SelectionTakesANumberInsideTheList) {
         EXPECT_EQ(camera.Value().vt, row.status == S_OK ? VT_DISPATCH : VT_EMPTY);
         EXPECT_TRUE(Logged(row.logged));
     }
-    collection.Release();
+    collection.Reset();
     ExpectAllReleased();
 }
 
@@ -179,9 +179,9 @@ TEST_F(Component, FaultsStartAtTheirCallAndCarryErrorInformationWhenAsked) {
             const Units expected(OLESTR("GetModelName failed with 0x8007048F"));
             EXPECT_EQ(Taken(description).units, expected);
         }
-        info.Release();
-        camera.Release();
-        collection.Release();
+        info.Reset();
+        camera.Reset();
+        collection.Reset();
         ExpectAllReleased();
         ClearLog();
     }
@@ -213,9 +213,9 @@ TEST_P(ComponentItem, IsHandedOutAndLoggedByItsType) {
     EXPECT_EQ(item.Value().vt, GetParam().type);
     EXPECT_TRUE(Logged(std::string("Next count=1 fetched=null -> 0x00000000 item=") + GetParam().logged));
     item.Reset();
-    enumerator.Release();
-    object.Release();
-    collection.Release();
+    enumerator.Reset();
+    object.Reset();
+    collection.Reset();
     ExpectAllReleased();
 }
 

@@ -46,7 +46,7 @@ protected:
             InterfaceRef<CameraManager> manager;
             const HRESULT status = CoCreateInstance(cameraserver::kClassId, nullptr, CLSCTX_INPROC_SERVER,
                                                     cameraserver::kManagerId, reinterpret_cast<void**>(manager.Put()));
-            manager.Release();
+            manager.Reset();
             _exit(status == S_OK ? 0 : 1);
         }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
