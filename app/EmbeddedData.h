@@ -4,13 +4,14 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "resources/ResourceIds.h"
 #include "text/TextString.h"
 
 enum EmbeddedDataId : int {
-    kModelNameData = 118,
-    kPackageFileNameData = 120,
-    kPayloadData = 121,
-    kVersionLabelData = 128,
+    kModelNameData = IDR_MODEL_NAME,
+    kPackageFileNameData = IDR_PACKAGE_FILE_NAME,
+    kPayloadData = IDR_PAYLOAD,
+    kVersionLabelData = IDR_VERSION_LABEL,
 };
 
 // Bytes of one RCDATA resource, used in place from the loaded image; null and 0 when the

@@ -1,15 +1,17 @@
-// The catalogue texts by which every message is named.
+// The catalogue texts by which every message is named (their ids: resources/ResourceIds.h).
 #pragma once
 
+#include "resources/ResourceIds.h"
+
 enum MessageId : int {
-    kMsgUpgradeDone = 130,        // switch off, unplug, switch on
-    kMsgUpgradeFailed = 131,
-    kMsgMoreThanOneCamera = 132,  // %1 model name
-    kMsgNoCamera = 133,           // %1 model name
-    kMsgConfirm = 134,            // %1 model name, %2 version label, %3!d! KB needed
-    kMsgDisconnected = 135,       // %1 model name, %2 the drive (its letter on Windows)
-    kMsgCaption = 136,
-    kMsgSoftwareMissing = 137,    // %1 model name
-    kMsgCardFull = 138,
-    kMsgNoCard = 139,
+    kMsgUpgradeDone = IDS_UPGRADE_DONE,
+    kMsgUpgradeFailed = IDS_UPGRADE_FAILED,
+    kMsgMoreThanOneCamera = IDS_SEVERAL_CAMERAS,
+    kMsgNoCamera = IDS_NO_CAMERA,
+    kMsgConfirm = IDS_CONFIRM,
+    kMsgDisconnected = IDS_DISCONNECTED,
+    kMsgCaption = IDS_CAPTION,
+    kMsgSoftwareMissing = IDS_SOFTWARE_MISSING,
+    kMsgCardFull = IDS_CARD_FULL,
+    kMsgNoCard = IDS_NO_CARD,
 };

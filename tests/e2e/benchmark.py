@@ -37,7 +37,7 @@ import time
 
 import rows
 import terminal
-from catalogue import Catalogue
+from catalogue import IDS, Catalogue
 from player import ENGLISH, PosixPlatform, play
 from product import Product
 
@@ -101,8 +101,8 @@ class Bench:
 
     def box_round_trip(self):
         values = self.product.inserts()
-        confirmation = self.catalogue.shown(ENGLISH, 134, [values["model"], values["version"], values["kb"]])
-        done = self.catalogue.shown(ENGLISH, 130)
+        confirmation = self.catalogue.shown(ENGLISH, IDS["IDS_CONFIRM"], [values["model"], values["version"], values["kb"]])
+        done = self.catalogue.shown(ENGLISH, IDS["IDS_UPGRADE_DONE"])
         start = time.perf_counter()
         # The terminal's boxes, as the program's run above shows them, even on a desktop.
         env = {name: value for name, value in os.environ.items() if name not in ("DISPLAY", "WAYLAND_DISPLAY")}

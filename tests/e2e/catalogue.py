@@ -7,13 +7,16 @@ import re
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "resgen"))
-from rcscript import read_strings  # noqa: E402  (the build's own reader of the script)
+from rcscript import read_ids, read_strings  # noqa: E402  (the build's own reader of the script)
 
-CAPTION = 136
+# The resource ids by name, from their one home.
+IDS = read_ids(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "ResourceIds.h"))
+CAPTION = IDS["IDS_CAPTION"]
 # Messages the program formats; every other text is shown exactly as loaded.
-FORMATTED = {132, 133, 134, 135, 137}
+FORMATTED = {IDS[name] for name in ("IDS_SEVERAL_CAMERAS", "IDS_NO_CAMERA", "IDS_CONFIRM", "IDS_DISCONNECTED",
+                                    "IDS_SOFTWARE_MISSING")}
 # The confirmation is the one box with a Cancel button.
-CONFIRMATION = 134
+CONFIRMATION = IDS["IDS_CONFIRM"]
 
 _INSERT = re.compile(r"%(\d{1,2})(?:!([^!]*)!)?|%%")
 

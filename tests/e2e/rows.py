@@ -4,19 +4,21 @@ camera software, the card, the answers given, and everything expected back."""
 import locale
 from dataclasses import dataclass, field
 
+from catalogue import IDS
+
 # Boxes expected, as (message id, names of the values inserted); player.py resolves the names.
-CONFIRM = (134, ("model", "version", "kb"))
-DONE = (130, ())
-FAILED = (131, ())
-SEVERAL = (132, ("model",))
-NONE_FOUND = (133, ("model",))
-GONE_FROM_DRIVE = (135, ("model", "drive"))
-GONE_NO_DRIVE = (135, ("model", "empty"))
+CONFIRM = (IDS["IDS_CONFIRM"], ("model", "version", "kb"))
+DONE = (IDS["IDS_UPGRADE_DONE"], ())
+FAILED = (IDS["IDS_UPGRADE_FAILED"], ())
+SEVERAL = (IDS["IDS_SEVERAL_CAMERAS"], ("model",))
+NONE_FOUND = (IDS["IDS_NO_CAMERA"], ("model",))
+GONE_FROM_DRIVE = (IDS["IDS_DISCONNECTED"], ("model", "drive"))
+GONE_NO_DRIVE = (IDS["IDS_DISCONNECTED"], ("model", "empty"))
 # Named from a drive path the program refused (Row.refused).
-GONE_FROM_REFUSED = (135, ("model", "refused"))
-SOFTWARE_MISSING = (137, ("model",))
-CARD_FULL = (138, ())
-NO_CARD = (139, ())
+GONE_FROM_REFUSED = (IDS["IDS_DISCONNECTED"], ("model", "refused"))
+SOFTWARE_MISSING = (IDS["IDS_SOFTWARE_MISSING"], ("model",))
+CARD_FULL = (IDS["IDS_CARD_FULL"], ())
+NO_CARD = (IDS["IDS_NO_CARD"], ())
 
 # What the camera reports as its model, from the model name the program carries.
 SAME = lambda model: model  # noqa: E731

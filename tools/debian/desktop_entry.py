@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the program's desktop entry (the applications menu's item) from its template:
 @MODEL@ becomes the model's short name (the first word of the model name) and @COMMENTS@
-a Comment line per language of the message catalogue, its caption (string 136). The
+a Comment line per language of the message catalogue, its caption (IDS_CAPTION). The
 template's names must be in exactly the catalogue's languages.
 
   desktop_entry.py TEMPLATE CATALOGUE MODEL_NAME OUTPUT
@@ -12,9 +12,8 @@ import re
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resgen"))
-from rcscript import read_strings  # noqa: E402  (the build's own reader of the script)
+from rcscript import read_ids, read_strings  # noqa: E402  (the build's own reader of the script)
 
-CAPTION = 136
 # Primary language of a catalogue language id -> the locale suffix of a desktop entry's
 # keys; English is the entry's default.
 LOCALES = {0x09: "", 0x07: "de", 0x0A: "es", 0x0C: "fr", 0x10: "it", 0x11: "ja", 0x16: "pt"}
@@ -26,8 +25,10 @@ def key(name, locale):
 
 def entry(template, catalogue, model_name):
     captions = {}
+    # The ids' one home lies beside the catalogue.
+    caption = read_ids(os.path.join(os.path.dirname(catalogue), "ResourceIds.h"))["IDS_CAPTION"]
     for (language, message), text in read_strings(catalogue).items():
-        if message == CAPTION:
+        if message == caption:
             primary = language & 0x3FF
             if primary not in LOCALES:
                 raise ValueError(f"catalogue language 0x{language:04X} has no desktop locale here")

@@ -20,11 +20,10 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "resgen"))
-from rcscript import ScriptError, read_strings  # noqa: E402  (the build's own reader of the script)
+from rcscript import ScriptError, read_ids, read_strings  # noqa: E402  (the build's own reader of the script)
 
 # The earliest time a zip can hold; nothing of the build's own time goes in.
 FIXED_TIME = (1980, 1, 1, 0, 0, 0)
-CAPTION_ID = 136
 
 
 def read(path):
@@ -37,11 +36,13 @@ def captions(catalogue):
     catalogue, named by the language's ISO 639 code."""
     try:
         strings = read_strings(catalogue)
+        # The ids' one home lies beside the catalogue.
+        caption = read_ids(os.path.join(os.path.dirname(catalogue), "ResourceIds.h"))["IDS_CAPTION"]
     except ScriptError as error:
         sys.exit(f"release_zip: {error}")
     found = {}
     for (language, message), text in strings.items():
-        if message == CAPTION_ID:
+        if message == caption:
             found["caption_" + locale.windows_locale[language].split("_")[0]] = text
     return found
 

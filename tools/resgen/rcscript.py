@@ -4,7 +4,10 @@ turns it into resources as the Windows resource compiler lays them out.
 Accepted:
   #include "file"                       (searched beside the including file, then on the
                                         include path)
+  #define NAME number                   (a name for a number, wherever a number may stand;
+                                        resources/ResourceIds.h)
   #pragma code_page(65001)              (the only code page: scripts are UTF-8)
+  #pragma once                          (a header is read where it is included)
   // and /* */ comments
   LANGUAGE primary, sub
   STRINGTABLE BEGIN id, "text" ... END  (adjacent strings are joined; escapes \\r \\n \\t
@@ -171,6 +174,7 @@ class _Reader:
     def __init__(self, include_dirs):
         self.include_dirs = include_dirs
         self.sources = []
+        self.defines = {}  # name -> number
 
     def find(self, name, beside, where):
         for folder in [beside] + self.include_dirs:
@@ -203,6 +207,14 @@ class _Reader:
         if m:
             yield from self.tokens(self.find(m.group(1), os.path.dirname(path), where))
             return
+        m = re.fullmatch(r"#\s*define\s+([A-Za-z_][A-Za-z_0-9]*)\s+(\d+)", line)
+        if m:
+            if m.group(1) in self.defines:
+                raise ScriptError(f"{where}: {m.group(1)} defined twice")
+            self.defines[m.group(1)] = int(m.group(2))
+            return
+        if re.fullmatch(r"#\s*pragma\s+once", line):
+            return
         m = re.fullmatch(r"#\s*pragma\s+code_page\s*\(\s*(\d+)\s*\)", line)
         if m:
             if m.group(1) != "65001":
@@ -234,8 +246,17 @@ class _Parser:
         return token
 
     def number(self):
+        token = self.peek()
+        if token is not None and token.kind == "word" and token.text in self.reader.defines:
+            self.take()
+            return self.reader.defines[token.text], token.where
         token = self.take("number")
         return int(token.text, 0), token.where
+
+    def at_number(self):
+        token = self.peek()
+        return token is not None and (token.kind == "number" or
+                                      (token.kind == "word" and token.text in self.reader.defines))
 
     def parse(self):
         while self.peek() is not None:
@@ -249,7 +270,7 @@ class _Parser:
             elif token.kind == "word" and token.text.upper() == "STRINGTABLE":
                 self.take()
                 self.string_table()
-            elif token.kind == "number":
+            elif self.at_number():
                 self.resource()
             else:
                 raise ScriptError(f"{token.where}: unexpected {token.text!r}")
@@ -367,6 +388,14 @@ def read_script(path, include_dirs):
     resources = parser.parse()
     resources.sort(key=Resource.key)
     return resources, reader.sources
+
+
+def read_ids(path):
+    """The names a header such as resources/ResourceIds.h defines, with their numbers."""
+    reader = _Reader([])
+    for token in reader.tokens(path):
+        raise ScriptError(f"{token.where}: a header of ids holds only #define lines, not {token.text!r}")
+    return dict(reader.defines)
 
 
 def read_strings(path, include_dirs=()):

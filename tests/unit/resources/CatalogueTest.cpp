@@ -8,6 +8,7 @@
 
 #include "com/ComError.h"
 #include "platform/SystemApi.h"
+#include "resources/ResourceIds.h"
 #include "text/Catalogue.h"
 #include "text/ModuleFromAddress.h"
 #include "text/TextString.h"
@@ -31,8 +32,8 @@ constexpr LANGID kItalian = 0x0410;
 constexpr LANGID kKorean = 0x0412;
 constexpr LANGID kPortuguese = 0x0416;
 
-constexpr int kFirstMessage = 130;
-constexpr int kLastMessage = 139;
+constexpr int kFirstMessage = IDS_UPGRADE_DONE;
+constexpr int kLastMessage = IDS_NO_CARD;
 
 // The module the loader reads, found the way its callers find it.
 HMODULE LoaderModule() { return ModuleFromAddress(reinterpret_cast<const void*>(&ModuleFromAddress)); }
