@@ -24,6 +24,10 @@ struct InterfaceIdentity<IUnknown> {
     static const IID& Get() noexcept { return IID_IUnknown; }
 };
 template <>
+struct InterfaceIdentity<IDispatch> {
+    static const IID& Get() noexcept { return IID_IDispatch; }
+};
+template <>
 struct InterfaceIdentity<IEnumVARIANT> {
     static const IID& Get() noexcept { return IID_IEnumVARIANT; }
 };

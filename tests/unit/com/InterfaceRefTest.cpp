@@ -1,17 +1,16 @@
-// InterfaceRef: what assignment asks, what it keeps and releases, and what raises.
+// InterfaceRef: what assignment asks, what it keeps and releases, and what raises, with a
+// counting IDispatch object.
 #include "com/InterfaceRef.h"
-
-#include "camera/CameraInterfaces.h"
 
 #include <gtest/gtest.h>
 
-#include "support/FakeComObject.h"
+#include "support/CountingObject.h"
 #include "support/RaisedStatus.h"
 #include "support/RowName.h"
 
 namespace {
 
-HRESULT AssignmentRaises(InterfaceRef<CameraItem>& ref, IUnknown* object) {
+HRESULT AssignmentRaises(InterfaceRef<IDispatch>& ref, IUnknown* object) {
     const Raised raised = RaisedBy([&] { ref = object; });
     EXPECT_FALSE(raised.withErrorInfo);
     return raised.status;
@@ -19,7 +18,7 @@ HRESULT AssignmentRaises(InterfaceRef<CameraItem>& ref, IUnknown* object) {
 
 struct QueryCase {
     const char* name;
-    HRESULT answer;       // the object's answer for CameraItem
+    HRESULT answer;       // the object's answer for IDispatch
     bool holds;           // the reference holds the object afterwards
     HRESULT raised;       // S_OK: nothing raised
 };
@@ -30,17 +29,17 @@ class InterfaceRefAssignment : public testing::TestWithParam<QueryCase> {};
 
 TEST_P(InterfaceRefAssignment, KeepsOnlyWhatTheObjectHandsOutAndReleasesTheOldValue) {
     const QueryCase& row = GetParam();
-    FakeComObject old;
-    FakeComObject object;
-    object.Answer(IID_CameraItem, row.answer);
+    CountingDispatch old;
+    CountingDispatch object;
+    object.Answer(IID_IDispatch, row.answer);
     {
-        InterfaceRef<CameraItem> ref;
+        InterfaceRef<IDispatch> ref;
         ref = old.Unknown();
         ASSERT_EQ(old.Refs(), 2u);
 
         EXPECT_EQ(AssignmentRaises(ref, object.Unknown()), row.raised);
 
-        EXPECT_EQ(object.Asked(IID_CameraItem), 1);
+        EXPECT_EQ(object.Asked(IID_IDispatch), 1);
         EXPECT_EQ(old.Refs(), 1u) << "the old value is released whatever the answer";
         EXPECT_EQ(ref.IsEmpty(), !row.holds);
         EXPECT_EQ(object.Refs(), row.holds ? 2u : 1u);
@@ -56,8 +55,8 @@ INSTANTIATE_TEST_SUITE_P(Answers, InterfaceRefAssignment,
                          RowName<QueryCase>);
 
 TEST(InterfaceRef, NullObjectEmptiesWithoutAsking) {
-    FakeComObject old;
-    InterfaceRef<CameraItem> ref;
+    CountingDispatch old;
+    InterfaceRef<IDispatch> ref;
     ref = old.Unknown();
     ref = nullptr;
     EXPECT_TRUE(ref.IsEmpty());
@@ -66,37 +65,37 @@ TEST(InterfaceRef, NullObjectEmptiesWithoutAsking) {
 }
 
 TEST(InterfaceRef, AssigningTheHeldObjectKeepsExactlyOneReference) {
-    FakeComObject object;
-    InterfaceRef<CameraItem> ref;
+    CountingDispatch object;
+    InterfaceRef<IDispatch> ref;
     ref = object.Unknown();
     ref = ref.Get();
-    EXPECT_EQ(ref.Get(), static_cast<CameraItem*>(&object));
+    EXPECT_EQ(ref.Get(), static_cast<IDispatch*>(&object));
     EXPECT_EQ(object.Refs(), 2u);
 }
 
 TEST(InterfaceRef, QueryReportsTheAnswerWithoutRaising) {
-    FakeComObject object;
-    object.Answer(IID_CameraItem, E_ACCESSDENIED);
-    InterfaceRef<CameraItem> ref;
+    CountingDispatch object;
+    object.Answer(IID_IDispatch, E_ACCESSDENIED);
+    InterfaceRef<IDispatch> ref;
     EXPECT_EQ(ref.Query(object.Unknown()), E_ACCESSDENIED);
     EXPECT_TRUE(ref.IsEmpty());
     EXPECT_EQ(object.Refs(), 1u);
 }
 
 TEST(InterfaceRef, UseWhileEmptyRaisesPointerError) {
-    InterfaceRef<CameraItem> ref;
-    BSTR name = nullptr;
-    const Raised raised = RaisedBy([&] { ref->GetModelName(&name); });
+    InterfaceRef<IDispatch> ref;
+    UINT count = 0;
+    const Raised raised = RaisedBy([&] { ref->GetTypeInfoCount(&count); });
     EXPECT_EQ(raised.status, E_POINTER);
     EXPECT_FALSE(raised.withErrorInfo);
 }
 
 TEST(InterfaceRef, PutReleasesTheOldValueAndTakesTheHandedOutOne) {
-    FakeComObject old;
-    FakeComObject handedOut;
-    InterfaceRef<CameraItem> ref;
+    CountingDispatch old;
+    CountingDispatch handedOut;
+    InterfaceRef<IDispatch> ref;
     ref = old.Unknown();
-    CameraItem** slot = ref.Put();
+    IDispatch** slot = ref.Put();
     EXPECT_EQ(old.Refs(), 1u);
     EXPECT_EQ(*slot, nullptr);
     handedOut.AddRef();  // what an operation does for the reference it hands out
@@ -108,10 +107,10 @@ TEST(InterfaceRef, PutReleasesTheOldValueAndTakesTheHandedOutOne) {
 
 // Detach gives the reference away whole: nothing is released, and the reference is empty.
 TEST(InterfaceRef, DetachHandsTheReferenceToTheCaller) {
-    FakeComObject object;
-    CameraItem* taken = nullptr;
+    CountingDispatch object;
+    IDispatch* taken = nullptr;
     {
-        InterfaceRef<CameraItem> ref;
+        InterfaceRef<IDispatch> ref;
         ref = object.Unknown();
         EXPECT_EQ(object.Refs(), 2u);
         taken = ref.Detach();

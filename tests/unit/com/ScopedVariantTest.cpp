@@ -5,14 +5,14 @@
 #include <gtest/gtest.h>
 
 #include "platform/SystemApi.h"
-#include "support/FakeComObject.h"
+#include "support/CountingObject.h"
 #include "support/FaultInjection.h"
 #include "support/RaisedStatus.h"
 
 namespace {
 
-// Puts a new reference to `object` into `v`, as an operation handing out a camera would.
-void HandOut(ScopedVariant& v, FakeComObject& object) {
+// Puts a new reference to `object` into `v`, as an operation handing out an object would.
+void HandOut(ScopedVariant& v, CountingDispatch& object) {
     VARIANT* out = v.Receive();
     object.AddRef();
     out->vt = VT_UNKNOWN;
@@ -20,7 +20,7 @@ void HandOut(ScopedVariant& v, FakeComObject& object) {
 }
 
 TEST(ScopedVariant, ReceiveReleasesTheOldValueAndEmptiesTheWholeVariant) {
-    FakeComObject object;
+    CountingDispatch object;
     ScopedVariant item;
     HandOut(item, object);
     EXPECT_EQ(object.Refs(), 2u);
@@ -29,11 +29,11 @@ TEST(ScopedVariant, ReceiveReleasesTheOldValueAndEmptiesTheWholeVariant) {
     EXPECT_EQ(out, &item.Value());
     EXPECT_EQ(object.Refs(), 1u);
     EXPECT_EQ(out->vt, VT_EMPTY);
-    EXPECT_EQ(out->punkVal, nullptr);  // an operation that writes nothing leaves no stale camera
+    EXPECT_EQ(out->punkVal, nullptr);  // an operation that writes nothing leaves no stale object
 }
 
 TEST(ScopedVariant, SetCopiesResetAndTheOwnerRelease) {
-    FakeComObject object;
+    CountingDispatch object;
     {
         ScopedVariant source;
         HandOut(source, object);
@@ -59,7 +59,7 @@ TEST(ScopedVariant, APositionReplacesANumberInPlaceAndAnythingElseAfterAClear) {
     }
     EXPECT_EQ(index.Value().lVal, 3);
 
-    FakeComObject object;
+    CountingDispatch object;
     HandOut(index, object);
     index.Set(5);
     EXPECT_EQ(object.Refs(), 1u);

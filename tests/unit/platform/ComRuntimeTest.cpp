@@ -6,14 +6,14 @@
 #include <gtest/gtest.h>
 
 #include "support/CountingErrorInfo.h"
-#include "support/FakeComObject.h"
+#include "support/CountingObject.h"
 
 namespace {
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"  // COM bases have no destructor; these are final
 
-// A class factory whose instances are one FakeComObject.
+// A class factory whose instances are one CountingDispatch.
 class FakeFactory final : public IClassFactory {
 public:
     FakeFactory() = default;
@@ -22,7 +22,7 @@ public:
     ~FakeFactory() { EXPECT_EQ(refs_, 1u); }
 
     ULONG Refs() const { return refs_; }
-    FakeComObject product;
+    CountingDispatch product;
     HRESULT createStatus = S_OK;
     int creations = 0;
     IID askedFor{};
@@ -142,7 +142,7 @@ TEST(Initialization, CountsPerThread) {
 using Running = ComThread;
 
 TEST_F(Running, ObjectWithoutIRunnableObjectIsRunning) {
-    FakeComObject object;
+    CountingDispatch object;
     EXPECT_EQ(OleRun(object.Unknown()), S_OK);
     EXPECT_EQ(object.Asked(IID_IRunnableObject), 1);
     EXPECT_EQ(object.runs, 0);
@@ -150,7 +150,7 @@ TEST_F(Running, ObjectWithoutIRunnableObjectIsRunning) {
 
 TEST_F(Running, RunnableObjectIsStartedAndItsAnswerReturned) {
     for (const HRESULT run : {S_OK, E_FAIL}) {
-        FakeComObject object;
+        CountingDispatch object;
         object.Answer(IID_IRunnableObject, S_OK);
         object.runStatus = run;
         EXPECT_EQ(OleRun(object.Unknown()), run);

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "support/FakeComObject.h"
+#include "support/CountingObject.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ TEST(Variant, InitMakesItEmpty) {
 
 TEST(Variant, CopyOfAnObjectAddsAReferenceAndClearGivesItBack) {
     for (const VARTYPE type : {VARTYPE{VT_UNKNOWN}, VARTYPE{VT_DISPATCH}}) {
-        FakeComObject object;
+        CountingDispatch object;
         OwnedVariant source;
         OwnedVariant copy;
         object.AddRef();
@@ -46,7 +46,7 @@ TEST(Variant, CopyOfAnObjectAddsAReferenceAndClearGivesItBack) {
 }
 
 TEST(Variant, CopyReleasesWhatTheDestinationHeld) {
-    FakeComObject held;
+    CountingDispatch held;
     OwnedVariant destination;
     OwnedVariant source;
     held.AddRef();
@@ -77,7 +77,7 @@ TEST(Variant, CopyOfAStringIsANewStringOfTheSameBytes) {
 }
 
 TEST(Variant, ReferencesAreCopiedWithoutTouchingTheObject) {
-    FakeComObject object;
+    CountingDispatch object;
     IUnknown* pointer = object.Unknown();
     OwnedVariant source;
     OwnedVariant copy;
@@ -92,7 +92,7 @@ TEST(Variant, ReferencesAreCopiedWithoutTouchingTheObject) {
 
 TEST(Variant, UnknownTypeIsRefusedAndNothingChanges) {
     for (const VARTYPE type : {VARTYPE{0x7FFF}, VARTYPE{VT_BYREF | VT_EMPTY}}) {
-        FakeComObject held;
+        CountingDispatch held;
         OwnedVariant destination;
         held.AddRef();
         destination.v.vt = VT_UNKNOWN;
@@ -110,7 +110,7 @@ TEST(Variant, UnknownTypeIsRefusedAndNothingChanges) {
 }
 
 TEST(Variant, CopyOntoItselfChangesNothing) {
-    FakeComObject object;
+    CountingDispatch object;
     OwnedVariant v;
     object.AddRef();
     v.v.vt = VT_UNKNOWN;

@@ -3,7 +3,7 @@
 // before it shows it, and a character without a form there would become "?".  The
 // system names each language's code page.
 #include "CatalogueLanguages.h"
-#include "ResourceReading.h"
+#include "support/ResourceReading.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The program carries exactly what the resource compiler made of the resource script:
 // every resource of its .res file, found by type, name and language, byte for byte.
 #include "CatalogueLanguages.h"
-#include "ResFile.h"
-#include "ResourceReading.h"
+#include "support/ResFile.h"
+#include "support/ResourceReading.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The data resources and the icon, read back from the program the way the utility and
 // the desktop shell read them.
-#include "ResourceReading.h"
+#include "support/ResourceReading.h"
 
 #include <gtest/gtest.h>
 

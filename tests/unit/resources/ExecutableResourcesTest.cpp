@@ -4,7 +4,7 @@
 // the program runs with; its version resource holds the build's model name and version.
 // Reads the program file itself, loaded as data, through the system's own calls.
 #include "CatalogueLanguages.h"
-#include "ResFile.h"
+#include "support/ResFile.h"
 
 #include <gtest/gtest.h>
 

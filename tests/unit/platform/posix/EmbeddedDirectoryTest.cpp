@@ -2,7 +2,7 @@
 // compiler makes of the same script: the same resources, string tables included, in the
 // same bytes, and nothing else.
 #include "CatalogueLanguages.h"
-#include "ResFile.h"
+#include "support/ResFile.h"
 
 #include "platform/posix/ResourceDirectory.h"
 

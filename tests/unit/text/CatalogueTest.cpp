@@ -4,7 +4,7 @@
 #include "CatalogueLanguages.h"
 #include "support/FaultInjection.h"
 #include "support/RaisedStatus.h"
-#include "ResourceReading.h"
+#include "support/ResourceReading.h"
 
 #include "com/ComError.h"
 #include "platform/SystemApi.h"
@@ -204,9 +204,9 @@ TEST(CatalogueTest, EveryLanguageHasEveryTextWithTheEnglishInserts) {
 }
 
 TEST(CatalogueTest, ConfirmationShowsTheModelTheVersionAndThePayloadInKilobytes) {
-    const auto model = ResourceBytes(10, 118, kEnglish);
-    const auto version = ResourceBytes(10, 128, kEnglish);
-    const auto payload = ResourceBytes(10, 121, kEnglish);
+    const auto model = ResourceBytes(10, IDR_MODEL_NAME, kEnglish);
+    const auto version = ResourceBytes(10, IDR_VERSION_LABEL, kEnglish);
+    const auto payload = ResourceBytes(10, IDR_PAYLOAD, kEnglish);
     ASSERT_TRUE(model && version && payload);
     const std::string modelName(model->begin(), model->end());
     const std::string versionLabel(version->begin(), version->end());

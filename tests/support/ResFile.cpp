@@ -1,4 +1,4 @@
-#include "ResFile.h"
+#include "support/ResFile.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "ResourceReading.h"
+#include "support/ResourceReading.h"
 
 HMODULE ProgramModule() { return GetModuleHandleA(nullptr); }
 
