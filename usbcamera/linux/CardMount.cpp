@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "MountTable.h"
+#include "platform/posix/Descriptor.h"
 #include "SysfsFile.h"
 #include "cameraserver/ServerLog.h"
 
@@ -63,20 +64,17 @@ bool FindAny(int fd, const std::vector<Volume>& volumes, MountPoint& found) {
 // point waiting longer.  The kernel's mount table wakes poll() with POLLPRI at every change.
 template <class Stop>
 bool WaitForMount(const std::vector<Volume>& volumes, int waitMs, MountPoint& found, Stop stop) {
-    const int fd = open(kMountTable, O_RDONLY | O_CLOEXEC);
+    const platform::posix::Descriptor table(open(kMountTable, O_RDONLY | O_CLOEXEC));
     const long long deadline = NowMs() + waitMs;
-    bool mounted = FindAny(fd, volumes, found);
+    bool mounted = FindAny(table.Get(), volumes, found);
     while (!mounted && !stop()) {
         const long long left = deadline - NowMs();
         if (left <= 0) {
             break;
         }
-        pollfd table{fd, POLLPRI, 0};
-        poll(&table, fd >= 0 ? 1 : 0, static_cast<int>(left < kRecheckMs ? left : kRecheckMs));
-        mounted = FindAny(fd, volumes, found);
-    }
-    if (fd >= 0) {
-        close(fd);
+        pollfd change{table.Get(), POLLPRI, 0};
+        poll(&change, table.IsOpen() ? 1 : 0, static_cast<int>(left < kRecheckMs ? left : kRecheckMs));
+        mounted = FindAny(table.Get(), volumes, found);
     }
     return mounted;
 }

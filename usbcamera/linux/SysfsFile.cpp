@@ -6,18 +6,20 @@
 
 #include <cerrno>
 
+#include "platform/posix/Descriptor.h"
+
 namespace usbcamera {
 
 bool ReadWholeFile(const std::string& path, std::string& content) {
     content.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const platform::posix::Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen()) {
         return false;
     }
     char buffer[4096];
     bool ok = true;
     for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
+        const ssize_t got = read(file.Get(), buffer, sizeof buffer);
         if (got > 0) {
             content.append(buffer, static_cast<std::size_t>(got));
         } else if (got == 0) {
@@ -27,7 +29,6 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
             break;
         }
     }
-    close(fd);
     return ok;
 }
 

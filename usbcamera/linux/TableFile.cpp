@@ -7,20 +7,22 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/Descriptor.h"
+
 namespace usbcamera {
 
 bool ReadTableFile(const std::string& path, std::string& text, std::string& problem) {
     text.clear();
     // A link is followed (a packager may keep the table elsewhere), but opening waits for
     // no FIFO's writer and takes no terminal; what was opened is then looked at.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    const platform::posix::Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.IsOpen()) {
         problem = std::strerror(errno);
         return false;
     }
     struct stat status {};
     bool read = false;
-    if (fstat(fd, &status) != 0) {
+    if (fstat(file.Get(), &status) != 0) {
         problem = std::strerror(errno);
     } else if (!S_ISREG(status.st_mode)) {
         problem = "not a regular file";
@@ -31,7 +33,7 @@ bool ReadTableFile(const std::string& path, std::string& text, std::string& prob
         char buffer[4096];
         read = true;
         while (read) {
-            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
             if (got > 0) {
                 text.append(buffer, static_cast<std::size_t>(got));
                 if (text.size() > kTableFileLimit) {
@@ -46,7 +48,6 @@ bool ReadTableFile(const std::string& path, std::string& text, std::string& prob
             }
         }
     }
-    close(fd);
     if (!read) {
         text.clear();
     }
