@@ -2,6 +2,8 @@
 // FIFO would block the open for ever and a link to /dev/zero would never end its first line.
 #include "platform/posix/PluginRegistry.h"
 
+#include "platform/posix/Descriptor.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -40,24 +42,6 @@ std::string UserRegistryDirectory() {
     }
     return std::string(home) + "/.posixcom";
 }
-
-// An open file, closed on every path.
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-    ~Descriptor() {
-        if (descriptor_ >= 0) {
-            close(descriptor_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int Get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 // The entry's first line into `line` (at most kLineCapacity bytes are read); false when the
 // file cannot be read or its first line does not end within them.
