@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <utility>
 
 namespace platform::posix {
@@ -28,11 +30,13 @@ public:
     bool IsOpen() const noexcept { return descriptor_ >= 0; }
     int Get() const noexcept { return descriptor_; }
 
-    // Closes what it holds and takes `descriptor` instead.
+    // Closes what it holds and takes `descriptor` instead; the caller's errno is kept.
     void Reset(int descriptor = -1) noexcept {
         const int old = std::exchange(descriptor_, descriptor);
         if (old >= 0) {
+            const int saved = errno;
             close(old);
+            errno = saved;
         }
     }
     // Hands the descriptor to the caller, who closes it.

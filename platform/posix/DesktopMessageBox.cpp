@@ -1,13 +1,18 @@
 // MessageBoxA as a modal GTK 3 dialog: the caption as the window's title, the text as it
 // is (line breaks kept, no markup), OK or OK and Cancel with OK the default; Escape or
-// closing the window answers Cancel, or OK in a box with only OK.
+// closing the window answers Cancel, or OK in a box with only OK.  The text wraps at word
+// boundaries, and inside a word too long for a line (a mount point deep in folders is one
+// word); a text taller than kTextMaxHeight scrolls, so the buttons stay on the screen.
 //
-// GTK is loaded with dlopen when the first box is shown, and only when the environment
-// names a display: the program has no link dependency on GTK and runs where it is not
-// installed, and a run without a display never pays for loading it (about 285 KB of heap
-// and 55 ms for the attempt alone).  The few GTK calls are declared here.  Whether GTK
-// could be started is decided once per process: a library that failed to start is not
-// tried again for every box.  GTK stays loaded until the process ends.
+// Each box is shown by a child process (platform/posix/DialogProcess.h), which loads GTK
+// with dlopen, starts it on the display and shows the dialog: a display that never answers
+// (a frozen X server, a socket nobody reads) costs the program kDisplayAnswersWithinMs and
+// no more, and one that goes away while the dialog is up (GTK then ends its process) ends
+// only the child.  GTK is loaded only where the environment names a display, and never in
+// the program itself: the program has no link dependency on GTK and runs where it is not
+// installed, and keeps none of GTK's memory.  The few GTK calls are declared here.
+// Whether the desktop can be had is decided once per process: a display that did not
+// answer, or a GTK that could not start, is not tried again for every box.
 #include "platform/posix/DesktopMessageBox.h"
 
 #include "platform/Platform.h"
@@ -25,6 +30,19 @@ using gint = int;
 struct GtkWidget;
 struct GtkWindow;
 struct GtkDialog;
+struct GtkMessageDialog;
+struct GtkContainer;
+struct GtkScrolledWindow;
+struct GtkLabel;
+struct GtkAdjustment;
+struct PangoAttrList;
+struct PangoAttribute;
+// GLib's list, as its header lays it out.
+struct GList {
+    void* data;
+    GList* next;
+    GList* prev;
+};
 
 // GTK's values, as its headers define them.
 constexpr int kGtkDialogModal = 1;      // GTK_DIALOG_MODAL
@@ -32,9 +50,23 @@ constexpr int kGtkMessageOther = 4;     // GTK_MESSAGE_OTHER: no icon
 constexpr int kGtkButtonsOk = 1;        // GTK_BUTTONS_OK
 constexpr int kGtkButtonsOkCancel = 5;  // GTK_BUTTONS_OK_CANCEL
 constexpr gint kGtkResponseOk = -5;     // GTK_RESPONSE_OK
+constexpr int kGtkPolicyAutomatic = 1;  // GTK_POLICY_AUTOMATIC
+constexpr int kGtkPolicyNever = 2;      // GTK_POLICY_NEVER
+constexpr int kPangoWrapWordChar = 2;   // PANGO_WRAP_WORD_CHAR
 
 // The program's name for GTK (the windows' class) and its icon's name in the desktop's theme.
 constexpr char kProgramName[] = "fwupgrade";
+
+// Loading and starting GTK and making the dialog takes a few tenths of a second on a local
+// display (sanitizers included), and can take a few seconds over a slow forwarded
+// connection; a display that has not answered in 5 seconds is taken for one that never
+// will, and the terminal's box follows after what still reads as a pause.
+constexpr int kDisplayAnswersWithinMs = 5000;
+
+// The text's height at most, in GTK's (logical) pixels: about 23 lines, more than any
+// message with an ordinary drive path needs, and with the buttons and the window's frame
+// about 500 pixels, which leaves them on a 1024x768 screen with a panel, or on 800x600.
+constexpr gint kTextMaxHeight = 400;
 
 struct GtkCalls {
     void (*disableSetlocale)();
@@ -44,9 +76,25 @@ struct GtkCalls {
     void (*setTitle)(GtkWindow*, const char*);
     void (*setDefaultResponse)(GtkDialog*, gint);
     gint (*run)(GtkDialog*);
-    void (*destroy)(GtkWidget*);
-    gboolean (*eventsPending)();
-    gboolean (*mainIteration)();
+    GtkWidget* (*messageArea)(GtkMessageDialog*);
+    GList* (*children)(GtkContainer*);
+    void (*listFree)(GList*);
+    void* (*objectRef)(void*);
+    void (*objectUnref)(void*);
+    void (*remove)(GtkContainer*, GtkWidget*);
+    void (*add)(GtkContainer*, GtkWidget*);
+    void (*setWrapMode)(GtkLabel*, int);
+    PangoAttrList* (*attributesNew)();
+    PangoAttribute* (*insertHyphensNew)(gboolean);
+    void (*attributesInsert)(PangoAttrList*, PangoAttribute*);
+    void (*attributesUnref)(PangoAttrList*);
+    void (*setAttributes)(GtkLabel*, PangoAttrList*);
+    GtkWidget* (*scrolledWindowNew)(GtkAdjustment*, GtkAdjustment*);
+    void (*setPolicy)(GtkScrolledWindow*, int, int);
+    void (*setPropagateNaturalWidth)(GtkScrolledWindow*, gboolean);
+    void (*setPropagateNaturalHeight)(GtkScrolledWindow*, gboolean);
+    void (*setMaxContentHeight)(GtkScrolledWindow*, gint);
+    void (*show)(GtkWidget*);
 };
 
 template <typename Function>
@@ -57,7 +105,7 @@ bool Resolve(void* library, const char* name, Function& function) {
     return symbol != nullptr;
 }
 
-// Each call found by its name.
+// Each call found by its name; GLib's and Pango's through GTK, which depends on them.
 bool ResolveAll(void* library, GtkCalls& gtk) {
     return Resolve(library, "gtk_disable_setlocale", gtk.disableSetlocale) &&
            Resolve(library, "gtk_init_check", gtk.initCheck) &&
@@ -65,17 +113,32 @@ bool ResolveAll(void* library, GtkCalls& gtk) {
            Resolve(library, "gtk_message_dialog_new", gtk.messageDialogNew) &&
            Resolve(library, "gtk_window_set_title", gtk.setTitle) &&
            Resolve(library, "gtk_dialog_set_default_response", gtk.setDefaultResponse) &&
-           Resolve(library, "gtk_dialog_run", gtk.run) && Resolve(library, "gtk_widget_destroy", gtk.destroy) &&
-           Resolve(library, "gtk_events_pending", gtk.eventsPending) &&
-           Resolve(library, "gtk_main_iteration", gtk.mainIteration);
+           Resolve(library, "gtk_dialog_run", gtk.run) &&
+           Resolve(library, "gtk_message_dialog_get_message_area", gtk.messageArea) &&
+           Resolve(library, "gtk_container_get_children", gtk.children) &&
+           Resolve(library, "g_list_free", gtk.listFree) && Resolve(library, "g_object_ref", gtk.objectRef) &&
+           Resolve(library, "g_object_unref", gtk.objectUnref) &&
+           Resolve(library, "gtk_container_remove", gtk.remove) && Resolve(library, "gtk_container_add", gtk.add) &&
+           Resolve(library, "gtk_label_set_line_wrap_mode", gtk.setWrapMode) &&
+           Resolve(library, "pango_attr_list_new", gtk.attributesNew) &&
+           Resolve(library, "pango_attr_insert_hyphens_new", gtk.insertHyphensNew) &&
+           Resolve(library, "pango_attr_list_insert", gtk.attributesInsert) &&
+           Resolve(library, "pango_attr_list_unref", gtk.attributesUnref) &&
+           Resolve(library, "gtk_label_set_attributes", gtk.setAttributes) &&
+           Resolve(library, "gtk_scrolled_window_new", gtk.scrolledWindowNew) &&
+           Resolve(library, "gtk_scrolled_window_set_policy", gtk.setPolicy) &&
+           Resolve(library, "gtk_scrolled_window_set_propagate_natural_width", gtk.setPropagateNaturalWidth) &&
+           Resolve(library, "gtk_scrolled_window_set_propagate_natural_height", gtk.setPropagateNaturalHeight) &&
+           Resolve(library, "gtk_scrolled_window_set_max_content_height", gtk.setMaxContentHeight) &&
+           Resolve(library, "gtk_widget_show", gtk.show);
 }
 
-// GTK loaded and started on the display; null when it cannot be.
-const GtkCalls* StartGtk() {
-    static GtkCalls gtk{};
+// GTK loaded and started on the display; false when it cannot be.  In the child only: the
+// library stays loaded until the child ends.
+bool StartGtk(GtkCalls& gtk) {
     void* library = dlopen("libgtk-3.so.0", RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr || !ResolveAll(library, gtk)) {
-        return nullptr;
+        return false;
     }
     // The program has set the locale itself; GTK would switch it (even when it then fails
     // to start), changing the character set of every text.
@@ -86,10 +149,76 @@ const GtkCalls* StartGtk() {
     char* arguments[] = {name, nullptr};
     char** argv = arguments;
     if (!gtk.initCheck(&argc, &argv)) {
-        return nullptr;
+        return false;
     }
     gtk.setDefaultIconName(kProgramName);
-    return &gtk;
+    return true;
+}
+
+// Lets the label's lines break inside a word too long for a line, without the hyphen a
+// word would get there: a path is shown as it is.
+void WrapAnywhere(const GtkCalls& gtk, GtkLabel* label) {
+    gtk.setWrapMode(label, kPangoWrapWordChar);
+    PangoAttrList* attributes = gtk.attributesNew();
+    gtk.attributesInsert(attributes, gtk.insertHyphensNew(0));  // the list takes the attribute
+    gtk.setAttributes(label, attributes);
+    gtk.attributesUnref(attributes);
+}
+
+// Moves the dialog's text (the label that comes first in its message area) into an area
+// that scrolls once the text is taller than kTextMaxHeight, and is as tall as the text
+// below that; a short text looks as it would without.
+bool LayOutText(const GtkCalls& gtk, GtkWidget* dialog) {
+    auto* area = reinterpret_cast<GtkContainer*>(gtk.messageArea(reinterpret_cast<GtkMessageDialog*>(dialog)));
+    GList* children = gtk.children(area);
+    auto* label = children != nullptr ? static_cast<GtkWidget*>(children->data) : nullptr;
+    gtk.listFree(children);
+    if (label == nullptr) {
+        return false;
+    }
+    WrapAnywhere(gtk, reinterpret_cast<GtkLabel*>(label));
+    GtkWidget* scrolled = gtk.scrolledWindowNew(nullptr, nullptr);
+    auto* window = reinterpret_cast<GtkScrolledWindow*>(scrolled);
+    gtk.setPolicy(window, kGtkPolicyNever, kGtkPolicyAutomatic);
+    gtk.setPropagateNaturalWidth(window, 1);
+    gtk.setPropagateNaturalHeight(window, 1);
+    gtk.setMaxContentHeight(window, kTextMaxHeight);
+    gtk.objectRef(label);
+    gtk.remove(area, label);
+    gtk.add(reinterpret_cast<GtkContainer*>(scrolled), label);
+    gtk.objectUnref(label);
+    gtk.add(area, scrolled);
+    gtk.show(scrolled);
+    return true;
+}
+
+struct DialogTexts {
+    std::string title;
+    std::string message;
+    bool hasCancel;
+};
+
+// The child's work: GTK started, the dialog made, Shown reported, then the answer.  The
+// dialog is not destroyed: the child ends at once, and its window goes with its connection.
+void ShowDialog(const DialogTexts& texts, const platform::posix::DialogReport& report) {
+    GtkCalls gtk{};
+    if (!StartGtk(gtk)) {
+        return;
+    }
+    // The text goes in as the argument of "%s": neither a format nor markup.
+    GtkWidget* dialog =
+        gtk.messageDialogNew(nullptr, kGtkDialogModal, kGtkMessageOther,
+                             texts.hasCancel ? kGtkButtonsOkCancel : kGtkButtonsOk, "%s", texts.message.c_str());
+    if (dialog == nullptr || !LayOutText(gtk, dialog)) {
+        return;
+    }
+    gtk.setTitle(reinterpret_cast<GtkWindow*>(dialog), texts.title.c_str());
+    // Without it Return would answer Cancel, the button that has the focus.
+    gtk.setDefaultResponse(reinterpret_cast<GtkDialog*>(dialog), kGtkResponseOk);
+    report.Shown();
+    const gint response = gtk.run(reinterpret_cast<GtkDialog*>(dialog));
+    // Escape and closing the window (GTK_RESPONSE_DELETE_EVENT) are Cancel where there is one.
+    report.Answer(response == kGtkResponseOk || !texts.hasCancel);
 }
 
 bool HasDisplay() {
@@ -136,35 +265,17 @@ bool ToUtf8(const char* text, std::string& utf8) {
 
 namespace platform::posix {
 
-bool ShowDesktopMessageBox(const char* text, const char* caption, bool hasCancel, int& answer) {
-    if (!HasDisplay()) {
-        return false;
+DialogOutcome ShowDesktopMessageBox(const char* text, const char* caption, bool hasCancel) {
+    static bool unavailable = false;
+    DialogTexts texts{{}, {}, hasCancel};
+    if (unavailable || !HasDisplay() || !ToUtf8(caption != nullptr ? caption : "Error", texts.title) ||
+        !ToUtf8(text != nullptr ? text : "", texts.message)) {
+        return DialogOutcome::NotShown;
     }
-    static const GtkCalls* const gtk = StartGtk();
-    std::string title;
-    std::string message;
-    if (gtk == nullptr || !ToUtf8(caption != nullptr ? caption : "Error", title) ||
-        !ToUtf8(text != nullptr ? text : "", message)) {
-        return false;
-    }
-    // The text goes in as the argument of "%s": neither a format nor markup.
-    GtkWidget* dialog = gtk->messageDialogNew(nullptr, kGtkDialogModal, kGtkMessageOther,
-                                              hasCancel ? kGtkButtonsOkCancel : kGtkButtonsOk, "%s", message.c_str());
-    if (dialog == nullptr) {
-        return false;
-    }
-    gtk->setTitle(reinterpret_cast<GtkWindow*>(dialog), title.c_str());
-    // Without it Return would answer Cancel, the button that has the focus.
-    gtk->setDefaultResponse(reinterpret_cast<GtkDialog*>(dialog), kGtkResponseOk);
-    const gint response = gtk->run(reinterpret_cast<GtkDialog*>(dialog));
-    gtk->destroy(dialog);
-    // The window goes from the screen now, not at the next box.
-    while (gtk->eventsPending()) {
-        gtk->mainIteration();
-    }
-    // Escape and closing the window (GTK_RESPONSE_DELETE_EVENT) are Cancel where there is one.
-    answer = response == kGtkResponseOk || !hasCancel ? IDOK : IDCANCEL;
-    return true;
+    const DialogOutcome outcome = ShowInChildProcess(
+        [&texts](const DialogReport& report) { ShowDialog(texts, report); }, kDisplayAnswersWithinMs);
+    unavailable = outcome == DialogOutcome::NotShown;
+    return outcome;
 }
 
 }  // namespace platform::posix

@@ -1,5 +1,6 @@
 // MessageBoxA as a modal dialog on the controlling terminal, where there is no desktop
-// dialog (platform/posix/DesktopMessageBox.h).
+// dialog (platform/posix/DesktopMessageBox.h).  A desktop dialog whose display went away
+// before it was answered returns 0, as a box that could not be shown does.
 //
 // The box is written to /dev/tty between marker lines, so that a person can read it and a
 // pseudo-terminal driver can find it:
@@ -290,9 +291,17 @@ int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
         return 0;
     }
     const bool hasCancel = buttons == MB_OKCANCEL;
-    int desktopAnswer = 0;
-    if (platform::posix::ShowDesktopMessageBox(text, caption, hasCancel, desktopAnswer)) {
-        return desktopAnswer;
+    switch (platform::posix::ShowDesktopMessageBox(text, caption, hasCancel)) {
+    case platform::posix::DialogOutcome::Ok:
+        return IDOK;
+    case platform::posix::DialogOutcome::Cancel:
+        return IDCANCEL;
+    case platform::posix::DialogOutcome::Lost:
+        // The display went away with the dialog up: no answer, and so no consent.
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    case platform::posix::DialogOutcome::NotShown:
+        break;
     }
 
     Terminal terminal;

@@ -68,6 +68,7 @@ class Card:
         self.holder = None
         self.outside = root + "-outside"  # a file that is not on the card
         self.outside_folder = root + "-outside-folder"  # a folder that is not on the card
+        os.makedirs(os.path.dirname(root), exist_ok=True)  # a card may be mounted folders deep
         with open(self.outside, "wb") as f:
             f.write(b"a file beside the card")
         os.makedirs(root)

@@ -1,13 +1,18 @@
 """The POSIX program on an X display: its message boxes are GTK dialogs on an Xvfb server
 with openbox as the window manager. Each box is found as a new visible window of the
-program's process, its title read with xprop, its picture taken with import and its text
-read back with tesseract, and it is answered with xdotool's keys (Return: OK, Escape:
-Cancel) once it has the focus."""
+program's process or of a child of it, checked to fit on the screen, its title read with
+xprop, its picture taken with import and its text read back with tesseract, and it is
+answered with xdotool's keys (Return: OK, Escape: Cancel) once it has the focus, or with
+the pointer where the buttons are seen; or its display is lost while it is up (the X
+server or the window's client killed). Displays that never answer: an X server stopped
+with SIGSTOP, a socket that takes connections and never reads them."""
 
 import difflib
 import os
 import re
 import shutil
+import signal
+import socket
 import subprocess
 import time
 
@@ -19,8 +24,14 @@ _KEYS = {"ok": "Return", "cancel": "Escape"}
 # What the button row of a box reads as, and the buttons it stands for.
 _BUTTON_ROWS = {("ok",): ["ok"], ("cancel", "ok"): ["ok", "cancel"]}
 _TITLE = re.compile(r'^_NET_WM_NAME\(UTF8_STRING\) = "(.*)"$')
-_UTF8 = dict(os.environ, LC_ALL="C.UTF-8")
-_LEAK_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "desktop-lsan.supp")
+# Tesseract in one thread: its OpenMP threads spin, which makes it several times slower on
+# a busy machine.
+_UTF8 = dict(os.environ, LC_ALL="C.UTF-8", OMP_THREAD_LIMIT="1")
+# The two readings of a text in a scrolled area, at its beginning and at its end.
+_SCROLLED = "\n[scrolled]\n"
+# The OCR picture: the dialog's area enlarged this many times, with this margin (pixels).
+_OCR_SCALE = 3
+_OCR_BORDER = 30
 
 
 class DisplayUnavailable(Exception):
@@ -37,10 +48,12 @@ def ocr_languages():
 
 
 class XServer:
-    """Xvfb on a free display number, with openbox managing its windows."""
+    """Xvfb on a free display number, with openbox managing its windows unless
+    `window_manager` is false."""
 
-    def __init__(self, work_dir):
+    def __init__(self, work_dir, window_manager=True):
         self.work_dir = work_dir
+        self.window_manager = window_manager
         self.processes = []
         self.display = None
 
@@ -60,6 +73,8 @@ class XServer:
             self.__exit__()
             raise DisplayUnavailable("Xvfb did not start: see xvfb.log")
         self.display = ":" + line
+        if not self.window_manager:
+            return self
         env = self.environment()
         with open(os.path.join(self.work_dir, "openbox.log"), "w") as log:
             self.processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=log,
@@ -76,8 +91,19 @@ class XServer:
     def environment(self, env=None):
         return dict(env if env is not None else os.environ, DISPLAY=self.display)
 
+    def freeze(self):
+        """Stops the server: it keeps every connection and answers none."""
+        os.kill(self.processes[0].pid, signal.SIGSTOP)
+
+    def kill(self):
+        """Ends the server at once, as a crash would: every client loses its display."""
+        self.processes[0].kill()
+        self.processes[0].wait()
+
     def __exit__(self, *exception):
         for process in reversed(self.processes):
+            if process.poll() is None:
+                process.send_signal(signal.SIGCONT)  # a frozen server acts on no other signal
             process.terminate()
             try:
                 process.wait(timeout=10)
@@ -85,6 +111,48 @@ class XServer:
                 process.kill()
                 process.wait()
         self.processes = []
+
+
+class SilentDisplay:
+    """A display that never answers: a listening socket at a free X display's address,
+    whose connections the system accepts and nothing ever reads. The display number is
+    taken as X servers take theirs, with its lock file."""
+
+    def __init__(self):
+        self.display = None
+        self.listener = None
+        self.paths = []
+
+    def __enter__(self):
+        os.makedirs("/tmp/.X11-unix", mode=0o1777, exist_ok=True)
+        for number in range(4000, 4100):
+            lock = f"/tmp/.X{number}-lock"
+            try:
+                descriptor = os.open(lock, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o444)
+            except FileExistsError:
+                continue
+            with os.fdopen(descriptor, "w") as f:
+                f.write(f"{os.getpid():10d}\n")
+            self.paths = [lock]
+            address = f"/tmp/.X11-unix/X{number}"
+            if os.path.exists(address):
+                self.__exit__()
+                continue
+            self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            self.listener.bind(address)
+            self.paths.append(address)
+            self.listener.listen(16)
+            self.display = f":{number}"
+            return self
+        raise DisplayUnavailable("no free display number for a silent socket")
+
+    def __exit__(self, *exception):
+        if self.listener is not None:
+            self.listener.close()
+            self.listener = None
+        for path in reversed(self.paths):
+            os.remove(path)
+        self.paths = []
 
 
 def tokens(text):
@@ -107,6 +175,32 @@ def text_differences(shown, expected):
     return [(" ".join(a[i1:i2]), " ".join(b[j1:j2])) for op, i1, i2, j1, j2 in matcher.get_opcodes() if op != "equal"]
 
 
+def _characters(text):
+    """The letters, digits and hyphens of a text, in lower case."""
+    return "".join(re.findall(r"[^\W_]|-", text.lower()))
+
+
+def _matched_share(part, against):
+    matcher = difflib.SequenceMatcher(None, part, against, autojunk=False)
+    return sum(block.size for block in matcher.get_matching_blocks()) / len(part)
+
+
+def same_scrolled_text(shown, expected):
+    """A text in a scrolled area, read at its beginning and at its end (with lines cut by
+    the area's edges left out): the two readings must be the expected text's beginning and
+    end, character for character but for OCR's few misreads (one in twenty), each must show
+    a good part of it, and neither may have more hyphens than the text has there (a word
+    broken across lines must not gain one: the text is shown as it is). Characters, not
+    words: a name too long for a line is broken anywhere."""
+    whole = _characters(expected)
+    head, tail = (_characters(part) for part in shown.split(_SCROLLED))
+    slack = 11 / 10  # OCR may miss characters: the reading covers a little more of the text
+    for part, text in ((head, whole[:int(len(head) * slack)]), (tail, whole[-int(len(tail) * slack):])):
+        if len(part) < 100 or _matched_share(part, text) < 0.95 or part.count("-") > text.count("-"):
+            return False
+    return True
+
+
 def misread_count(shown, expected):
     return sum(max(len(e.split()), len(s.split())) for e, s in text_differences(shown, expected))
 
@@ -117,6 +211,15 @@ def same_text(shown, expected):
     return misread_count(shown, expected) <= max(1, len(tokens(expected)) // 20)
 
 
+def _family(pid):
+    """The process and its children."""
+    try:
+        with open(f"/proc/{pid}/task/{pid}/children") as f:
+            return [pid] + [int(child) for child in f.read().split()]
+    except OSError:
+        return [pid]
+
+
 def _run(argv, env, check=True):
     result = subprocess.run(argv, env=env, capture_output=True, text=True)
     if check and result.returncode != 0:
@@ -125,25 +228,31 @@ def _run(argv, env, check=True):
 
 
 class DesktopPlatform(PosixPlatform):
-    """The POSIX fwupgrade with no terminal, on the X server: its boxes must be dialogs."""
+    """The POSIX fwupgrade with no terminal, on the X server: its boxes must be dialogs, each
+    on the screen whole.
 
-    def __init__(self, program, component, register_script, work_dir, server, shots_dir, keep=None):
+    A box the row answers "lost" loses its display instead: with `loss` "server" the X
+    server is killed, with "client" the dialog's X client (as xkill does). With `pointer`,
+    each box's text is read, then scrolled to its end with the wheel and read again, and the
+    box is answered by clicking its button where OCR sees it on the screen."""
+
+    def __init__(self, program, component, register_script, work_dir, server, shots_dir, keep=None, loss=None,
+                 pointer=False):
         super().__init__(program, component, register_script, work_dir)
         self.server = server
         self.shots_dir = shots_dir
         self.keep = keep or {}  # box number -> file name under which its picture is kept
+        self.loss = loss
+        self.pointer = pointer
         self.shot_count = 0
 
     def same_text(self, shown, expected):
-        return same_text(shown, expected)
+        return same_scrolled_text(shown, expected) if _SCROLLED in shown else same_text(shown, expected)
 
     def environment(self, env, registered):
         env = self.server.environment(super().environment(env, registered))
         # No session bus here, and GTK's accessibility bridge would warn about it on every run.
         env["NO_AT_BRIDGE"] = "1"
-        # A sanitized program: what the libraries under GTK keep until exit is not its leak.
-        suppressions = ["suppressions=" + _LEAK_SUPPRESSIONS, "print_suppressions=0"]
-        env["LSAN_OPTIONS"] = ":".join(filter(None, [env.get("LSAN_OPTIONS")] + suppressions))
         return env
 
     def run(self, row, env, marker, timeout_seconds=90):
@@ -159,18 +268,22 @@ class DesktopPlatform(PosixPlatform):
             try:
                 seen = set()
                 while True:
-                    window = self._next_window(process, seen, deadline)
-                    if window is None:
+                    found = self._next_window(process, seen, deadline)
+                    if found is None:
                         break
-                    seen.add(window)
-                    box = self._read_box(window, len(boxes) + 1, language)
+                    seen.add(found)
+                    window = found[1]
+                    number = len(boxes) + 1
+                    box, words = self._read_box(window, number, language)
                     boxes.append(box)
-                    box.answer = row.answers[len(boxes) - 1] if len(boxes) <= len(row.answers) else "ok"
-                    if row.unplug_before_answer == len(boxes):
+                    misfit = self._misfit(window)
+                    if misfit:
+                        problem = problem or f"box {number} {misfit}"
+                    box.answer = row.answers[number - 1] if number <= len(row.answers) else "ok"
+                    if row.unplug_before_answer == number:
                         open(marker, "w").close()
-                    _run(["xdotool", "windowactivate", "--sync", window, "key", "--clearmodifiers",
-                          _KEYS[box.answer]], self.server.environment())
-                    if self._gone(window, process, deadline):
+                    self._answer(window, box.answer, words)
+                    if self._gone(found, process, deadline):
                         box.acknowledged = box.answer
             except RuntimeError as error:
                 problem = str(error)
@@ -183,20 +296,49 @@ class DesktopPlatform(PosixPlatform):
             text = output.read().decode("utf-8", errors="replace")
         for number, box in enumerate(boxes, 1):
             if box.acknowledged is None:
-                problem = problem or f"box {number} stayed on the screen after {_KEYS[box.answer]}"
+                problem = problem or f"box {number} stayed on the screen after its answer, {box.answer}"
         if text:
             problem = problem or "the program wrote to its standard output or error"
         return Outcome(boxes, exit_code, problem, text)
 
     def _visible_windows(self, process):
-        result = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(process.pid)],
-                                env=self.server.environment(), capture_output=True, text=True)
-        return result.stdout.split()
+        """The visible windows of the process and its children, each as (process id, window
+        id): a child's window may have the number of an earlier child's."""
+        windows = []
+        for pid in _family(process.pid):
+            result = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)],
+                                    env=self.server.environment(), capture_output=True, text=True)
+            windows += [(pid, window) for window in result.stdout.split()]
+        return windows
+
+    def _answer(self, window, answer, words):
+        env = self.server.environment()
+        if answer == "lost" and self.loss == "server":
+            self.server.kill()
+        elif answer == "lost" and self.loss == "client":
+            _run(["xdotool", "windowkill", window], env)
+        elif answer == "lost":
+            raise ValueError("a row loses the display of a platform that has no way to lose it")
+        elif self.pointer:
+            x, y = self._button_position(window, words, answer)
+            _run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], env)
+        else:
+            _run(["xdotool", "windowactivate", "--sync", window, "key", "--clearmodifiers", _KEYS[answer]], env)
+
+    def _misfit(self, window):
+        """How the window with its frame leaves the screen; None when it is on it whole."""
+        env = self.server.environment()
+        width, height, x, y = self._placement(self._frame(window, env), env)
+        root = _run(["xwininfo", "-root"], env)
+        screen = [int(re.search(key + r":\s+(\d+)", root).group(1)) for key in ("Width", "Height")]
+        if x < 0 or y < 0 or x + width > screen[0] or y + height > screen[1]:
+            return f"({width}x{height}+{x}+{y}) does not fit on the {screen[0]}x{screen[1]} screen"
+        return None
 
     def _next_window(self, process, seen, deadline):
         """The next dialog the program maps, or None once it has ended."""
         while time.monotonic() < deadline:
-            fresh = [window for window in self._visible_windows(process) if window not in seen]
+            fresh = [found for found in self._visible_windows(process) if found not in seen]
             if fresh:
                 return fresh[0]
             if process.poll() is not None:
@@ -204,9 +346,9 @@ class DesktopPlatform(PosixPlatform):
             time.sleep(0.1)
         return None
 
-    def _gone(self, window, process, deadline):
+    def _gone(self, found, process, deadline):
         while time.monotonic() < deadline:
-            if window not in self._visible_windows(process):
+            if found not in self._visible_windows(process):
                 return True
             time.sleep(0.1)
         return False
@@ -218,32 +360,71 @@ class DesktopPlatform(PosixPlatform):
         self.shot_count += 1
         shot = os.path.join(self.shots_dir, f"shot{self.shot_count}.png")
         client = self._settled_picture(window, shot, env)
-        framed = self._frame_geometry(window, env)
+        framed = self._geometry(self._frame(window, env), env)
         if number in self.keep:
             _run(["convert", shot, "-crop", framed, "+repage", os.path.join(self.shots_dir, self.keep[number])], env)
             shutil.copy(shot, os.path.join(self.shots_dir, "screen-" + self.keep[number]))
-        text = self._read_text(client, language, env)
+        lines, buttons, words = self._read_lines(client, language, env)
+        text = "\n".join(lines)
+        if self.pointer:
+            scrolled = self._scrolled_to_end(window, client, env)
+            if scrolled is not None:
+                tail, buttons, words = self._read_lines(scrolled, language, env)
+                # The area's edges may cut a line in two.
+                text = "\n".join(lines[:-1]) + _SCROLLED + "\n".join(tail[1:])
+        return Box(caption, text, buttons, None), words
+
+    def _read_lines(self, client, language, env):
+        """The lines of text in the dialog's picture, the buttons of its last line, and the
+        words OCR found with their places in the picture it read (tesseract's TSV rows)."""
+        text, words = self._read_text(client, language, env)
         lines = [line for line in text.splitlines() if line.strip()]
         buttons = _BUTTON_ROWS.get(tuple(tokens(lines[-1])), []) if lines else []
         if buttons:
             lines.pop()
-        return Box(caption, "\n".join(lines), buttons, None)
+        return lines, buttons, words
+
+    def _scrolled_to_end(self, window, client, env):
+        """Turns the wheel over the dialog's text until it can go no further; the new picture
+        of the dialog, or None when the text did not move."""
+        width, height, x, y = self._placement(window, env)
+        _run(["xdotool", "mousemove", "--sync", str(x + width // 2), str(y + height // 3), "click", "--repeat", "40",
+              "--delay", "20", "5"], env)
+        self.shot_count += 1
+        scrolled = self._settled_picture(window, os.path.join(self.shots_dir, f"shot{self.shot_count}.png"), env)
+        with open(client, "rb") as before, open(scrolled, "rb") as after:
+            return None if before.read() == after.read() else scrolled
+
+    def _button_position(self, window, words, answer):
+        """Where on the screen the answer's button shows its label, as OCR found it in the
+        dialog's last line of text."""
+        last = max((int(w[2]), int(w[3]), int(w[4])) for w in words) if words else None
+        for w in words:
+            if (int(w[2]), int(w[3]), int(w[4])) == last and tokens(w[11]) == [answer]:
+                left, top, width, height = (int(n) for n in w[6:10])
+                x, y = self._placement(window, self.server.environment())[2:]
+                return (x + (left + width // 2 - _OCR_BORDER) // _OCR_SCALE,
+                        y + (top + height // 2 - _OCR_BORDER) // _OCR_SCALE)
+        raise RuntimeError(f"no {answer} button seen in the dialog's last line")
+
+    def _placement(self, window, env):
+        """The window's width, height and place on the screen (x, y)."""
+        info = _run(["xwininfo", "-id", window], env)
+        return tuple(int(re.search(key + r":\s+(-?\d+)", info).group(1))
+                     for key in ("Width", "Height", "Absolute upper-left X", "Absolute upper-left Y"))
 
     def _geometry(self, window, env):
-        info = _run(["xwininfo", "-id", window], env)
-        value = {key: int(re.search(key + r":\s+(-?\d+)", info).group(1))
-                 for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")}
-        return "{Width}x{Height}+{Absolute upper-left X}+{Absolute upper-left Y}".format(**value)
+        return "{}x{}+{}+{}".format(*self._placement(window, env))
 
-    def _frame_geometry(self, window, env):
-        """The window with the title bar and border openbox puts around it."""
+    def _frame(self, window, env):
+        """The window openbox puts around the dialog, with its title bar and border."""
         root = re.search(r"Root window id: (0x[0-9a-f]+)", _run(["xwininfo", "-id", window, "-children"], env)).group(1)
         frame = window
         while True:
             parent = re.search(r"Parent window id: (0x[0-9a-f]+)",
                                _run(["xwininfo", "-id", frame, "-children"], env)).group(1)
             if parent == root:
-                return self._geometry(frame, env)
+                return frame
             frame = parent
 
     def _settled_picture(self, window, shot, env):
@@ -263,8 +444,14 @@ class DesktopPlatform(PosixPlatform):
         return client
 
     def _read_text(self, client, language, env):
+        """The text OCR reads in the dialog's picture, and its words (TSV rows)."""
         # Larger, grey and with a margin, the dialog's small text reads reliably.
         ready = client[:-4] + "-ocr.png"
-        _run(["convert", client, "-colorspace", "Gray", "-resize", "300%", "-bordercolor", "white", "-border", "30",
-              ready], env)
-        return _run(["tesseract", ready, "stdout", "-l", language, "--psm", "6"], env)
+        _run(["convert", client, "-colorspace", "Gray", "-resize", f"{_OCR_SCALE * 100}%", "-bordercolor", "white",
+              "-border", str(_OCR_BORDER), ready], env)
+        _run(["tesseract", ready, ready[:-4], "-l", language, "--psm", "6", "txt", "tsv"], env)
+        with open(ready[:-4] + ".txt", encoding="utf-8") as f:
+            text = f.read()
+        with open(ready[:-4] + ".tsv", encoding="utf-8") as f:
+            rows = [line.rstrip("\n").split("\t") for line in f.readlines()[1:]]
+        return text, [row for row in rows if len(row) == 12 and row[0] == "5" and row[11].strip()]

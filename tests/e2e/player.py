@@ -71,12 +71,14 @@ class PosixPlatform:
     """The POSIX fwupgrade on a pseudo-terminal, the simulated component's plugin registered
     in a private registry, and each card a folder whose path the camera reports. Its boxes
     are terminal dialogs: it runs without a display unless `display` names one (where the
-    desktop dialog cannot be had); `launcher` goes before the program's own name."""
+    desktop dialog cannot be had); `launcher` goes before the program's own name. A run
+    that has not ended after `timeout_seconds` fails."""
 
-    def __init__(self, program, component, register_script, work_dir, display=None, launcher=()):
+    def __init__(self, program, component, register_script, work_dir, display=None, launcher=(), timeout_seconds=60):
         self.program = program
         self.display = display
         self.launcher = list(launcher)
+        self.timeout_seconds = timeout_seconds
         self.component = component
         self.register_script = register_script
         self.registry = os.path.join(work_dir, "registry")
@@ -149,7 +151,8 @@ class PosixPlatform:
             if box == row.unplug_before_answer:
                 open(marker, "w").close()
 
-        return terminal.run_in_terminal(self.launcher + [self.program], env, row.answers, before_answer)
+        return terminal.run_in_terminal(self.launcher + [self.program], env, row.answers, before_answer,
+                                        self.timeout_seconds)
 
 
 class Stage:

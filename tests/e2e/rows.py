@@ -2,7 +2,8 @@
 camera software, the card, the answers given, and everything expected back."""
 
 import locale
-from dataclasses import dataclass, field
+import random
+from dataclasses import dataclass, field, replace
 
 from catalogue import IDS
 
@@ -65,7 +66,7 @@ class Row:
     name: str
     boxes: list
     cameras: list = field(default_factory=lambda: [Camera()])
-    answers: tuple = ()
+    answers: tuple = ()  # "ok" or "cancel" for each box (default "ok"); a desktop run may also lose it, "lost"
     faults: dict = field(default_factory=dict)
     component: dict = field(default_factory=dict)  # further [component] settings of the scenario
     # Cards by drive letter, each with its layout (card.py): folders, none, existing, blocked, stale,
@@ -328,3 +329,21 @@ OVERHEAD_EXT2 = _volume("room for the package's blocks, not for the file system'
                         [CONFIRM, CARD_FULL])
 WINDOWS_VOLUMES = [CARD_FULL_ROW, LEFTOVER, TIGHT]
 POSIX_VOLUMES = [CARD_FULL_ROW, LEFTOVER, TIGHT, TIGHT_EXT2, OVERHEAD_EXT2]
+
+# The desktop dialogs (run_desktop.py). A display lost while a box is up ends the run as
+# every ending does: at the confirmation nothing is written, at the last box the package
+# stays written.
+LOST_AT_CONFIRMATION = Row("display lost at the confirmation", [CONFIRM], answers=("lost",),
+                           calls=REACH + walk(1) + SELECT, selected_position=0, destroyed=SELECTED)
+LOST_AT_LAST_BOX = Row("display lost at the last box", [CONFIRM, DONE], answers=("ok", "lost"), written=True,
+                       calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+# A card mounted 3.6 KB deep, in folders whose names (240 characters, no space, hyphen or
+# other place to break a line) are each one word to a line breaker: message 135 names it.
+# The names run words in no repeating order, so that a reading of a part of the path
+# matches only that part.
+_NAME_WORDS = "Photos Summer Holiday Seaside Mountains Family Garden Birthday Winter Harbour Village Forest".split()
+_pick = random.Random(135).choice
+LONG_MOUNT_POINT = "/".join(
+    (f"Card{number:02d}" + "".join(_pick(_NAME_WORDS) for _ in range(40)))[:240] for number in range(15))
+UNPLUGGED_FROM_LONG_MOUNT_POINT = replace(UNPLUGGED, name="unplugged, the card mounted 3.6 KB deep",
+                                          folders={"E": LONG_MOUNT_POINT})

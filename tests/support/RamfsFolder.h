@@ -32,7 +32,7 @@ public:
     bool Mounted() const { return mounted_; }
     // Turns the mounted file system read-only, as files stay open on it.
     bool RemountReadOnly() const {
-        return mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        return mount("ramfs", path_.c_str(), "ramfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     }
     // Ends with a separator.
     std::string Path() const { return path_ + "/"; }
