@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/ReadBack.h"
 #include "platform/SystemApi.h"
 #include "support/CardFolders.h"
 #include "support/CardSteps.h"
