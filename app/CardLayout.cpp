@@ -85,17 +85,21 @@ bool HasDotComponent(const char* path) {
     }
 }
 
-}  // namespace
-
-void CardLayout::CheckDrivePath(const WideStringHandle& drivePath) {
-    const TextString narrow = NarrowPath(drivePath);
+// The narrow form of a drive path that can name the card; raises _com_error for any other.
+TextString CheckedDrivePath(const WideStringHandle& drivePath) {
+    TextString narrow = NarrowPath(drivePath);
     if (!platform::IsAbsoluteFolderPath(narrow.Text()) || HasDotComponent(narrow.Text())) {
         ThrowComError(kUnusablePath);
     }
+    return narrow;
 }
 
-CardLayout::CardLayout(const WideStringHandle& drivePath, const char* packageName) {
-    CheckDrivePath(drivePath);
+}  // namespace
+
+void CardLayout::CheckDrivePath(const WideStringHandle& drivePath) { CheckedDrivePath(drivePath); }
+
+CardLayout::CardLayout(const WideStringHandle& drivePath, const char* packageName)
+    : drive_(CheckedDrivePath(drivePath)) {
     // Built wide and converted whole, so that a name's characters are judged as the drive's.
     WideStringHandle path = drivePath;
     path += kPackageFolder;

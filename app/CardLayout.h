@@ -20,6 +20,8 @@ public:
     CardLayout(const CardLayout&) = delete;
     CardLayout& operator=(const CardLayout&) = delete;
 
+    // The drive path, narrow: the card's drive folder, which every path below begins with.
+    const char* Drive() const { return drive_.Text(); }
     // "<drive>Current\Firmware\": the folder probed for free space, whose volume's sector
     // size serves the read-back.
     const char* Folder() const { return folder_.Text(); }
@@ -29,6 +31,7 @@ public:
     const char* Staging() const { return staging_.Text(); }
 
 private:
+    TextString drive_;
     TextString folder_;
     TextString package_;
     TextString staging_;

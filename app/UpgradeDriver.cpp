@@ -1,6 +1,7 @@
 #include "app/UpgradeDriver.h"
 
 #include "app/CameraSession.h"
+#include "app/CardBounds.h"
 #include "app/CardLayout.h"
 #include "app/MemoryCard.h"
 #include "app/MessageId.h"
@@ -75,25 +76,31 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
 
     const CardLayout card(drivePath_, LoadEmbeddedText(module_, kPackageFileNameData).Text());
     session.CheckPresent();
+    int lastMessage = 0;
+    const Ending ending = WorkOnCard(card, lastMessage);
+    LoadMessage(lastMessage);
+    ShowMessage(MB_OK);
+    return ending;
+}
+
+UpgradeDriver::Ending UpgradeDriver::WorkOnCard(const CardLayout& card, int& lastMessage) {
+    const CardBounds bounds(card);
     RemoveLeftoverStaging(card.Staging());
     if (!ProbeMemoryCard(TextString(card.Folder()), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
-        LoadMessage(kMsgNoCard);
-        ShowMessage(MB_OK);
+        lastMessage = kMsgNoCard;
         return Ending::Early;
     }
 
     if (PayloadExceedsFreeSpace(payload_.size, AllocationUnit(card.Folder()), freeBytesAvailable_)) {
-        LoadMessage(kMsgCardFull);
-        ShowMessage(MB_OK);
+        lastMessage = kMsgCardFull;
         return Ending::Early;
     }
 
     const WriteOutcome written = WritePackageFile(PackagePaths{card.Folder(), card.Package(), card.Staging()},
                                                  payload_.data, payload_.size, &bytesWritten_);
-    LoadMessage(written == WriteOutcome::Written  ? kMsgUpgradeDone
-                : written == WriteOutcome::NoRoom ? kMsgCardFull
-                                                  : kMsgUpgradeFailed);
-    ShowMessage(MB_OK);
+    lastMessage = written == WriteOutcome::Written  ? kMsgUpgradeDone
+                  : written == WriteOutcome::NoRoom ? kMsgCardFull
+                                                    : kMsgUpgradeFailed;
     return Ending::Normal;
 }
 

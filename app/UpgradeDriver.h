@@ -18,6 +18,7 @@
 #include "trace/TraceScope.h"
 
 class CameraSession;
+class CardLayout;
 
 class UpgradeDriver {
 public:
@@ -33,6 +34,9 @@ private:
 
     Ending Converse();
     Ending UpgradeSelectedCamera(CameraSession& session);
+    // The card's part, within the card's bounds: the leftover removal, the probe, the room
+    // check and the write.  `lastMessage` receives the message that ends the run.
+    Ending WorkOnCard(const CardLayout& card, int& lastMessage);
     void ReportComponentFailure();
 
     void LoadMessage(int id);

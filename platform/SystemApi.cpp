@@ -1,6 +1,9 @@
 #include "platform/Platform.h"
 #include "platform/SystemApi.h"
 
+#include "platform/CardBounds.h"
+#include "platform/FileServices.h"
+
 namespace platform {
 namespace {
 
@@ -42,30 +45,13 @@ LANGID GetSystemDefaultLangIDImpl() { return ::GetSystemDefaultLangID(); }
 int MessageBoxAImpl(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     return ::MessageBoxA(owner, text, caption, type);
 }
-BOOL GetDiskFreeSpaceExAImpl(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
-                             PULARGE_INTEGER totalFreeBytes) {
-    return ::GetDiskFreeSpaceExA(directory, freeBytesAvailable, totalBytes, totalFreeBytes);
-}
-HANDLE CreateFileAImpl(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                       DWORD disposition, DWORD flags, HANDLE templateFile) {
-    return ::CreateFileA(name, access, share, security, disposition, flags, templateFile);
-}
 BOOL WriteFileImpl(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
     return ::WriteFile(file, data, size, written, overlapped);
 }
 BOOL FlushFileBuffersImpl(HANDLE file) { return ::FlushFileBuffers(file); }
 BOOL CloseHandleImpl(HANDLE handle) { return ::CloseHandle(handle); }
-BOOL DeleteFileAImpl(LPCSTR name) { return ::DeleteFileA(name); }
-BOOL GetDiskFreeSpaceAImpl(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
-                           LPDWORD totalClusters) {
-    return ::GetDiskFreeSpaceA(rootPath, sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
-}
 BOOL ReadFileImpl(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
     return ::ReadFile(file, buffer, size, read, overlapped);
-}
-BOOL MoveFileExAImpl(LPCSTR existing, LPCSTR newName, DWORD flags) { return ::MoveFileExA(existing, newName, flags); }
-BOOL GetFileAttributesExAImpl(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
-    return ::GetFileAttributesExA(name, level, information);
 }
 BOOL GetVolumeInformationByHandleWImpl(HANDLE file, LPWSTR volumeName, DWORD volumeNameSize, LPDWORD serialNumber,
                                        LPDWORD maximumComponentLength, LPDWORD fileSystemFlags, LPWSTR fileSystemName,
@@ -74,6 +60,9 @@ BOOL GetVolumeInformationByHandleWImpl(HANDLE file, LPWSTR volumeName, DWORD vol
                                            fileSystemFlags, fileSystemName, fileSystemNameSize);
 }
 void SleepImpl(DWORD milliseconds) { ::Sleep(milliseconds); }
+BOOL GetFileInformationByHandleImpl(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    return ::GetFileInformationByHandle(file, information);
+}
 
 BOOL QueryPerformanceCounterImpl(LARGE_INTEGER* counter) { return ::QueryPerformanceCounter(counter); }
 
@@ -96,18 +85,21 @@ constexpr SystemApi MakeDefaults() {
     api.CoCreateInstance = CoCreateInstanceImpl;
     api.GetSystemDefaultLangID = GetSystemDefaultLangIDImpl;
     api.MessageBoxA = MessageBoxAImpl;
-    api.GetDiskFreeSpaceExA = GetDiskFreeSpaceExAImpl;
-    api.CreateFileA = CreateFileAImpl;
+    api.GetDiskFreeSpaceExA = files::GetDiskFreeSpaceExA;
+    api.CreateFileA = files::CreateFileA;
     api.WriteFile = WriteFileImpl;
     api.FlushFileBuffers = FlushFileBuffersImpl;
     api.CloseHandle = CloseHandleImpl;
-    api.DeleteFileA = DeleteFileAImpl;
-    api.GetDiskFreeSpaceA = GetDiskFreeSpaceAImpl;
+    api.DeleteFileA = files::DeleteFileA;
+    api.GetDiskFreeSpaceA = files::GetDiskFreeSpaceA;
     api.ReadFile = ReadFileImpl;
-    api.MoveFileExA = MoveFileExAImpl;
-    api.GetFileAttributesExA = GetFileAttributesExAImpl;
+    api.MoveFileExA = files::MoveFileExA;
+    api.GetFileAttributesExA = files::GetFileAttributesExA;
     api.GetVolumeInformationByHandleW = GetVolumeInformationByHandleWImpl;
     api.Sleep = SleepImpl;
+    api.BeginCardBounds = BeginCardBounds;
+    api.EndCardBounds = EndCardBounds;
+    api.GetFileInformationByHandle = GetFileInformationByHandleImpl;
     api.QueryPerformanceCounter = QueryPerformanceCounterImpl;
     return api;
 }

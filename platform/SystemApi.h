@@ -8,7 +8,8 @@
 // scope (tests/support/FaultInjection.h) to fail the n-th allocation or conversion, to
 // answer a message box, to report a card's free space, to check that a block went back to
 // the allocator it came from, and so on.  Every entry has the signature of the Win32
-// function it stands for, in the default calling convention.
+// function it stands for, in the default calling convention; the card's bounds, which no
+// Win32 function stands for, are this system's own.
 #pragma once
 
 #include "platform/Platform.h"
@@ -70,6 +71,24 @@ struct SystemApi {
                                           LPDWORD maximumComponentLength, LPDWORD fileSystemFlags,
                                           LPWSTR fileSystemName, DWORD fileSystemNameSize);
     void (*Sleep)(DWORD milliseconds);
+
+    // The card's bounds.  From BeginCardBounds until EndCardBounds the path services above
+    // (CreateFileA, DeleteFileA, MoveFileExA, GetFileAttributesExA and both free-space
+    // queries) serve only paths that begin with `driveFolder`, the card's drive folder, and
+    // fail any other with ERROR_PATH_NOT_FOUND; what follows the drive folder is resolved on
+    // the card: no folder below it is reached through a symbolic link, a junction, a mount
+    // point or "..", and the last name is never followed (refused where it would have to be).
+    // A folder that is one fails the service with ERROR_PATH_NOT_FOUND.  POSIX opens each
+    // folder relative to the one above and every name relative to its folder; Windows opens
+    // each folder without following reparse points and holds it against being moved or
+    // removed while the service runs.  The drive folder itself is opened as named: where the
+    // system mounts the card is its own business.  One card at a time.
+    void (*BeginCardBounds)(LPCSTR driveFolder);
+    void (*EndCardBounds)();
+    // What a handle's file is (attributes, volume, identity): what Windows' file services ask
+    // of each folder below the card's drive folder, and so where a test makes one a reparse
+    // point that the host cannot make.
+    BOOL (*GetFileInformationByHandle)(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 
     // The high-resolution counter a trace scope reads for its duration.
     BOOL (*QueryPerformanceCounter)(LARGE_INTEGER* counter);

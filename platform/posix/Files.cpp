@@ -1,14 +1,16 @@
 // The file services of the package write: free space and sector size, create, write, read,
 // flush, close, move and delete, over POSIX files.
 //
-// Paths may use '\' as the separator, as the core builds them; what follows the drive
-// folder is resolved without links (PathBeneath), and every name is opened, made, moved and
-// removed relative to its folder's descriptor.  There are no drive letters: a camera's
-// drive path here is a plain directory such as "/media/card/".
+// Paths may use '\' as the separator, as the core builds them; within the card's bounds
+// (CardBounds.h) what follows the drive folder is resolved without links (PathBeneath), and
+// every name is opened, made, moved and removed relative to its folder's descriptor.  There
+// are no drive letters: a camera's drive path here is a plain directory such as
+// "/media/card/".
 // A HANDLE is the file descriptor, encoded so that neither null nor INVALID_HANDLE_VALUE
 // can name a file.  Failures set the Windows error that the same failure gives there.
 #include "platform/Platform.h"
 
+#include "platform/FileServices.h"
 #include "platform/posix/ErrnoError.h"
 #include "platform/posix/PathBeneath.h"
 
@@ -175,6 +177,18 @@ bool VolumeOfFolder(LPCSTR directory, struct statvfs& volume) {
 }
 
 DWORD ClampedCount(ULONGLONG count) { return count > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(count); }
+
+// A link is what Windows calls a reparse point; anything but a file or a folder (a FIFO, a
+// device) is a device to it.
+DWORD AttributesOf(const struct stat& info) {
+    if (S_ISREG(info.st_mode)) {
+        return FILE_ATTRIBUTE_NORMAL;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return FILE_ATTRIBUTE_DIRECTORY;
+    }
+    return S_ISLNK(info.st_mode) ? FILE_ATTRIBUTE_REPARSE_POINT : FILE_ATTRIBUTE_DEVICE;
+}
 
 }  // namespace
 
@@ -514,23 +528,42 @@ BOOL GetFileAttributesExA(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID info
     }
     auto& data = *static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
     data = WIN32_FILE_ATTRIBUTE_DATA{};
-    // A link is what Windows calls a reparse point; anything but a file or a folder (a FIFO,
-    // a device) is a device to it.
-    if (S_ISREG(info.st_mode)) {
-        data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
-    } else if (S_ISDIR(info.st_mode)) {
-        data.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
-    } else if (S_ISLNK(info.st_mode)) {
-        data.dwFileAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
-    } else {
-        data.dwFileAttributes = FILE_ATTRIBUTE_DEVICE;
-    }
+    data.dwFileAttributes = AttributesOf(info);
     data.ftCreationTime = FileTime(info.st_mtim);
     data.ftLastAccessTime = FileTime(info.st_atim);
     data.ftLastWriteTime = FileTime(info.st_mtim);
     const auto size = static_cast<ULONGLONG>(info.st_size);
     data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    return TRUE;
+}
+
+// The volume's serial number is the file system's device number, the file's index its inode
+// number: two handles of one file give the same pair, as on Windows.
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+    int descriptor = -1;
+    if (!DescriptorFromHandle(file, descriptor)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    struct stat info {};
+    if (fstat(descriptor, &info) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    *information = BY_HANDLE_FILE_INFORMATION{};
+    information->dwFileAttributes = AttributesOf(info);
+    information->ftCreationTime = FileTime(info.st_mtim);
+    information->ftLastAccessTime = FileTime(info.st_atim);
+    information->ftLastWriteTime = FileTime(info.st_mtim);
+    information->dwVolumeSerialNumber = static_cast<DWORD>(info.st_dev);
+    const auto size = static_cast<ULONGLONG>(info.st_size);
+    information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    information->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    information->nNumberOfLinks = ClampedCount(info.st_nlink);
+    const auto index = static_cast<ULONGLONG>(info.st_ino);
+    information->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+    information->nFileIndexLow = static_cast<DWORD>(index & 0xFFFFFFFFu);
     return TRUE;
 }
 
@@ -573,3 +606,26 @@ BOOL GetVolumeInformationByHandleW(HANDLE file, LPWSTR volumeName, DWORD volumeN
     }
     return TRUE;
 }
+
+// The seam's entries are the substitute's own services, which keep to the card's bounds.
+namespace platform::files {
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile) {
+    return ::CreateFileA(name, access, share, security, disposition, flags, templateFile);
+}
+BOOL DeleteFileA(LPCSTR name) { return ::DeleteFileA(name); }
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) { return ::MoveFileExA(existing, newName, flags); }
+BOOL GetFileAttributesExA(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    return ::GetFileAttributesExA(name, level, information);
+}
+BOOL GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
+                         PULARGE_INTEGER totalFreeBytes) {
+    return ::GetDiskFreeSpaceExA(directory, freeBytesAvailable, totalBytes, totalFreeBytes);
+}
+BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+                       LPDWORD totalClusters) {
+    return ::GetDiskFreeSpaceA(rootPath, sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
+}
+
+}  // namespace platform::files

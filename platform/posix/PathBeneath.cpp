@@ -1,5 +1,6 @@
 #include "platform/posix/PathBeneath.h"
 
+#include "platform/CardBounds.h"
 #include "platform/Platform.h"
 #include "platform/posix/ErrnoError.h"
 
@@ -116,32 +117,35 @@ PathBeneath::PathBeneath(const char* path, Walk walk) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return;
     }
+    const CardPlace place = PlaceOf(path);
+    if (place.kind == CardPlace::kOffCard) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return;
+    }
     char text[PATH_MAX];
     std::memcpy(text, path, length + 1);
 
-    // Where the drive folder ends: after the last '/' before the first '\'; with no '\', the
-    // whole path is an ordinary one and its last '/' ends its folder.
-    const char* firstBackslash = std::strchr(text, '\\');
-    beneath_ = firstBackslash != nullptr;
-    std::size_t end = beneath_ ? static_cast<std::size_t>(firstBackslash - text) : length;
-    if (beneath_) {
-        for (char* p = text; *p != '\0'; ++p) {
-            *p = *p == '\\' ? '/' : *p;
-        }
+    // '\' separates as on Windows, except in the card's drive folder, whose bytes are named
+    // as the system has them.
+    const std::size_t driveLength = place.kind == CardPlace::kOnCard ? place.driveLength : 0;
+    for (char* p = text + driveLength; *p != '\0'; ++p) {
+        *p = *p == '\\' ? '/' : *p;
     }
     std::size_t total = length;
     while (total > 1 && text[total - 1] == '/') {
         text[--total] = '\0';
     }
+    // Beneath the drive folder when something is named below it; the drive folder itself,
+    // like an ordinary path, is a name in the folder above, opened as named.
+    beneath_ = place.kind == CardPlace::kOnCard && total > driveLength;
+    std::size_t end = beneath_ ? driveLength : total;
     if (!beneath_) {
-        end = total;
-    }
-    while (end > 0 && text[end - 1] != '/') {
-        --end;
-    }
-    // A path that starts with '\' is rooted, as on Windows: beneath the root folder.
-    if (end == 0 && text[0] == '/') {
-        end = 1;
+        while (end > 0 && text[end - 1] != '/') {
+            --end;
+        }
+        if (end == 0 && text[0] == '/') {
+            end = 1;
+        }
     }
     // text[0, end) is the drive folder (with its '/'), text[end, total) the rest, whose last
     // component is the name.

@@ -41,7 +41,7 @@ class Card:
     an older package), "link" (a symbolic link in the package's place, to a file beside the
     card), "fifo" (a FIFO in the package's place; POSIX only), "current-link" and
     "firmware-link" (Current, or Current/Firmware, a symbolic link to a folder beside the
-    card that holds what the card would; POSIX only), "held" (an older package, and a
+    card that holds what the card would), "held" (an older package, and a
     staging file that another run is writing: this process holds it as that run would, with
     an exclusive lock, until the card is released; POSIX only); and the cards of VOLUMES,
     each a file system of its own: "leftover" (a 3 MiB tmpfs holding the staging file of an

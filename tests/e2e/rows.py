@@ -291,14 +291,19 @@ ANY_LOCALE = [
 HELD = Row("staging file held by another run", [CONFIRM, FAILED], cards={"E": "held"},
            calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
 
-# POSIX: the folders below the drive folder are never reached through a link: Current or
+# The folders below the drive folder are never reached through a link: Current or
 # Current/Firmware a link to a folder beside the card is no package folder (139), and
-# nothing is written where it points.
+# nothing is written where it points. The Windows program under Wine meets the host's link,
+# which Wine tells as a reparse point by its name only (a handle opened on it reaches the
+# folder it points to).
 LINKED_FOLDERS = [
     Row(f"{folder} a link off the card", [CONFIRM, NO_CARD], cards={"E": layout},
         calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
     for folder, layout in (("Current", "current-link"), ("Current/Firmware", "firmware-link"))
 ]
+# The package's name taken by the host's link: moved over under Wine as on POSIX (a FIFO
+# there is POSIX's alone).
+WINDOWS += LINKED_FOLDERS + [row for row in TAKEN_NAME if row.cards["E"] == "link"]
 
 # On POSIX a backslash is part of a name ("My\\Card"), never a separator of the drive path.
 POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + HOSTILE + [

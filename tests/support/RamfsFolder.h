@@ -30,7 +30,9 @@ public:
     RamfsFolder& operator=(const RamfsFolder&) = delete;
 
     bool Mounted() const { return mounted_; }
-    // Turns the mounted file system read-only, as files stay open on it.
+    // Turns the mounted file system read-only, as files stay open on it.  A remount ignores
+    // the source and the type; they are named all the same, as valgrind checks that they can
+    // be read.
     bool RemountReadOnly() const {
         return mount("ramfs", path_.c_str(), "ramfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     }

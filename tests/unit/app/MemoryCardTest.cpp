@@ -4,22 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <condition_variable>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <random>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/ReadBack.h"
 #include "platform/SystemApi.h"
+#include "support/CardFolders.h"
+#include "support/CardSteps.h"
 #include "support/FaultInjection.h"
+#include "support/InMemoryCard.h"
 #include "support/RowName.h"
 
 namespace {
@@ -193,154 +193,27 @@ TEST(AllocationUnitTest, ClusterOfTheVolumeOrOneWhereItIsNotTold) {
     EXPECT_EQ(AllocationUnit(kProbedFolder), 1u);
 }
 
-// A card in memory: files by path, open handles with their position, and the calls made, by
-// kind: "create" (for writing), "write", "flush", "close", "sector", "open" (for the
-// read-back), "read", "move", "delete", "volume" (asked whether it takes writes),
-// "attributes" (a file looked at by name).  One call can be made to fail, and the card can
-// store other bytes than it is given.
+// The package write against a card in memory, whose calls are logged and failed by step.
 const char* const kFolder = "E:\\Current\\Firmware\\";
 const char* const kPackage = "E:\\Current\\Firmware\\R5610200.fw";
 const char* const kStaging = "E:\\Current\\Firmware\\R5610200.fw~";
 
-struct FakeCard {
-    struct Open {
-        std::string path;
-        bool forReading;
-        size_t position;
-    };
-    std::map<std::string, std::vector<BYTE>> files;
-    std::map<std::uintptr_t, Open> handles;
-    std::uintptr_t nextHandle = 0x100;
-    std::vector<std::string> calls;
-    DWORD sector = 512;
-    std::string failing;  // the kind of call that fails
-    int failingNth = 1;   // ... the how-manieth of its kind
-    DWORD shortBy = 0;    // the write takes this many bytes less than asked, and says so
-    DWORD failError = ERROR_GEN_FAILURE;     // the last error the failing call sets
-    bool readOnly = false;                    // the volume no longer takes writes
-    DWORD attributes = FILE_ATTRIBUTE_NORMAL;  // of every file, as the card reports them
-    DWORD sizeReportedOff = 0;                 // the card reports files this much larger
-    // What the card stores of a write: each byte as given, unless this changes it.
-    std::vector<BYTE> (*stores)(const BYTE* data, DWORD size) = nullptr;
-    const void* writtenFrom = nullptr;
-
-    // Records the call; true, with the failure's last error set, when it is the one to fail.
-    bool Call(const std::string& kind) {
-        calls.push_back(kind);
-        int seen = 0;
-        for (const std::string& call : calls) {
-            seen += call == kind ? 1 : 0;
-        }
-        const bool fails = kind == failing && seen == failingNth;
-        if (fails) {
-            SetLastError(failError);
-        }
-        return fails;
-    }
-    Open& Handle(HANDLE h) {
-        const auto found = handles.find(reinterpret_cast<std::uintptr_t>(h));
-        EXPECT_NE(found, handles.end()) << "a handle that is not open";
-        return found->second;
-    }
-};
-FakeCard* g_card = nullptr;
-
-HANDLE FakeCreate(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
-                  HANDLE templ) {
-    const bool forReading = access == GENERIC_READ;
-    EXPECT_EQ(name, std::string(kStaging)) << "only the staging file is ever opened";
-    EXPECT_EQ(sa, nullptr);
-    EXPECT_EQ(templ, nullptr);
-    if (forReading) {
-        EXPECT_EQ(disposition, static_cast<DWORD>(OPEN_EXISTING));
-        EXPECT_EQ(flags, static_cast<DWORD>(FILE_FLAG_NO_BUFFERING)) << "the read-back bypasses the cache";
-        EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE)) << "beside the writer's handle";
-    } else {
-        EXPECT_EQ(access, static_cast<DWORD>(GENERIC_WRITE));
-        EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_DELETE)) << "nobody else writes it";
-        EXPECT_EQ(disposition, static_cast<DWORD>(CREATE_ALWAYS));
-        EXPECT_EQ(flags, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
-    }
-    if (g_card->Call(forReading ? "open" : "create")) {
-        return INVALID_HANDLE_VALUE;
-    }
-    if (forReading && g_card->files.count(name) == 0) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!forReading) {
-        g_card->files[name].clear();  // created anew or replaced, never appended to
-    }
-    g_card->nextHandle += 8;
-    g_card->handles[g_card->nextHandle] = FakeCard::Open{name, forReading, 0};
-    return reinterpret_cast<HANDLE>(g_card->nextHandle);
-}
-
-BOOL FakeWrite(HANDLE h, LPCVOID data, DWORD size, LPDWORD reported, LPOVERLAPPED ov) {
-    EXPECT_EQ(ov, nullptr);
-    *reported = 0;
-    FakeCard::Open& file = g_card->Handle(h);
-    EXPECT_FALSE(file.forReading);
-    g_card->writtenFrom = data;
-    if (g_card->Call("write")) {
-        return FALSE;
-    }
-    const DWORD taken = size - g_card->shortBy;
-    const auto* bytes = static_cast<const BYTE*>(data);
-    const std::vector<BYTE> stored =
-        g_card->stores != nullptr ? g_card->stores(bytes, taken) : std::vector<BYTE>(bytes, bytes + taken);
-    std::vector<BYTE>& contents = g_card->files[file.path];
-    contents.insert(contents.end(), stored.begin(), stored.end());
-    *reported = taken;
-    return TRUE;
-}
-
-BOOL FakeRead(HANDLE h, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED ov) {
-    EXPECT_EQ(ov, nullptr);
-    *read = 0;
-    FakeCard::Open& file = g_card->Handle(h);
-    EXPECT_TRUE(file.forReading);
-    // What an unbuffered read requires.
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer) % g_card->sector, 0u) << "buffer not sector-aligned";
-    EXPECT_EQ(size % g_card->sector, 0u) << "read size not a whole number of sectors";
-    EXPECT_EQ(file.position % g_card->sector, 0u) << "read from an offset inside a sector";
-    EXPECT_EQ(size, kReadBackChunk);
-    if (g_card->Call("read")) {
-        return FALSE;
-    }
-    const std::vector<BYTE>& contents = g_card->files[file.path];
-    const size_t count = std::min<size_t>(size, contents.size() - std::min(file.position, contents.size()));
-    std::copy_n(contents.begin() + static_cast<std::ptrdiff_t>(file.position), count, static_cast<BYTE*>(buffer));
-    file.position += count;
-    *read = static_cast<DWORD>(count);
-    return TRUE;
-}
-
 class WriteTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_card = &card; }
-    void TearDown() override { g_card = nullptr; }
-
     bool Write() {
         outcome = WritePackageFile(PackagePaths{kFolder, kPackage, kStaging}, payload.data(),
                                    static_cast<DWORD>(payload.size()), &written);
         return outcome == WriteOutcome::Written;
     }
-    std::vector<std::string> FileNames() const {
-        std::vector<std::string> names;
-        for (const auto& file : card.files) {
-            names.push_back(file.first);
-        }
-        return names;
-    }
     // A failed write: no staging file, the older package as it was, every handle closed.
     void ExpectOlderPackageAlone() {
-        EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
+        EXPECT_EQ(card.FileNames(), std::vector<std::string>{kPackage});
         EXPECT_EQ(card.files[kPackage], older);
-        EXPECT_TRUE(card.handles.empty());
+        EXPECT_TRUE(card.AllClosed());
     }
 
-    FakeCard card;
+    InMemoryCard card{kFolder};
+    CardSteps steps;
     std::vector<BYTE> payload = Pattern(150000);  // two whole chunks and a part
     const std::vector<BYTE> older = std::vector<BYTE>(70000, 0x0D);
     DWORD written = 99;
@@ -353,84 +226,6 @@ protected:
         }
         return bytes;
     }
-
-    ScopedOverride<decltype(platform::SystemApi::CreateFileA)> create{&platform::SystemApi::CreateFileA, FakeCreate};
-    ScopedOverride<decltype(platform::SystemApi::WriteFile)> write{&platform::SystemApi::WriteFile, FakeWrite};
-    ScopedOverride<decltype(platform::SystemApi::ReadFile)> read{&platform::SystemApi::ReadFile, FakeRead};
-    ScopedOverride<decltype(platform::SystemApi::FlushFileBuffers)> flush{
-        &platform::SystemApi::FlushFileBuffers, [](HANDLE h) -> BOOL {
-            EXPECT_FALSE(g_card->Handle(h).forReading);
-            return !g_card->Call("flush");
-        }};
-    ScopedOverride<decltype(platform::SystemApi::CloseHandle)> close{
-        &platform::SystemApi::CloseHandle, [](HANDLE h) -> BOOL {
-            g_card->Handle(h);
-            g_card->handles.erase(reinterpret_cast<std::uintptr_t>(h));  // closed even when it reports failure
-            return !g_card->Call("close");
-        }};
-    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> sectors{
-        &platform::SystemApi::GetDiskFreeSpaceA,
-        [](LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters, LPDWORD total) -> BOOL {
-            EXPECT_EQ(root, std::string(kFolder));
-            if (g_card->Call("sector")) {
-                return FALSE;
-            }
-            *perCluster = 8;
-            *bytesPerSector = g_card->sector;
-            *freeClusters = 1000;
-            *total = 2000;
-            return TRUE;
-        }};
-    ScopedOverride<decltype(platform::SystemApi::MoveFileExA)> move{
-        &platform::SystemApi::MoveFileExA, [](LPCSTR existing, LPCSTR newName, DWORD flags) -> BOOL {
-            EXPECT_EQ(existing, std::string(kStaging));
-            EXPECT_EQ(newName, std::string(kPackage));
-            EXPECT_EQ(flags, static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-            // Only the writer's handle, which keeps others from writing the verified file.
-            EXPECT_EQ(g_card->handles.size(), 1u) << "moved while the read-back's handle is open, or without the "
-                                                     "writer's handle";
-            for (const auto& open : g_card->handles) {
-                EXPECT_FALSE(open.second.forReading);
-            }
-            if (g_card->Call("move")) {
-                return FALSE;
-            }
-            g_card->files[newName] = g_card->files[existing];
-            g_card->files.erase(existing);
-            return TRUE;
-        }};
-    ScopedOverride<decltype(platform::SystemApi::GetVolumeInformationByHandleW)> volume{
-        &platform::SystemApi::GetVolumeInformationByHandleW,
-        [](HANDLE h, LPWSTR name, DWORD, LPDWORD, LPDWORD, LPDWORD flags, LPWSTR fileSystem, DWORD) -> BOOL {
-            EXPECT_FALSE(g_card->Handle(h).forReading);
-            EXPECT_EQ(name, nullptr);
-            EXPECT_EQ(fileSystem, nullptr);
-            if (g_card->Call("volume")) {
-                return FALSE;
-            }
-            *flags = g_card->readOnly ? FILE_READ_ONLY_VOLUME : 0;
-            return TRUE;
-        }};
-    ScopedOverride<decltype(platform::SystemApi::GetFileAttributesExA)> attributes{
-        &platform::SystemApi::GetFileAttributesExA, [](LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID out) -> BOOL {
-            EXPECT_EQ(level, GetFileExInfoStandard);
-            const auto found = g_card->files.find(name);
-            if (g_card->Call("attributes") || found == g_card->files.end()) {
-                SetLastError(ERROR_FILE_NOT_FOUND);
-                return FALSE;
-            }
-            auto& data = *static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(out);
-            data = WIN32_FILE_ATTRIBUTE_DATA{};
-            data.dwFileAttributes = g_card->attributes;
-            data.nFileSizeLow = static_cast<DWORD>(found->second.size()) + g_card->sizeReportedOff;
-            return TRUE;
-        }};
-    ScopedOverride<decltype(platform::SystemApi::DeleteFileA)> remove{
-        &platform::SystemApi::DeleteFileA, [](LPCSTR name) -> BOOL {
-            EXPECT_EQ(name, std::string(kStaging));
-            g_card->Call("delete");
-            return g_card->files.erase(name) == 1;
-        }};
 };
 
 // The whole sequence; the read-back's chunking is ReadBackTest's.
@@ -439,22 +234,21 @@ TEST_F(WriteTest, PackageIsStagedReadBackAndMovedOverTheOlderOne) {
 
     EXPECT_TRUE(Write());
 
-    EXPECT_EQ(card.calls, (std::vector<std::string>{"create", "write", "flush", "sector", "open", "read", "read",
-                                                    "read", "close", "move", "flush", "volume", "close",
-                                                    "attributes"}));
+    EXPECT_EQ(steps.Log(), (std::vector<std::string>{"create staging", "write", "flush", "sector size",
+                                                     "open read-back", "read", "read", "read", "close read-back",
+                                                     "move", "flush after move", "volume", "close after move",
+                                                     "attributes"}));
     EXPECT_EQ(card.writtenFrom, payload.data()) << "the payload is written in place, not from a copy";
     EXPECT_EQ(written, payload.size());
-    EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
+    EXPECT_EQ(card.FileNames(), std::vector<std::string>{kPackage});
     EXPECT_TRUE(card.files[kPackage] == payload);
-    EXPECT_TRUE(card.handles.empty());
+    EXPECT_TRUE(card.AllClosed());
 }
 
 // Each step of the sequence failing in turn.
 struct StepRow {
     const char* name;
     const char* failing;
-    int nth;
-    DWORD sector;  // the volume's answer
 };
 
 void PrintTo(const StepRow& row, std::ostream* out) { *out << row.name; }
@@ -464,24 +258,22 @@ class StepFailureTest : public WriteTest, public ::testing::WithParamInterface<S
 TEST_P(StepFailureTest, RemovesTheStagingFileAndLeavesTheOlderPackage) {
     const StepRow& row = GetParam();
     card.files[kPackage] = older;
-    card.failing = row.failing;
-    card.failingNth = row.nth;
-    card.sector = row.sector;
+    steps.Fail(row.failing);
 
     EXPECT_FALSE(Write());
 
     EXPECT_EQ(outcome, WriteOutcome::Failed);
-    EXPECT_EQ(card.calls.back(), row.failing == std::string("create") ? "delete" : "close");
-    EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "delete"), 1);
+    EXPECT_EQ(steps.Log().back(), row.failing == std::string("create staging") ? "delete" : "close staging");
+    EXPECT_EQ(steps.Count("delete"), 1);
     ExpectOlderPackageAlone();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, StepFailureTest,
     // A failed read-back stands for every way the read-back fails (ReadBackTest has them).
-    ::testing::Values(StepRow{"create", "create", 1, 512}, StepRow{"write", "write", 1, 512},
-                      StepRow{"flush", "flush", 1, 512}, StepRow{"readBack", "read", 1, 512},
-                      StepRow{"closeAfterReading", "close", 1, 512}, StepRow{"move", "move", 1, 512}),
+    ::testing::Values(StepRow{"create", "create staging"}, StepRow{"write", "write"}, StepRow{"flush", "flush"},
+                      StepRow{"readBack", "read"}, StepRow{"closeAfterReading", "close read-back"},
+                      StepRow{"move", "move"}),
     RowName<StepRow>);
 
 // A step that fails for lack of room, as the system reports it: the card is full after all
@@ -499,8 +291,7 @@ class RoomRunsOutTest : public WriteTest, public ::testing::WithParamInterface<R
 TEST_P(RoomRunsOutTest, IsNoRoomAndLeavesTheOlderPackage) {
     const RoomRow& row = GetParam();
     card.files[kPackage] = older;
-    card.failing = row.failing;
-    card.failError = row.error;
+    steps.Fail(row.failing, 1, row.error);
     EXPECT_FALSE(Write());
     EXPECT_EQ(outcome, WriteOutcome::NoRoom);
     ExpectOlderPackageAlone();
@@ -508,7 +299,7 @@ TEST_P(RoomRunsOutTest, IsNoRoomAndLeavesTheOlderPackage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, RoomRunsOutTest,
-    ::testing::Values(RoomRow{"create", "create", ERROR_DISK_FULL}, RoomRow{"write", "write", ERROR_DISK_FULL},
+    ::testing::Values(RoomRow{"create", "create staging", ERROR_DISK_FULL}, RoomRow{"write", "write", ERROR_DISK_FULL},
                       RoomRow{"flush", "flush", ERROR_DISK_FULL}, RoomRow{"move", "move", ERROR_DISK_FULL},
                       RoomRow{"writeOnAFullHandle", "write", ERROR_HANDLE_DISK_FULL}),
     RowName<RoomRow>);
@@ -520,7 +311,7 @@ TEST_F(WriteTest, ShortWriteIsAFailedWrite) {
     EXPECT_FALSE(Write());
     EXPECT_EQ(outcome, WriteOutcome::Failed);
     EXPECT_EQ(written, payload.size() - 1);
-    EXPECT_EQ(card.calls, (std::vector<std::string>{"create", "write", "delete", "close"}));
+    EXPECT_EQ(steps.Log(), (std::vector<std::string>{"create staging", "write", "delete", "close staging"}));
     ExpectOlderPackageAlone();
 }
 
@@ -529,7 +320,7 @@ TEST_F(WriteTest, ShortWriteIsAFailedWrite) {
 // place, and the write is reported as failed all the same.
 struct AfterMoveRow {
     const char* name;
-    void (*arrange)(FakeCard& card);
+    void (*arrange)(InMemoryCard& card, CardSteps& steps);
 };
 
 void PrintTo(const AfterMoveRow& row, std::ostream* out) { *out << row.name; }
@@ -538,35 +329,29 @@ class AfterMoveTest : public WriteTest, public ::testing::WithParamInterface<Aft
 
 TEST_P(AfterMoveTest, FailureIsReportedButKeepsTheNewPackage) {
     card.files[kPackage] = older;
-    GetParam().arrange(card);
+    GetParam().arrange(card, steps);
     EXPECT_FALSE(Write());
-    EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
+    EXPECT_EQ(card.FileNames(), std::vector<std::string>{kPackage});
     EXPECT_TRUE(card.files[kPackage] == payload);
-    EXPECT_TRUE(card.handles.empty());
-    EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "move"), 1);
-    EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "delete"), 0);
+    EXPECT_TRUE(card.AllClosed());
+    EXPECT_EQ(steps.Count("move"), 1);
+    EXPECT_EQ(steps.Count("delete"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, AfterMoveTest,
-    ::testing::Values(AfterMoveRow{"flushUnderTheNewName",
-                                   [](FakeCard& c) {
-                                       c.failing = "flush";
-                                       c.failingNth = 2;
-                                   }},
-                      AfterMoveRow{"volumeNotTold", [](FakeCard& c) { c.failing = "volume"; }},
-                      AfterMoveRow{"volumeTurnedReadOnly", [](FakeCard& c) { c.readOnly = true; }},
-                      AfterMoveRow{"close",
-                                   [](FakeCard& c) {
-                                       c.failing = "close";
-                                       c.failingNth = 2;
-                                   }},
-                      AfterMoveRow{"packageNotFound", [](FakeCard& c) { c.failing = "attributes"; }},
-                      AfterMoveRow{"packageIsAFolder",
-                                   [](FakeCard& c) { c.attributes = FILE_ATTRIBUTE_DIRECTORY; }},
-                      AfterMoveRow{"packageIsALink",
-                                   [](FakeCard& c) { c.attributes = FILE_ATTRIBUTE_REPARSE_POINT; }},
-                      AfterMoveRow{"packageOfAnotherSize", [](FakeCard& c) { c.sizeReportedOff = 1; }}),
+    ::testing::Values(
+        AfterMoveRow{"flushUnderTheNewName", [](InMemoryCard&, CardSteps& s) { s.Fail("flush after move"); }},
+        AfterMoveRow{"volumeNotTold", [](InMemoryCard&, CardSteps& s) { s.Fail("volume"); }},
+        AfterMoveRow{"volumeTurnedReadOnly", [](InMemoryCard& c, CardSteps&) { c.readOnly = true; }},
+        AfterMoveRow{"close", [](InMemoryCard&, CardSteps& s) { s.Fail("close after move"); }},
+        AfterMoveRow{"packageNotFound",
+                     [](InMemoryCard&, CardSteps& s) { s.Fail("attributes", 1, ERROR_FILE_NOT_FOUND); }},
+        AfterMoveRow{"packageIsAFolder",
+                     [](InMemoryCard& c, CardSteps&) { c.attributes = FILE_ATTRIBUTE_DIRECTORY; }},
+        AfterMoveRow{"packageIsALink",
+                     [](InMemoryCard& c, CardSteps&) { c.attributes = FILE_ATTRIBUTE_REPARSE_POINT; }},
+        AfterMoveRow{"packageOfAnotherSize", [](InMemoryCard& c, CardSteps&) { c.sizeReportedOff = 1; }}),
     RowName<AfterMoveRow>);
 
 // The card keeps other bytes than it was given, and reports the write complete.
@@ -592,15 +377,15 @@ TEST_P(CorruptingCardTest, MismatchIsAFailedWrite) {
     for (const bool withOlder : {false, true}) {
         SCOPED_TRACE(withOlder ? "an older package on the card" : "no package on the card");
         card.files.clear();
-        card.calls.clear();
+        steps.ClearLog();
         if (withOlder) {
             card.files[kPackage] = older;
         }
         EXPECT_FALSE(Write());
         EXPECT_EQ(written, payload.size()) << "the write itself reported every byte";
-        EXPECT_EQ(card.calls.back(), "close");
-        EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "delete"), 1);
-        EXPECT_EQ(std::count(card.calls.begin(), card.calls.end(), "move"), 0);
+        EXPECT_EQ(steps.Log().back(), "close staging");
+        EXPECT_EQ(steps.Count("delete"), 1);
+        EXPECT_EQ(steps.Count("move"), 0);
         if (withOlder) {
             ExpectOlderPackageAlone();
         } else {
@@ -623,10 +408,9 @@ TEST_F(WriteTest, StagingFileThatAnotherRunHoldsIsLeftAlone) {
     const std::vector<BYTE> theirs(payload.size(), 0x77);
     card.files[kStaging] = theirs;
     card.files[kPackage] = older;
-    card.failing = "create";
-    card.failError = ERROR_SHARING_VIOLATION;
+    steps.Fail("create staging", 1, ERROR_SHARING_VIOLATION);
     EXPECT_FALSE(Write());
-    EXPECT_EQ(card.calls, std::vector<std::string>{"create"});
+    EXPECT_EQ(steps.Log(), std::vector<std::string>{"create staging"});
     EXPECT_TRUE(card.files[kStaging] == theirs);
     EXPECT_EQ(card.files[kPackage], older);
 }
@@ -635,7 +419,7 @@ TEST_F(WriteTest, StagingFileLeftByAnInterruptedRunIsReplaced) {
     card.files[kStaging] = std::vector<BYTE>(payload.size() + 5000, 0xEE);
     card.files[kPackage] = older;
     EXPECT_TRUE(Write());
-    EXPECT_EQ(FileNames(), std::vector<std::string>{kPackage});
+    EXPECT_EQ(card.FileNames(), std::vector<std::string>{kPackage});
     EXPECT_TRUE(card.files[kPackage] == payload);
 }
 
@@ -672,8 +456,10 @@ protected:
         staging_ = package_ + "~";
         std::ofstream(package_, std::ios::binary) << "an older package";
         g_hold = &hold_;
+        bounds_.emplace(root_.string() + static_cast<char>(std::filesystem::path::preferred_separator));
     }
     void TearDown() override {
+        bounds_.reset();
         g_hold = nullptr;
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
@@ -692,6 +478,7 @@ protected:
     std::filesystem::path root_;
     std::string folder_, package_, staging_;
     Hold hold_;
+    std::optional<DeclaredCardBounds> bounds_;  // the card's, as the driver declares them
     ScopedOverride<decltype(platform::SystemApi::MoveFileExA)> move_{&platform::SystemApi::MoveFileExA, HeldMove};
 };
 

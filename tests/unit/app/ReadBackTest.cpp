@@ -1,99 +1,22 @@
 // The read-back of a written file: whole sector-aligned chunks into an aligned buffer, the
 // end found by a short or empty read, and every failure or difference a mismatch, against
-// a replaced volume that holds one file.
+// a card in memory (support/InMemoryCard.h) whose calls are failed by step.
 #include "app/ReadBack.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/SystemApi.h"
-#include "support/FaultInjection.h"
+#include "support/CardSteps.h"
+#include "support/InMemoryCard.h"
 #include "support/RowName.h"
 
 namespace {
 
 const char* const kFolder = "E:\\Current\\Firmware\\";
 const char* const kFile = "E:\\Current\\Firmware\\R5610200.fw~";
-
-// The volume: its sector size, the file's bytes, the calls made by kind ("sector", "open",
-// "read", "close"), and the one call to fail.
-struct FakeVolume {
-    DWORD sector = 512;
-    std::vector<BYTE> contents;
-    std::size_t position = 0;
-    bool open = false;
-    std::vector<std::string> calls;
-    std::string failing;
-    int failingNth = 1;
-
-    bool Call(const std::string& kind) {
-        calls.push_back(kind);
-        return kind == failing && std::count(calls.begin(), calls.end(), kind) == failingNth;
-    }
-};
-FakeVolume* g_volume = nullptr;
-
-const HANDLE kHandle = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x108));
-
-BOOL FakeSectorSize(LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters, LPDWORD total) {
-    EXPECT_EQ(root, std::string(kFolder));
-    if (g_volume->Call("sector")) {
-        return FALSE;
-    }
-    *perCluster = 8;
-    *bytesPerSector = g_volume->sector;
-    *freeClusters = 1000;
-    *total = 2000;
-    return TRUE;
-}
-
-HANDLE FakeOpen(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
-                HANDLE templ) {
-    EXPECT_EQ(name, std::string(kFile));
-    EXPECT_EQ(access, static_cast<DWORD>(GENERIC_READ));
-    EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE)) << "beside the writer's handle";
-    EXPECT_EQ(sa, nullptr);
-    EXPECT_EQ(disposition, static_cast<DWORD>(OPEN_EXISTING));
-    EXPECT_EQ(flags, static_cast<DWORD>(FILE_FLAG_NO_BUFFERING)) << "the read-back bypasses the cache";
-    EXPECT_EQ(templ, nullptr);
-    if (g_volume->Call("open")) {
-        return INVALID_HANDLE_VALUE;
-    }
-    g_volume->open = true;
-    g_volume->position = 0;
-    return kHandle;
-}
-
-BOOL FakeRead(HANDLE h, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED ov) {
-    EXPECT_EQ(h, kHandle);
-    EXPECT_EQ(ov, nullptr);
-    *read = 0;
-    // What an unbuffered read requires.
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer) % g_volume->sector, 0u) << "buffer not sector-aligned";
-    EXPECT_EQ(size % g_volume->sector, 0u) << "read size not a whole number of sectors";
-    EXPECT_EQ(g_volume->position % g_volume->sector, 0u) << "read from an offset inside a sector";
-    EXPECT_EQ(size, kReadBackChunk);
-    if (g_volume->Call("read")) {
-        return FALSE;
-    }
-    const std::vector<BYTE>& contents = g_volume->contents;
-    const std::size_t count =
-        std::min<std::size_t>(size, contents.size() - std::min(g_volume->position, contents.size()));
-    std::copy_n(contents.begin() + static_cast<std::ptrdiff_t>(g_volume->position), count, static_cast<BYTE*>(buffer));
-    g_volume->position += count;
-    *read = static_cast<DWORD>(count);
-    return TRUE;
-}
-
-BOOL FakeClose(HANDLE h) {
-    EXPECT_EQ(h, kHandle);
-    g_volume->open = false;  // closed even when it reports failure
-    return !g_volume->Call("close");
-}
 
 std::vector<BYTE> Pattern(std::size_t size) {
     std::vector<BYTE> bytes(size);
@@ -103,26 +26,28 @@ std::vector<BYTE> Pattern(std::size_t size) {
     return bytes;
 }
 
+// The file is read back while its writer holds it, as the package write reads it.
 class ReadBackTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_volume = &volume; }
+    void SetUp() override {
+        writer_ = platform::sys.CreateFileA(kFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(writer_, INVALID_HANDLE_VALUE);
+        steps.ClearLog();
+    }
     void TearDown() override {
-        EXPECT_FALSE(volume.open) << "a handle left open";
-        g_volume = nullptr;
+        platform::sys.CloseHandle(writer_);
+        EXPECT_TRUE(card.AllClosed()) << "a handle left open";
     }
 
     bool ReadBack() {
         return ReadBackMatches(kFile, kFolder, expected.data(), static_cast<DWORD>(expected.size()));
     }
 
-    FakeVolume volume;
+    InMemoryCard card{kFolder};
+    CardSteps steps;
+    HANDLE writer_ = INVALID_HANDLE_VALUE;
     std::vector<BYTE> expected = Pattern(150000);  // two whole chunks and a part
-
-    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> sectors{&platform::SystemApi::GetDiskFreeSpaceA,
-                                                                             FakeSectorSize};
-    ScopedOverride<decltype(platform::SystemApi::CreateFileA)> open{&platform::SystemApi::CreateFileA, FakeOpen};
-    ScopedOverride<decltype(platform::SystemApi::ReadFile)> read{&platform::SystemApi::ReadFile, FakeRead};
-    ScopedOverride<decltype(platform::SystemApi::CloseHandle)> close{&platform::SystemApi::CloseHandle, FakeClose};
 };
 
 // File size and sector size: whole chunks (an empty read finds the end), a part chunk (the
@@ -141,15 +66,15 @@ class ReadBackChunkTest : public ReadBackTest, public ::testing::WithParamInterf
 TEST_P(ReadBackChunkTest, ReadsInAlignedChunksUntilAShortRead) {
     const ChunkRow& row = GetParam();
     expected = Pattern(row.size);
-    volume.contents = expected;
-    volume.sector = row.sector;
+    card.files[kFile] = expected;
+    card.sector = row.sector;
 
     EXPECT_TRUE(ReadBack());
 
-    std::vector<std::string> calls = {"sector", "open"};
+    std::vector<std::string> calls = {"sector size", "open read-back"};
     calls.insert(calls.end(), row.reads, "read");
-    calls.push_back("close");
-    EXPECT_EQ(volume.calls, calls);
+    calls.push_back("close read-back");
+    EXPECT_EQ(steps.Log(), calls);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ReadBackChunkTest,
@@ -162,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ReadBackChunkTest,
 // Each step failing in turn, and the sector sizes the chunk buffer cannot serve.
 struct StepRow {
     const char* name;
-    const char* failing;
+    const char* failing;  // the step, or "" for none
     int nth;
     DWORD sector;  // the volume's answer
 };
@@ -173,20 +98,19 @@ class ReadBackStepTest : public ReadBackTest, public ::testing::WithParamInterfa
 
 TEST_P(ReadBackStepTest, IsAMismatch) {
     const StepRow& row = GetParam();
-    volume.contents = expected;
-    volume.failing = row.failing;
-    volume.failingNth = row.nth;
-    volume.sector = row.sector;
+    card.files[kFile] = expected;
+    steps.Fail(row.failing, row.nth);
+    card.sector = row.sector;
     EXPECT_FALSE(ReadBack());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, ReadBackStepTest,
-    ::testing::Values(StepRow{"sectorSizeQuery", "sector", 1, 512}, StepRow{"sectorSizeZero", "", 1, 0},
+    ::testing::Values(StepRow{"sectorSizeQuery", "sector size", 1, 512}, StepRow{"sectorSizeZero", "", 1, 0},
                       StepRow{"sectorSizeNotAPowerOfTwo", "", 1, 520},
                       StepRow{"sectorLargerThanTheBuffersAlignment", "", 1, 2 * kReadBackLargestSector},
-                      StepRow{"open", "open", 1, 512}, StepRow{"firstRead", "read", 1, 512},
-                      StepRow{"readInTheMiddle", "read", 2, 512}, StepRow{"close", "close", 1, 512}),
+                      StepRow{"open", "open read-back", 1, 512}, StepRow{"firstRead", "read", 1, 512},
+                      StepRow{"readInTheMiddle", "read", 2, 512}, StepRow{"close", "close read-back", 1, 512}),
     RowName<StepRow>);
 
 // The file holds other bytes than expected.
@@ -205,7 +129,7 @@ std::vector<BYTE> Flipped(std::vector<BYTE> bytes, std::size_t at) {
 class ReadBackDifferenceTest : public ReadBackTest, public ::testing::WithParamInterface<DifferenceRow> {};
 
 TEST_P(ReadBackDifferenceTest, IsAMismatch) {
-    volume.contents = GetParam().held(expected);
+    card.files[kFile] = GetParam().held(expected);
     EXPECT_FALSE(ReadBack());
 }
 

@@ -13,10 +13,12 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "app/EmbeddedData.h"
 #include "platform/SystemApi.h"
+#include "support/CardSteps.h"
 #include "support/FailingFormat.h"
 #include "support/FaultInjection.h"
 #include "support/RowName.h"
@@ -52,7 +54,47 @@ struct Box {
     std::string text;
     std::string caption;
     UINT style;
+    bool withinCardBounds;
 };
+
+// The card's bounds as the driver declares them: how often begun and ended, the drive folder
+// declared, whether they are in force, and the path services called outside them.
+struct BoundsWatch {
+    int begun = 0;
+    int ended = 0;
+    std::string drive;
+    bool inForce = false;
+    int outside = 0;
+};
+BoundsWatch* g_bounds = nullptr;
+
+void WatchedBegin(LPCSTR driveFolder) {
+    ++g_bounds->begun;
+    g_bounds->drive = driveFolder;
+    g_bounds->inForce = true;
+    platform::kSystemDefaults.BeginCardBounds(driveFolder);
+}
+
+void WatchedEnd() {
+    ++g_bounds->ended;
+    g_bounds->inForce = false;
+    platform::kSystemDefaults.EndCardBounds();
+}
+
+// A path service, counted when it is called outside the card's bounds.
+template <auto Entry, typename = decltype(Entry)>
+struct WithinBounds;
+
+template <auto Entry, typename R, typename... A>
+struct WithinBounds<Entry, R (*platform::SystemApi::*)(A...)> {
+    static R Call(A... args) {
+        g_bounds->outside += g_bounds->inForce ? 0 : 1;
+        return (platform::kSystemDefaults.*Entry)(args...);
+    }
+};
+
+template <auto Entry>
+using Watched = ScopedOverride<std::remove_reference_t<decltype(platform::sys.*Entry)>>;
 
 // The boxes shown and the answers they get, in order; boxes beyond the answers get IDOK.
 struct Dialogue {
@@ -66,7 +108,7 @@ Dialogue* g_dialogue = nullptr;
 int AnswerBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     EXPECT_EQ(owner, nullptr);
     const size_t index = g_dialogue->boxes.size();
-    g_dialogue->boxes.push_back(Box{text, caption, style});
+    g_dialogue->boxes.push_back(Box{text, caption, style, g_bounds->inForce});
     if (g_dialogue->beforeAnswer) {
         g_dialogue->beforeAnswer(index);
     }
@@ -90,8 +132,14 @@ protected:
         std::filesystem::remove_all(card_);
         std::filesystem::create_directories(card_ + "Current/Firmware");
         g_dialogue = &dialogue_;
+        g_bounds = &bounds_;
     }
-    void TearDown() override { g_dialogue = nullptr; }
+    void TearDown() override {
+        EXPECT_EQ(bounds_.begun, bounds_.ended) << "the card's bounds left in force";
+        EXPECT_EQ(bounds_.outside, 0) << "a path service called outside the card's bounds";
+        g_bounds = nullptr;
+        g_dialogue = nullptr;
+    }
 
     // A scenario with the given cameras, each "model|drive", plus extra scenario lines.
     void PlayCameras(const std::vector<std::string>& cameras, const std::string& extra = "") {
@@ -145,6 +193,22 @@ protected:
 
     std::string card_;
     Dialogue dialogue_;
+    BoundsWatch bounds_;
+    ScopedOverride<decltype(platform::SystemApi::BeginCardBounds)> begin_{&platform::SystemApi::BeginCardBounds,
+                                                                          WatchedBegin};
+    ScopedOverride<decltype(platform::SystemApi::EndCardBounds)> end_{&platform::SystemApi::EndCardBounds, WatchedEnd};
+    Watched<&platform::SystemApi::CreateFileA> create_{&platform::SystemApi::CreateFileA,
+                                                       WithinBounds<&platform::SystemApi::CreateFileA>::Call};
+    Watched<&platform::SystemApi::DeleteFileA> delete_{&platform::SystemApi::DeleteFileA,
+                                                       WithinBounds<&platform::SystemApi::DeleteFileA>::Call};
+    Watched<&platform::SystemApi::MoveFileExA> move_{&platform::SystemApi::MoveFileExA,
+                                                     WithinBounds<&platform::SystemApi::MoveFileExA>::Call};
+    Watched<&platform::SystemApi::GetFileAttributesExA> attributes_{
+        &platform::SystemApi::GetFileAttributesExA, WithinBounds<&platform::SystemApi::GetFileAttributesExA>::Call};
+    Watched<&platform::SystemApi::GetDiskFreeSpaceExA> freeSpace_{
+        &platform::SystemApi::GetDiskFreeSpaceExA, WithinBounds<&platform::SystemApi::GetDiskFreeSpaceExA>::Call};
+    Watched<&platform::SystemApi::GetDiskFreeSpaceA> sectors_{
+        &platform::SystemApi::GetDiskFreeSpaceA, WithinBounds<&platform::SystemApi::GetDiskFreeSpaceA>::Call};
     ScopedOverride<decltype(platform::SystemApi::MessageBoxA)> boxes_{&platform::SystemApi::MessageBoxA, AnswerBox};
     ScopedOverride<decltype(platform::SystemApi::Sleep)> pause_{&platform::SystemApi::Sleep,
                                                                 [](DWORD) { ++g_dialogue->sleeps; }};
@@ -386,6 +450,11 @@ TEST_P(CardEndingTest, CardStateDecidesTheLastMessage) {
     ASSERT_EQ(dialogue_.boxes.size(), 2u);
     EXPECT_EQ(dialogue_.boxes[1].text, row.lastText);
     EXPECT_EQ(dialogue_.boxes[1].style, static_cast<UINT>(MB_OK));
+    // The card's part, and only it, within the card's bounds, the drive path its drive folder.
+    EXPECT_EQ(bounds_.begun, 1);
+    EXPECT_EQ(bounds_.drive, card_);
+    EXPECT_FALSE(dialogue_.boxes[0].withinCardBounds);
+    EXPECT_FALSE(dialogue_.boxes[1].withinCardBounds);
     EXPECT_EQ(formatting.Calls(), 1);
     EXPECT_EQ(dialogue_.sleeps, 1);
     if (row.written) {
@@ -432,9 +501,11 @@ struct WriteStepRow {
 
 void PrintTo(const WriteStepRow& row, std::ostream* out) { *out << row.name; }
 
-template <auto Entry, typename R>
-std::shared_ptr<void> Failing(int nth, R failure, bool callFirst = false, DWORD error = ERROR_GEN_FAILURE) {
-    return std::make_shared<FailingCall<Entry>>(nth, failure, error, false, callFirst);
+// The write's `step` failing the `nth` time it comes (support/CardSteps.h).
+std::shared_ptr<void> Failing(const char* step, int nth = 1, bool callFirst = false, DWORD error = ERROR_GEN_FAILURE) {
+    auto steps = std::make_shared<CardSteps>();
+    steps->Fail(step, nth, error, callFirst);
+    return steps;
 }
 
 // The volume as the system describes it, but no longer taking writes: what a file system the
@@ -481,45 +552,28 @@ TEST_P(WriteStepTest, FailedStepIsAFailedUpgradeAndTheStagingFileGoes) {
 INSTANTIATE_TEST_SUITE_P(
     Steps, WriteStepTest,
     testing::Values(
-        // The first create is the open of a leftover staging file, which finds none.
-        WriteStepRow{"createStaging", [] { return Failing<&platform::SystemApi::CreateFileA>(2, INVALID_HANDLE_VALUE); },
-                     true},
-        WriteStepRow{"write", [] { return Failing<&platform::SystemApi::WriteFile>(1, BOOL{FALSE}); }, true},
-        WriteStepRow{"flush", [] { return Failing<&platform::SystemApi::FlushFileBuffers>(1, BOOL{FALSE}); }, true},
-        WriteStepRow{"sectorSize", [] { return Failing<&platform::SystemApi::GetDiskFreeSpaceA>(2, BOOL{FALSE}); },
-                     true},
-        WriteStepRow{"openForReadBack",
-                     [] { return Failing<&platform::SystemApi::CreateFileA>(3, INVALID_HANDLE_VALUE); }, true},
-        WriteStepRow{"read", [] { return Failing<&platform::SystemApi::ReadFile>(1, BOOL{FALSE}); }, true},
-        WriteStepRow{"readInTheMiddle", [] { return Failing<&platform::SystemApi::ReadFile>(2, BOOL{FALSE}); }, true},
-        WriteStepRow{"closeAfterReading",
-                     [] { return Failing<&platform::SystemApi::CloseHandle>(1, BOOL{FALSE}, true); }, true},
-        WriteStepRow{"move", [] { return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}); }, true},
+        WriteStepRow{"createStaging", [] { return Failing("create staging"); }, true},
+        WriteStepRow{"write", [] { return Failing("write"); }, true},
+        WriteStepRow{"flush", [] { return Failing("flush"); }, true},
+        WriteStepRow{"sectorSize", [] { return Failing("sector size"); }, true},
+        WriteStepRow{"openForReadBack", [] { return Failing("open read-back"); }, true},
+        WriteStepRow{"read", [] { return Failing("read"); }, true},
+        WriteStepRow{"readInTheMiddle", [] { return Failing("read", 2); }, true},
+        WriteStepRow{"closeAfterReading", [] { return Failing("close read-back"); }, true},
+        WriteStepRow{"move", [] { return Failing("move"); }, true},
         // Out of room after all, as the write or the move says: 138, not 131.
-        WriteStepRow{"writeOutOfRoom",
-                     [] { return Failing<&platform::SystemApi::WriteFile>(1, BOOL{FALSE}, false, ERROR_DISK_FULL); },
-                     true, &kCardFull},
-        WriteStepRow{"moveOutOfRoom",
-                     [] {
-                         return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}, false,
-                                                                           ERROR_HANDLE_DISK_FULL);
-                     },
-                     true, &kCardFull},
+        WriteStepRow{"writeOutOfRoom", [] { return Failing("write", 1, false, ERROR_DISK_FULL); }, true, &kCardFull},
+        WriteStepRow{"moveOutOfRoom", [] { return Failing("move", 1, false, ERROR_HANDLE_DISK_FULL); }, true,
+                     &kCardFull},
         // Late failures: the complete new package is in place, and 131 is shown all the same
         // (the move may not be on the card).
-        WriteStepRow{"moveDoneButNotOnTheCard",
-                     [] { return Failing<&platform::SystemApi::MoveFileExA>(1, BOOL{FALSE}, true); }, false},
-        WriteStepRow{"flushAfterTheMove",
-                     [] { return Failing<&platform::SystemApi::FlushFileBuffers>(2, BOOL{FALSE}, true); }, false},
-        WriteStepRow{"volumeNotTold",
-                     [] { return Failing<&platform::SystemApi::GetVolumeInformationByHandleW>(1, BOOL{FALSE}); },
-                     false},
+        WriteStepRow{"moveDoneButNotOnTheCard", [] { return Failing("move", 1, true); }, false},
+        WriteStepRow{"flushAfterTheMove", [] { return Failing("flush after move", 1, true); }, false},
+        WriteStepRow{"volumeNotTold", [] { return Failing("volume"); }, false},
         WriteStepRow{"volumeTurnedReadOnly", [] { return std::shared_ptr<void>(std::make_shared<ReadOnlyVolume>()); },
                      false},
-        WriteStepRow{"closeAfterTheMove",
-                     [] { return Failing<&platform::SystemApi::CloseHandle>(2, BOOL{FALSE}, true); }, false},
-        WriteStepRow{"packageNotFoundUnderItsName",
-                     [] { return Failing<&platform::SystemApi::GetFileAttributesExA>(1, BOOL{FALSE}); }, false}),
+        WriteStepRow{"closeAfterTheMove", [] { return Failing("close after move"); }, false},
+        WriteStepRow{"packageNotFoundUnderItsName", [] { return Failing("attributes"); }, false}),
     RowName<WriteStepRow>);
 
 // The card keeps one byte other than it was given, and the write reports every byte taken.

@@ -1,8 +1,14 @@
 // The file services of the package write, with paths spelled as the core spells them
-// (backslash separators); the errors are those Windows reports.  Under Wine the same tests
-// check the Windows behaviour that the POSIX layer reproduces.
+// (backslash separators below the drive folder); the errors are those Windows reports.  Each
+// test of a path runs two ways: through the system's own calls with no card's bounds declared
+// (under Wine, Windows itself; natively the POSIX substitute's ordinary paths), and through
+// the seam within the card's bounds, as the core calls them (the POSIX walk below the drive
+// folder; Windows' held folders).  Under Wine the first checks the Windows behaviour that
+// the others reproduce.
 #include "platform/Platform.h"
 
+#include "platform/SystemApi.h"
+#include "support/CardFolders.h"
 #include "support/RowName.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +19,9 @@
 #include <fstream>
 #include <random>
 #include <ostream>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -32,33 +40,105 @@ void WriteAll(const fs::path& file, const std::string& bytes) {
     out << bytes;
 }
 
-// A fresh folder holding "Current\Firmware\" and a plain file "plain.txt".
+// How a test reaches the file services.
+enum class Through { kSystem, kSeam };
+
+void PrintTo(Through through, std::ostream* out) { *out << (through == Through::kSeam ? "seam" : "system"); }
+
+// A fresh folder holding "Current\Firmware\" and a plain file "plain.txt", reached as a
+// card's drive folder.
 class FileServices : public testing::Test {
 protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() / ("fw-files-" + std::to_string(std::random_device{}()));
         fs::create_directories(root_ / "Current" / "Firmware");
         WriteAll(root_ / "plain.txt", "plain");
-        base_ = root_.string();
+        drive_ = root_.string() + static_cast<char>(fs::path::preferred_separator);
     }
     void TearDown() override {
+        bounds_.reset();
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
 
-    // `relative` uses backslashes, as the core writes paths.
-    std::string Path(const char* relative) const { return base_ + "\\" + relative; }
+    // Through the seam, the folder is the card's drive folder within the card's bounds.
+    void Use(Through through) {
+        through_ = through;
+        if (through == Through::kSeam) {
+            bounds_.emplace(drive_);
+        }
+    }
 
-    HANDLE Create(const std::string& path, DWORD disposition = CREATE_ALWAYS) const {
-        return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    // `relative` uses backslashes, as the core writes paths.
+    std::string Path(const char* relative) const { return drive_ + relative; }
+
+    HANDLE Create(const std::string& path, DWORD disposition = CREATE_ALWAYS, DWORD access = GENERIC_WRITE,
+                  DWORD share = FILE_SHARE_READ, DWORD flags = FILE_ATTRIBUTE_NORMAL) const {
+        return through_ == Through::kSeam
+                   ? platform::sys.CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr)
+                   : CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    }
+    BOOL Delete(const std::string& path) const {
+        return through_ == Through::kSeam ? platform::sys.DeleteFileA(path.c_str()) : DeleteFileA(path.c_str());
+    }
+    BOOL Move(const std::string& from, const std::string& to, DWORD flags) const {
+        return through_ == Through::kSeam ? platform::sys.MoveFileExA(from.c_str(), to.c_str(), flags)
+                                          : MoveFileExA(from.c_str(), to.c_str(), flags);
+    }
+    BOOL Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* found) const {
+        return through_ == Through::kSeam ? platform::sys.GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, found)
+                                          : GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, found);
+    }
+    BOOL FreeSpace(const std::string& path, PULARGE_INTEGER available, PULARGE_INTEGER total,
+                   PULARGE_INTEGER totalFree) const {
+        return through_ == Through::kSeam ? platform::sys.GetDiskFreeSpaceExA(path.c_str(), available, total, totalFree)
+                                          : GetDiskFreeSpaceExA(path.c_str(), available, total, totalFree);
+    }
+    BOOL Sectors(const std::string& path, DWORD (&counts)[4]) const {
+        return through_ == Through::kSeam ? platform::sys.GetDiskFreeSpaceA(path.c_str(), &counts[0], &counts[1],
+                                                                            &counts[2], &counts[3])
+                                          : GetDiskFreeSpaceA(path.c_str(), &counts[0], &counts[1], &counts[2],
+                                                              &counts[3]);
     }
 
     fs::path root_;
-    std::string base_;
+    std::string drive_;
+    Through through_ = Through::kSystem;
+    std::optional<DeclaredCardBounds> bounds_;
 };
 
-TEST_F(FileServices, WritesFlushesAndClosesANewFile) {
+// The tests of a path, once each way.
+class FileServicesAt : public FileServices, public testing::WithParamInterface<Through> {
+protected:
+    void SetUp() override {
+        FileServices::SetUp();
+        Use(GetParam());
+    }
+};
+
+const auto kBothWays = testing::Values(Through::kSystem, Through::kSeam);
+
+std::string WayName(const testing::TestParamInfo<Through>& way) {
+    return way.param == Through::kSeam ? "seam" : "system";
+}
+
+// A table's rows, each way.
+template <typename Row>
+class FileServicesRow : public FileServices, public testing::WithParamInterface<std::tuple<Row, Through>> {
+protected:
+    void SetUp() override {
+        FileServices::SetUp();
+        Use(std::get<1>(this->GetParam()));
+    }
+    const Row& TheRow() const { return std::get<0>(this->GetParam()); }
+};
+
+template <typename Row>
+std::string RowWayName(const testing::TestParamInfo<std::tuple<Row, Through>>& row) {
+    return std::string(std::get<0>(row.param).name) + (std::get<1>(row.param) == Through::kSeam ? "_seam" : "_system");
+}
+
+TEST_P(FileServicesAt, WritesFlushesAndClosesANewFile) {
     const std::string payload(70000, '\x5A');
     SetLastError(1234);
     const HANDLE file = Create(Path("Current\\Firmware\\package.fw"));
@@ -75,7 +155,7 @@ TEST_F(FileServices, WritesFlushesAndClosesANewFile) {
     EXPECT_EQ(ReadAll(root_ / "Current" / "Firmware" / "package.fw"), payload);
 }
 
-TEST_F(FileServices, CreateAlwaysReplacesAnExistingFile) {
+TEST_P(FileServicesAt, CreateAlwaysReplacesAnExistingFile) {
     WriteAll(root_ / "Current" / "Firmware" / "package.fw", std::string(100, 'x'));
     const HANDLE file = Create(Path("Current\\Firmware\\package.fw"));
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -96,20 +176,18 @@ struct CreateFailure {
 
 void PrintTo(const CreateFailure& row, std::ostream* out) { *out << row.name; }
 
-class FileServicesCreateFailure : public FileServices, public testing::WithParamInterface<CreateFailure> {};
+using FileServicesCreateFailure = FileServicesRow<CreateFailure>;
 
 TEST_P(FileServicesCreateFailure, GivesInvalidHandleAndTheError) {
-    const CreateFailure& row = GetParam();
-    const std::string path = Path(row.relative);
-    const HANDLE file = CreateFileA(path.c_str(), row.access, FILE_SHARE_READ, nullptr, row.disposition,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const CreateFailure& row = TheRow();
+    const HANDLE file = Create(Path(row.relative), row.disposition, row.access);
     EXPECT_EQ(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), row.error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FileServicesCreateFailure,
-    testing::Values(
+    testing::Combine(testing::Values(
         CreateFailure{"FolderMissing", "Current\\Missing\\package.fw", GENERIC_WRITE, CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
         CreateFailure{"FolderIsAFile", "plain.txt\\package.fw", GENERIC_WRITE, CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
         CreateFailure{"NameIsAFolder", "Current\\Firmware", GENERIC_WRITE, CREATE_ALWAYS, ERROR_ACCESS_DENIED},
@@ -117,8 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
         CreateFailure{"NewButExists", "plain.txt", GENERIC_WRITE, CREATE_NEW, ERROR_FILE_EXISTS},
         CreateFailure{"ExistingButMissing", "absent.txt", GENERIC_WRITE, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
         CreateFailure{"ExistingInMissingFolder", "Missing\\absent.txt", GENERIC_WRITE, OPEN_EXISTING,
-                      ERROR_PATH_NOT_FOUND}),
-    RowName<CreateFailure>);
+                      ERROR_PATH_NOT_FOUND}), kBothWays),
+    RowWayName<CreateFailure>);
 
 TEST_F(FileServices, HandlesThatNameNoFileAreRefused) {
     const HANDLE closed = Create(Path("closed.bin"));
@@ -149,11 +227,11 @@ TEST_F(FileServices, HandlesThatNameNoFileAreRefused) {
     }
 }
 
-TEST_F(FileServices, FreeSpaceOfTheVolumeHoldingTheFolder) {
+TEST_P(FileServicesAt, FreeSpaceOfTheVolumeHoldingTheFolder) {
     ULARGE_INTEGER available{};
     ULARGE_INTEGER total{};
     ULARGE_INTEGER totalFree{};
-    ASSERT_TRUE(GetDiskFreeSpaceExA(Path("Current\\Firmware\\").c_str(), &available, &total, &totalFree));
+    ASSERT_TRUE(FreeSpace(Path("Current\\Firmware\\"), &available, &total, &totalFree));
     const fs::space_info space = fs::space(root_);
     EXPECT_EQ(total.QuadPart, space.capacity);
     EXPECT_LE(available.QuadPart, totalFree.QuadPart);
@@ -167,7 +245,7 @@ TEST_F(FileServices, FreeSpaceOfTheVolumeHoldingTheFolder) {
               kSlack);
 
     ULARGE_INTEGER onlyTotal{};
-    EXPECT_TRUE(GetDiskFreeSpaceExA(Path("Current").c_str(), nullptr, &onlyTotal, nullptr));
+    EXPECT_TRUE(FreeSpace(Path("Current"), nullptr, &onlyTotal, nullptr));
     EXPECT_EQ(onlyTotal.QuadPart, total.QuadPart);
 }
 
@@ -179,30 +257,30 @@ struct FreeSpaceFailure {
 
 void PrintTo(const FreeSpaceFailure& row, std::ostream* out) { *out << row.name; }
 
-class FileServicesFreeSpaceFailure : public FileServices, public testing::WithParamInterface<FreeSpaceFailure> {};
+using FileServicesFreeSpaceFailure = FileServicesRow<FreeSpaceFailure>;
 
 TEST_P(FileServicesFreeSpaceFailure, FailsWithTheError) {
-    const FreeSpaceFailure& row = GetParam();
+    const FreeSpaceFailure& row = TheRow();
     ULARGE_INTEGER available{};
     ULARGE_INTEGER total{};
     ULARGE_INTEGER totalFree{};
-    EXPECT_FALSE(GetDiskFreeSpaceExA(Path(row.relative).c_str(), &available, &total, &totalFree));
+    EXPECT_FALSE(FreeSpace(Path(row.relative), &available, &total, &totalFree));
     EXPECT_EQ(GetLastError(), row.error);
     DWORD counts[4] = {};
     SetLastError(0);
-    EXPECT_FALSE(GetDiskFreeSpaceA(Path(row.relative).c_str(), &counts[0], &counts[1], &counts[2], &counts[3]));
+    EXPECT_FALSE(Sectors(Path(row.relative), counts));
     EXPECT_EQ(GetLastError(), row.error) << "the sector-size query";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FileServicesFreeSpaceFailure,
-    testing::Values(FreeSpaceFailure{"FolderMissing", "Current\\Missing\\", ERROR_FILE_NOT_FOUND},
+    testing::Combine(testing::Values(FreeSpaceFailure{"FolderMissing", "Current\\Missing\\", ERROR_FILE_NOT_FOUND},
                     FreeSpaceFailure{"ParentMissingToo", "Missing\\Firmware\\", ERROR_PATH_NOT_FOUND},
-                    FreeSpaceFailure{"NotAFolder", "plain.txt", ERROR_DIRECTORY}),
-    RowName<FreeSpaceFailure>);
+                    FreeSpaceFailure{"NotAFolder", "plain.txt", ERROR_DIRECTORY}), kBothWays),
+    RowWayName<FreeSpaceFailure>);
 
-TEST_F(FileServices, DeleteRemovesTheFileOnly) {
-    EXPECT_TRUE(DeleteFileA(Path("plain.txt").c_str()));
+TEST_P(FileServicesAt, DeleteRemovesTheFileOnly) {
+    EXPECT_TRUE(Delete(Path("plain.txt")));
     EXPECT_FALSE(fs::exists(root_ / "plain.txt"));
 
     const struct {
@@ -214,7 +292,7 @@ TEST_F(FileServices, DeleteRemovesTheFileOnly) {
     for (const auto& failure : failures) {
         SCOPED_TRACE(failure.relative);
         SetLastError(0);
-        EXPECT_FALSE(DeleteFileA(Path(failure.relative).c_str()));
+        EXPECT_FALSE(Delete(Path(failure.relative)));
         EXPECT_EQ(GetLastError(), failure.error);
     }
     EXPECT_TRUE(fs::is_directory(root_ / "Current"));
@@ -222,19 +300,19 @@ TEST_F(FileServices, DeleteRemovesTheFileOnly) {
 
 // An unbuffered read-back as the package write makes it: whole sectors of the volume from
 // a sector-aligned buffer; the read at the end comes back short.
-TEST_F(FileServices, ReadsAWrittenFileBackWithoutBufferingInWholeSectors) {
+TEST_P(FileServicesAt, ReadsAWrittenFileBackWithoutBufferingInWholeSectors) {
     std::string payload(70000, '\0');
     for (std::size_t i = 0; i < payload.size(); ++i) {
         payload[i] = static_cast<char>(i % 251);
     }
     WriteAll(root_ / "Current" / "Firmware" / "package.fw", payload);
 
-    DWORD sectorsPerCluster = 0;
-    DWORD bytesPerSector = 0;
-    DWORD freeClusters = 0;
-    DWORD totalClusters = 0;
-    ASSERT_TRUE(GetDiskFreeSpaceA(Path("Current\\Firmware\\").c_str(), &sectorsPerCluster, &bytesPerSector,
-                                  &freeClusters, &totalClusters));
+    DWORD counts[4] = {};
+    ASSERT_TRUE(Sectors(Path("Current\\Firmware\\"), counts));
+    const DWORD sectorsPerCluster = counts[0];
+    const DWORD bytesPerSector = counts[1];
+    const DWORD freeClusters = counts[2];
+    const DWORD totalClusters = counts[3];
     EXPECT_GE(sectorsPerCluster, 1u);
     ASSERT_GE(bytesPerSector, 512u);
     ASSERT_LE(bytesPerSector, 4096u);
@@ -244,8 +322,8 @@ TEST_F(FileServices, ReadsAWrittenFileBackWithoutBufferingInWholeSectors) {
     constexpr DWORD kChunk = 64 * 1024;
     std::vector<char> block(kChunk + bytesPerSector);
     char* const chunk = block.data() + (bytesPerSector - reinterpret_cast<std::uintptr_t>(block.data()) % bytesPerSector);
-    const HANDLE file = CreateFileA(Path("Current\\Firmware\\package.fw").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr);
+    const HANDLE file =
+        Create(Path("Current\\Firmware\\package.fw"), OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_NO_BUFFERING);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     std::string readBack;
     for (const DWORD expected : {kChunk, DWORD{70000 - kChunk}}) {
@@ -269,35 +347,34 @@ TEST_F(FileServices, ReadFromAHandleOpenedForWritingIsRefused) {
     EXPECT_TRUE(CloseHandle(file));
 }
 
-TEST_F(FileServices, MoveReplacesTheTargetInOneStep) {
+TEST_P(FileServicesAt, MoveReplacesTheTargetInOneStep) {
     WriteAll(root_ / "Current" / "Firmware" / "package.fw", std::string(100, 'o'));
     WriteAll(root_ / "Current" / "Firmware" / "package.fw~", "new");
-    EXPECT_TRUE(MoveFileExA(Path("Current\\Firmware\\package.fw~").c_str(), Path("Current\\Firmware\\package.fw").c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_TRUE(Move(Path("Current\\Firmware\\package.fw~"), Path("Current\\Firmware\\package.fw"),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
     EXPECT_EQ(ReadAll(root_ / "Current" / "Firmware" / "package.fw"), "new");
     EXPECT_FALSE(fs::exists(root_ / "Current" / "Firmware" / "package.fw~"));
 
     // A new name too.
-    EXPECT_TRUE(MoveFileExA(Path("plain.txt").c_str(), Path("Current\\moved.txt").c_str(), MOVEFILE_WRITE_THROUGH));
+    EXPECT_TRUE(Move(Path("plain.txt"), Path("Current\\moved.txt"), MOVEFILE_WRITE_THROUGH));
     EXPECT_EQ(ReadAll(root_ / "Current" / "moved.txt"), "plain");
 }
 
 // What the package write does once its file is verified: the file moved under its final
 // name while the writer's handle still holds it, flushed through that handle, the volume
 // asked by the handle whether it takes writes, the file looked at by its new name.
-TEST_F(FileServices, MovedFileIsFlushedThroughItsHandleAndFoundUnderItsNewName) {
+TEST_P(FileServicesAt, MovedFileIsFlushedThroughItsHandleAndFoundUnderItsNewName) {
     const std::string staging = Path("Current\\Firmware\\package.fw~");
     const std::string package = Path("Current\\Firmware\\package.fw");
     WriteAll(root_ / "Current" / "Firmware" / "package.fw", std::string(100, 'o'));
     const std::string payload(70000, '\x33');
-    const HANDLE file = CreateFileA(staging.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = Create(staging, CREATE_ALWAYS, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(file, payload.data(), static_cast<DWORD>(payload.size()), &written, nullptr));
     ASSERT_TRUE(FlushFileBuffers(file));
 
-    EXPECT_TRUE(MoveFileExA(staging.c_str(), package.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_TRUE(Move(staging, package, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
     EXPECT_TRUE(FlushFileBuffers(file)) << "the handle no longer reaches the moved file";
     DWORD flags = FILE_READ_ONLY_VOLUME;
     DWORD longest = 0;
@@ -307,18 +384,18 @@ TEST_F(FileServices, MovedFileIsFlushedThroughItsHandleAndFoundUnderItsNewName) 
     EXPECT_TRUE(CloseHandle(file));
 
     WIN32_FILE_ATTRIBUTE_DATA found{};
-    ASSERT_TRUE(GetFileAttributesExA(package.c_str(), GetFileExInfoStandard, &found));
+    ASSERT_TRUE(Attributes(package, &found));
     EXPECT_EQ(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT), 0u);
     EXPECT_EQ(found.nFileSizeHigh, 0u);
     EXPECT_EQ(found.nFileSizeLow, payload.size());
     EXPECT_EQ(ReadAll(root_ / "Current" / "Firmware" / "package.fw"), payload);
 }
 
-TEST_F(FileServices, AttributesTellAFolderFromAFileAndMissingNamesFromMissingFolders) {
+TEST_P(FileServicesAt, AttributesTellAFolderFromAFileAndMissingNamesFromMissingFolders) {
     WIN32_FILE_ATTRIBUTE_DATA found{};
-    ASSERT_TRUE(GetFileAttributesExA(Path("Current\\Firmware").c_str(), GetFileExInfoStandard, &found));
+    ASSERT_TRUE(Attributes(Path("Current\\Firmware"), &found));
     EXPECT_NE(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
-    ASSERT_TRUE(GetFileAttributesExA(Path("plain.txt").c_str(), GetFileExInfoStandard, &found));
+    ASSERT_TRUE(Attributes(Path("plain.txt"), &found));
     EXPECT_EQ(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
     EXPECT_EQ(found.nFileSizeLow, 5u);
 
@@ -326,7 +403,7 @@ TEST_F(FileServices, AttributesTellAFolderFromAFileAndMissingNamesFromMissingFol
                                                      {"Missing\\absent.fw", ERROR_PATH_NOT_FOUND}};
     for (const auto& [name, error] : missing) {
         SetLastError(0);
-        EXPECT_FALSE(GetFileAttributesExA(Path(name).c_str(), GetFileExInfoStandard, &found)) << name;
+        EXPECT_FALSE(Attributes(Path(name), &found)) << name;
         EXPECT_EQ(GetLastError(), error) << name;
     }
 }
@@ -341,10 +418,10 @@ struct MoveFailure {
 
 void PrintTo(const MoveFailure& row, std::ostream* out) { *out << row.name; }
 
-class FileServicesMoveFailure : public FileServices, public testing::WithParamInterface<MoveFailure> {};
+using FileServicesMoveFailure = FileServicesRow<MoveFailure>;
 
 TEST_P(FileServicesMoveFailure, LeavesBothNamesAsTheyWere) {
-    const MoveFailure& row = GetParam();
+    const MoveFailure& row = TheRow();
     WriteAll(root_ / "Current" / "Firmware" / "package.fw", "old");
     const auto before = [this] {
         std::vector<std::string> entries;
@@ -356,7 +433,7 @@ TEST_P(FileServicesMoveFailure, LeavesBothNamesAsTheyWere) {
     };
     const std::vector<std::string> entries = before();
     SetLastError(0);
-    EXPECT_FALSE(MoveFileExA(Path(row.from).c_str(), Path(row.to).c_str(), row.flags));
+    EXPECT_FALSE(Move(Path(row.from), Path(row.to), row.flags));
     EXPECT_EQ(GetLastError(), row.error);
     EXPECT_EQ(before(), entries);
 }
@@ -365,7 +442,7 @@ constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FileServicesMoveFailure,
-    testing::Values(
+    testing::Combine(testing::Values(
         MoveFailure{"TargetExistsAndNotReplaced", "plain.txt", "Current\\Firmware\\package.fw", MOVEFILE_WRITE_THROUGH,
                     ERROR_ALREADY_EXISTS},
         MoveFailure{"SourceMissing", "Current\\Firmware\\absent.fw~", "Current\\Firmware\\package.fw", kReplace,
@@ -373,7 +450,33 @@ INSTANTIATE_TEST_SUITE_P(
         MoveFailure{"SourceFolderMissing", "Missing\\absent.fw~", "Current\\Firmware\\package.fw", kReplace,
                     ERROR_PATH_NOT_FOUND},
         MoveFailure{"TargetFolderMissing", "plain.txt", "Current\\Missing\\package.fw", kReplace, ERROR_PATH_NOT_FOUND},
-        MoveFailure{"TargetIsAFolder", "plain.txt", "Current\\Firmware", kReplace, ERROR_ACCESS_DENIED}),
-    RowName<MoveFailure>);
+        MoveFailure{"TargetIsAFolder", "plain.txt", "Current\\Firmware", kReplace, ERROR_ACCESS_DENIED}), kBothWays),
+    RowWayName<MoveFailure>);
+
+// What a handle's file is, as Windows' file services ask it of each folder below a card's
+// drive folder: two handles of one file tell one identity, another file another; the size,
+// and neither a folder nor a reparse point.
+TEST_F(FileServices, InformationByHandleTellsTheFilesIdentity) {
+    const HANDLE first = Create(Path("plain.txt"), OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    const HANDLE second = Create(Path("plain.txt"), OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    const HANDLE other = Create(Path("other.txt"));
+    BY_HANDLE_FILE_INFORMATION told[3] = {};
+    const HANDLE handles[3] = {first, second, other};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(handles[i], INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(platform::sys.GetFileInformationByHandle(handles[i], &told[i])) << GetLastError();
+        EXPECT_TRUE(CloseHandle(handles[i]));
+    }
+    const auto identity = [](const BY_HANDLE_FILE_INFORMATION& file) {
+        return std::make_tuple(file.dwVolumeSerialNumber, file.nFileIndexHigh, file.nFileIndexLow);
+    };
+    EXPECT_EQ(identity(told[0]), identity(told[1]));
+    EXPECT_NE(identity(told[0]), identity(told[2]));
+    EXPECT_EQ(told[0].nFileSizeLow, 5u);
+    EXPECT_EQ(told[2].nFileSizeLow, 0u);
+    EXPECT_EQ(told[0].dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, FileServicesAt, kBothWays, WayName);
 
 }  // namespace

@@ -1,0 +1,125 @@
+#include "platform/win32/HeldFolders.h"
+
+#include "platform/CardBounds.h"
+#include "platform/SystemApi.h"
+
+#include <cstring>
+
+namespace platform::win32 {
+namespace {
+
+bool IsSeparator(const char* character, int length) { return length == 1 && (*character == '\\' || *character == '/'); }
+
+bool IsDots(const char* name, std::size_t length) {
+    return (length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.');
+}
+
+// Fails with `error` and says so.
+bool Fail(DWORD error) {
+    SetLastError(error);
+    return false;
+}
+
+}  // namespace
+
+HeldFolders::HeldFolders(LPCSTR path, Last last) {
+    const CardPlace place = PlaceOf(path);
+    onCard_ = place.kind == CardPlace::kOnCard;
+    if (place.kind == CardPlace::kNoBounds) {
+        held_ = true;
+    } else if (place.kind == CardPlace::kOffCard) {
+        Fail(ERROR_PATH_NOT_FOUND);
+    } else {
+        HoldBelow(path, place.driveLength, last);
+    }
+}
+
+void HeldFolders::HoldBelow(LPCSTR path, std::size_t driveLength, Last last) {
+    char text[MAX_PATH];
+    const std::size_t length = std::strlen(path);
+    if (length >= sizeof text) {
+        Fail(ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    std::memcpy(text, path, length + 1);
+    // The components below the drive folder, walked by characters of the ANSI code page, in
+    // which a trail byte may equal '\'.
+    std::size_t starts[kMostFolders];
+    std::size_t ends[kMostFolders];
+    int components = 0;
+    std::size_t start = driveLength;
+    for (std::size_t at = driveLength;;) {
+        const int step = NarrowCharLength(text + at);
+        if (step < 0) {
+            Fail(ERROR_PATH_NOT_FOUND);
+            return;
+        }
+        if (step == 0 || IsSeparator(text + at, step)) {
+            if (at > start) {
+                starts[components] = start;
+                ends[components] = at;
+                ++components;
+            }
+            if (step == 0) {
+                break;
+            }
+            start = at + 1;
+        }
+        at += static_cast<std::size_t>(step);
+    }
+    for (int i = 0; i < components; ++i) {
+        if (IsDots(text + starts[i], ends[i] - starts[i])) {
+            Fail(ERROR_PATH_NOT_FOUND);
+            return;
+        }
+    }
+    const int folders = last == Last::kFolder ? components : components - 1;
+    for (int i = 0; i < folders; ++i) {
+        const char kept = text[ends[i]];
+        text[ends[i]] = '\0';
+        const bool held = Hold(text, i == components - 1);
+        text[ends[i]] = kept;
+        if (!held) {
+            return;
+        }
+    }
+    held_ = true;
+}
+
+// Opens the folder `prefix` names and checks it; false with the last error set when it is
+// none of the card's folders.
+bool HeldFolders::Hold(char* prefix, bool last) {
+    const HANDLE folder =
+        ::CreateFileA(prefix, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) {
+        // A folder the path goes through that is missing is a path not found; the last one
+        // fails as the service would.
+        const DWORD error = GetLastError();
+        return Fail(!last && error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
+    }
+    folders_[count_++] = folder;
+    BY_HANDLE_FILE_INFORMATION opened{};
+    WIN32_FILE_ATTRIBUTE_DATA named{};
+    if (!sys.GetFileInformationByHandle(folder, &opened) ||
+        !::GetFileAttributesExA(prefix, GetFileExInfoStandard, &named)) {
+        return false;
+    }
+    if (((opened.dwFileAttributes | named.dwFileAttributes) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return Fail(ERROR_PATH_NOT_FOUND);
+    }
+    if ((opened.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return Fail(last ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND);
+    }
+    return true;
+}
+
+HeldFolders::~HeldFolders() {
+    const DWORD error = GetLastError();
+    while (count_ > 0) {
+        ::CloseHandle(folders_[--count_]);
+    }
+    SetLastError(error);
+}
+
+}  // namespace platform::win32
