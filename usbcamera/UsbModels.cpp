@@ -31,7 +31,9 @@ std::string NormalId(const std::string& id) {
 
 UsbModels UsbModels::Parse(const std::string& text) {
     UsbModels table;
-    std::istringstream lines(text);
+    // A byte-order mark, as Windows editors may write before the first line, is no part of it.
+    const std::string bom = "\xEF\xBB\xBF";
+    std::istringstream lines(text.compare(0, bom.size(), bom) == 0 ? text.substr(bom.size()) : text);
     for (std::string line; std::getline(lines, line);) {
         const std::string entry = Trimmed(line);
         if (entry.empty() || entry[0] == '#') {

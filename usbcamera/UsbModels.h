@@ -9,7 +9,8 @@ namespace usbcamera {
 
 class UsbModels {
 public:
-    // The table in `text`; lines that are not entries (comments, blanks, malformed) are skipped.
+    // The table in `text`, after a UTF-8 byte-order mark if it has one; lines that are not
+    // entries (comments, blanks, malformed) are skipped.
     static UsbModels Parse(const std::string& text);
     // The table in the file at `path`; empty when it cannot be read.
     static UsbModels Load(const std::string& path);
