@@ -68,6 +68,11 @@ class Session:
         self.catalogue = Catalogue(args.catalogue)
         self.runs = 0
 
+    def forget_class(self):
+        """Removes the class's entries an interrupted earlier run may have left in the prefix."""
+        for scope in ROOTS:
+            self.reg(["delete", class_key(scope, None), "/f"] + ([self.view] if self.view else []))
+
     def regsvr32(self, flags, dll):
         return self.wine.run(["regsvr32", "/s"] + flags + [windows_path(dll)]).returncode
 
@@ -87,12 +92,16 @@ class Session:
         return None
 
     def entry_problems(self, scope, dll):
-        """The entry of `scope` names `dll`, in the component's own view and not the other."""
+        """The entry of `scope` names `dll` in the component's own view, for the apartment the
+        program calls from, and is not in the other view."""
         problems = []
         expected = windows_path(dll)
         own = self.server(scope, self.view)
         if own is None or own.lower() != expected.lower():
             problems.append(f"{class_key(scope)} {self.view or ''}: {own!r}, expected {expected!r}")
+        code, output = self.reg(["query", class_key(scope), "/v", "ThreadingModel"] + ([self.view] if self.view else []))
+        if code != 0 or "Apartment" not in output:
+            problems.append(f"{class_key(scope)} has no ThreadingModel Apartment: {output.strip()!r}")
         # Wine keeps one HKCU\Software\Classes\CLSID for both views, which Windows need not;
         # the machine's classes it keeps apart, as Windows does.
         if self.other_view and scope == "machine" and self.server(scope, self.other_view) is not None:
@@ -299,6 +308,7 @@ def main():
     session = Session(args, args.work_dir)
     tally = Tally()
     try:
+        session.forget_class()
         for name, step in registration_rows(session) + recorded_rows(session):
             if args.only and args.only not in name:
                 continue
