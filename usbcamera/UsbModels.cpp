@@ -1,7 +1,7 @@
 #include "UsbModels.h"
 
+#include <algorithm>
 #include <cctype>
-#include <sstream>
 
 #include "TableFile.h"
 #include "Trimmed.h"
@@ -33,9 +33,12 @@ UsbModels UsbModels::Parse(const std::string& text) {
     UsbModels table;
     // A byte-order mark, as Windows editors may write before the first line, is no part of it.
     const std::string bom = "\xEF\xBB\xBF";
-    std::istringstream lines(text.compare(0, bom.size(), bom) == 0 ? text.substr(bom.size()) : text);
-    for (std::string line; std::getline(lines, line);) {
-        const std::string entry = Trimmed(line);
+    // Lines found by hand: a string stream would bring the C++ library's locale machinery
+    // into the component, several times its own size.
+    for (std::size_t start = text.compare(0, bom.size(), bom) == 0 ? bom.size() : 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string entry = Trimmed(text.substr(start, end - start));
+        start = end + 1;
         if (entry.empty() || entry[0] == '#') {
             continue;
         }
