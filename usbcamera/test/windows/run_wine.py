@@ -137,9 +137,10 @@ class Session:
             problems.append("output:\n" + outcome.output.rstrip())
         return problems, ComponentLog(log)
 
-    def regsvr32_problems(self, flags, dll, expected=0):
+    def regsvr32_problems(self, flags, dll, refused=False):
+        """regsvr32 succeeds, or fails when `refused`."""
         code = self.regsvr32(flags, dll)
-        return [] if (code == 0) == (expected == 0) else [f"regsvr32 {' '.join(flags)} exited with {code}"]
+        return [] if (code != 0) == refused else [f"regsvr32 {' '.join(flags)} exited with {code}"]
 
     # box_problems asks the platform how a text is shown: Windows shows it as it is.
     @staticmethod
@@ -197,22 +198,25 @@ def registration_rows(session):
     def unregister_user():
         return session.regsvr32_problems(["/u", "/n", "/i:user"], dll) + session.absent_problems("user")
 
-    def foreign():
+    def foreign(scope):
+        """The maker's entry in `scope`: registration in either place is refused, and /u in
+        either place leaves it."""
         view = [session.view] if session.view else []
-        code, output = session.reg(["add", class_key("machine"), "/ve", "/d", FOREIGN, "/f"] + view)
+        code, output = session.reg(["add", class_key(scope), "/ve", "/d", FOREIGN, "/f"] + view)
         if code != 0:
             return [f"reg add of the maker's entry failed: {output}"]
-        problems = session.regsvr32_problems([], dll, expected=1) + session.regsvr32_problems(["/n", "/i:user"], dll,
-                                                                                                expected=1)
+        problems = session.regsvr32_problems([], dll, refused=True)
+        problems += session.regsvr32_problems(["/n", "/i:user"], dll, refused=True)
         session.regsvr32(["/u"], dll)
         session.regsvr32(["/u", "/n", "/i:user"], dll)
-        found = session.server("machine", session.view)
+        found = session.server(scope, session.view)
         if found != FOREIGN:
             problems.append(f"the maker's entry is now {found!r}")
-        problems += session.absent_problems("user")
-        # The maker's component (missing here) is the one the program tries.
-        problems += no_component(session)
-        code, output = session.reg(["delete", class_key("machine", None), "/f"] + view)
+        problems += session.absent_problems("user" if scope == "machine" else "machine")
+        if scope == "machine":
+            # The maker's component (missing here) is the one the program tries.
+            problems += no_component(session)
+        code, output = session.reg(["delete", class_key(scope, None), "/f"] + view)
         return problems + ([] if code == 0 else [f"reg delete failed: {output}"])
 
     def unregister_machine():
@@ -225,7 +229,8 @@ def registration_rows(session):
         ("a copy in another folder replaces the entry the component wrote, and removes it", moved_copy),
         ("per user, no administrator: in its own registry view", register_user),
         ("per user removed", unregister_user),
-        ("refused over the maker's entry, per machine and per user; /u leaves it", foreign),
+        ("the maker's entry per machine: both registrations refused, /u leaves it", lambda: foreign("machine")),
+        ("the maker's entry per user: both registrations refused, /u leaves it", lambda: foreign("user")),
         ("per machine removed: 137 again", unregister_machine),
     ]
 
