@@ -1,6 +1,6 @@
 // The device tree as Windows shows it, through SetupAPI, the configuration manager and the
-// volume calls; and the component's cameras over it, for the product DLL.  Every device
-// information set, search and handle is owned (Win32Handles.h) and released on every path.
+// volume calls.  Every device information set, search and handle is owned (Win32Handles.h)
+// and released on every path.
 #include "platform/Platform.h"
 
 #include <cfgmgr32.h>
@@ -10,11 +10,8 @@
 #include <cstddef>
 #include <cwchar>
 
-#include "DeviceTree.h"
-#include "SetupApiCameras.h"
-#include "SystemCameras.h"
+#include "Win32DeviceTree.h"
 #include "Win32Handles.h"
-#include "cameraserver/win32/Module.h"
 
 namespace usbcamera {
 
@@ -204,10 +201,8 @@ private:
 
 }  // namespace
 
-std::shared_ptr<cameraserver::Source> OpenSystemCameras(const std::string& modelTable) {
-    // A file has no folders below it: the DLL's own path as a folder is no usable card.
-    Units noCard = cameraserver::ModuleFileName() + L"\\";
-    return SetupApiCameras::Open(std::make_unique<Win32DeviceTree>(), modelTable, std::move(noCard));
+std::unique_ptr<DeviceTree> OpenWin32DeviceTree() {
+    return std::make_unique<Win32DeviceTree>();
 }
 
 }  // namespace usbcamera
