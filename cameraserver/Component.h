@@ -24,8 +24,10 @@ struct ComponentDescription {
 
 const ComponentDescription& ThisComponent();
 
-// The folder the component's module was loaded from, for the files it keeps beside it
-// (OS-specific, in this library).
+// The file the component's module was loaded from, and its folder, for the files the
+// component keeps beside it; UTF-8 (on Windows converted from the wide name, so that any
+// folder name is kept).  OS-specific, in this library.
+std::string ModulePath();
 std::string ModuleDirectory();
 
 }  // namespace cameraserver

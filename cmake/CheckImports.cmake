@@ -1,8 +1,9 @@
-# Fails unless the Windows program at EXE imports only DLLs that ship with Windows, so it
-# runs when copied alone onto a clean machine.
-#   cmake -DOBJDUMP=<objdump> -DEXE=<program.exe> -P CheckImports.cmake
+# Fails unless the Windows program or DLL at EXE imports only DLLs that ship with Windows,
+# so it runs when copied alone onto a clean machine.
+#   cmake -DOBJDUMP=<objdump> -DEXE=<program.exe or component.dll> -P CheckImports.cmake
 cmake_minimum_required(VERSION 3.25)
-set(allowed KERNEL32.dll USER32.dll ole32.dll OLEAUT32.dll msvcrt.dll ADVAPI32.dll)
+# SETUPAPI and CFGMGR32: the USB camera component's device tree.
+set(allowed KERNEL32.dll USER32.dll ole32.dll OLEAUT32.dll msvcrt.dll ADVAPI32.dll SETUPAPI.dll CFGMGR32.dll)
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} could not read ${EXE}")

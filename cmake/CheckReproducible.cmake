@@ -1,9 +1,11 @@
 # Builds the program a second time, from a copy of the sources in another folder, into
 # another build folder, and fails unless the two program files are byte for byte the same:
-# nothing of the folders or of the time of the build may reach the program.
+# nothing of the folders or of the time of the build may reach the program.  The same for
+# a component shipped beside it, when named.
 #
 #   cmake -DSOURCE=<source folder> -DWORK=<scratch folder> -DPROGRAM=<built program>
-#         -DTARGET=<target> -DSETTINGS=<initial cache> -P CheckReproducible.cmake
+#         -DTARGET=<target> [-DCOMPONENT=<built DLL> -DCOMPONENT_TARGET=<its target>]
+#         -DSETTINGS=<initial cache> -P CheckReproducible.cmake
 #
 # SETTINGS holds the cache settings of the first build that shape the program (toolchain,
 # build type, resource options); paths in it under SOURCE are taken from the copy.  The
@@ -32,22 +34,30 @@ execute_process(
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "configuring the second build in ${build} failed")
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target ${TARGET}
+set(targets ${TARGET})
+set(files ${PROGRAM})
+if(DEFINED COMPONENT_TARGET)
+  list(APPEND targets ${COMPONENT_TARGET})
+  list(APPEND files ${COMPONENT})
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${build} --target ${targets}
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "the second build failed:\n${output}")
 endif()
 
-get_filename_component(name ${PROGRAM} NAME)
-file(GLOB_RECURSE second ${build}/${name})
-if(NOT second)
-  message(FATAL_ERROR "the second build made no ${name}")
-endif()
-file(SHA256 ${PROGRAM} first_sum)
-file(SHA256 ${second} second_sum)
-if(NOT first_sum STREQUAL second_sum)
-  message(FATAL_ERROR "${name} differs between two builds of the same sources:\n"
-                      "  ${PROGRAM}  ${first_sum}\n  ${second}  ${second_sum}")
-endif()
-message(STATUS "${name}: the same ${first_sum} from ${SOURCE} and from ${copy}")
+foreach(first ${files})
+  get_filename_component(name ${first} NAME)
+  file(GLOB_RECURSE second ${build}/${name})
+  if(NOT second)
+    message(FATAL_ERROR "the second build made no ${name}")
+  endif()
+  file(SHA256 ${first} first_sum)
+  file(SHA256 ${second} second_sum)
+  if(NOT first_sum STREQUAL second_sum)
+    message(FATAL_ERROR "${name} differs between two builds of the same sources:\n"
+                        "  ${first}  ${first_sum}\n  ${second}  ${second_sum}")
+  endif()
+  message(STATUS "${name}: the same ${first_sum} from ${SOURCE} and from ${copy}")
+endforeach()
 file(REMOVE_RECURSE ${WORK})

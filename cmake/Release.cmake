@@ -91,8 +91,10 @@ function(_fwupgrade_signing_arguments out)
 endfunction()
 
 # The shipped program.  On Windows: without the runtime's verbose terminate handler;
-# checked by a test to come out the same from a second build in other folders; signed
-# when a key is named (above); and packaged for users by the target release_zip:
+# checked by a test to come out the same from a second build in other folders, with the
+# USB camera component of its architecture (usbcamera/); both signed when a key is named
+# (above); and packaged for users with the component and its id table by the target
+# release_zip:
 #
 #   cmake --build --preset windows-x86 --target release_zip
 #       -> build/windows-x86/release/fwupgrade-windows-x86.zip (and .zip.sha256)
@@ -109,27 +111,37 @@ function(fwupgrade_release_program target)
   endif()
   # The program the zip holds: the built one, or a signed copy of it.  The built program
   # itself is never signed, so it stays the same from every build.
+  # The USB camera component (usbcamera/, added after this): its DLL, the same way.
+  set(component usbcamera)
   set(shipped $<TARGET_FILE:${target}>)
+  set(shipped_component $<TARGET_FILE:${component}>)
   set(sign_script ${PROJECT_SOURCE_DIR}/tools/release/sign_program.py)
   _fwupgrade_signing_arguments(sign_args)
   if(sign_args)
     set(shipped ${CMAKE_BINARY_DIR}/release/signed/${target}.exe)
-    add_custom_command(
-      OUTPUT ${shipped}
-      COMMAND ${FWUPGRADE_PYTHON} ${sign_script} --program $<TARGET_FILE:${target}> --output ${shipped} ${sign_args}
-      DEPENDS ${target} ${sign_script}
-      COMMENT "Signing ${target} for the release"
-      VERBATIM)
+    set(shipped_component ${CMAKE_BINARY_DIR}/release/signed/${component}.dll)
+    foreach(pair "${target}|${shipped}" "${component}|${shipped_component}")
+      string(REPLACE "|" ";" pair "${pair}")
+      list(GET pair 0 signed)
+      list(GET pair 1 output)
+      add_custom_command(
+        OUTPUT ${output}
+        COMMAND ${FWUPGRADE_PYTHON} ${sign_script} --program $<TARGET_FILE:${signed}> --output ${output} ${sign_args}
+        DEPENDS ${signed} ${sign_script}
+        COMMENT "Signing ${signed} for the release"
+        VERBATIM)
+    endforeach()
   endif()
 
   get_target_property(resources_dir fw_resources BINARY_DIR)
   set(data_args --data-dir ${resources_dir}/data --catalogue ${PROJECT_SOURCE_DIR}/resources/Messages.rc)
-  set(zip_args --program $<TARGET_FILE:${target}> ${data_args})
+  set(table_args --model-table ${CMAKE_BINARY_DIR}/usbcamera/usb-models.txt)
+  set(zip_args --program $<TARGET_FILE:${target}> --component $<TARGET_FILE:${component}> ${table_args} ${data_args})
   set(zip ${CMAKE_BINARY_DIR}/release/${target}-windows-${arch}.zip)
   add_custom_target(release_zip
-    COMMAND ${FWUPGRADE_PYTHON} ${PROJECT_SOURCE_DIR}/tools/release/release_zip.py --program ${shipped} ${data_args}
-            --output ${zip}
-    DEPENDS ${target} ${shipped} ${PROJECT_SOURCE_DIR}/tools/release/release_zip.py
+    COMMAND ${FWUPGRADE_PYTHON} ${PROJECT_SOURCE_DIR}/tools/release/release_zip.py --program ${shipped}
+            --component ${shipped_component} ${table_args} ${data_args} --output ${zip}
+    DEPENDS ${target} ${component} ${shipped} ${shipped_component} ${PROJECT_SOURCE_DIR}/tools/release/release_zip.py
             ${PROJECT_SOURCE_DIR}/tools/release/ReadMe.txt
     COMMENT "Packaging ${zip}"
     VERBATIM)
@@ -145,8 +157,9 @@ function(fwupgrade_release_program target)
     file(WRITE ${settings} "${lines}")
     add_test(NAME ${target}_reproducible
              COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR} -DWORK=${CMAKE_BINARY_DIR}/reproducible
-                     -DPROGRAM=$<TARGET_FILE:${target}> -DTARGET=${target} -DSETTINGS=${settings}
-                     -P ${PROJECT_SOURCE_DIR}/cmake/CheckReproducible.cmake)
+                     -DPROGRAM=$<TARGET_FILE:${target}> -DTARGET=${target}
+                     -DCOMPONENT=$<TARGET_FILE:${component}> -DCOMPONENT_TARGET=${component}
+                     -DSETTINGS=${settings} -P ${PROJECT_SOURCE_DIR}/cmake/CheckReproducible.cmake)
     set_tests_properties(${target}_reproducible PROPERTIES LABELS release)
     add_test(NAME release_zip_reproducible
              COMMAND ${FWUPGRADE_PYTHON} ${PROJECT_SOURCE_DIR}/tests/release/check_release_zip.py
@@ -163,7 +176,8 @@ function(fwupgrade_release_program target)
                COMMAND ${FWUPGRADE_PYTHON} ${PROJECT_SOURCE_DIR}/tests/release/check_signing.py
                        --program $<TARGET_FILE:${target}> --work-dir ${signing_dir}
                        --sign-script ${sign_script} --zip-script ${PROJECT_SOURCE_DIR}/tools/release/release_zip.py
-                       --openssl ${FWUPGRADE_OPENSSL} --osslsigncode ${FWUPGRADE_OSSLSIGNCODE} -- ${data_args})
+                       --openssl ${FWUPGRADE_OPENSSL} --osslsigncode ${FWUPGRADE_OSSLSIGNCODE}
+                       --component $<TARGET_FILE:${component}> -- ${table_args} ${data_args})
       set_tests_properties(${target}_signed PROPERTIES LABELS release FIXTURES_SETUP signed_program)
     else()
       add_test(NAME ${target}_signed

@@ -1,7 +1,7 @@
 #include "UsbModels.h"
 
+#include <algorithm>
 #include <cctype>
-#include <sstream>
 
 #include "TableFile.h"
 #include "Trimmed.h"
@@ -31,12 +31,14 @@ std::string NormalId(const std::string& id) {
 
 UsbModels UsbModels::Parse(const std::string& text) {
     UsbModels table;
-    // Editors on Windows begin a UTF-8 file with one.
-    constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-    const bool marked = text.compare(0, sizeof kByteOrderMark - 1, kByteOrderMark) == 0;
-    std::istringstream lines(marked ? text.substr(sizeof kByteOrderMark - 1) : text);
-    for (std::string line; std::getline(lines, line);) {
-        const std::string entry = Trimmed(line);
+    // A byte-order mark, as Windows editors may write before the first line, is no part of it.
+    const std::string bom = "\xEF\xBB\xBF";
+    // Lines found by hand: a string stream would bring the C++ library's locale machinery
+    // into the component, several times its own size.
+    for (std::size_t start = text.compare(0, bom.size(), bom) == 0 ? bom.size() : 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string entry = Trimmed(text.substr(start, end - start));
+        start = end + 1;
         if (entry.empty() || entry[0] == '#') {
             continue;
         }

@@ -9,8 +9,8 @@ namespace usbcamera {
 
 class UsbModels {
 public:
-    // The table in `text`; lines that are not entries (comments, blanks, malformed) are
-    // skipped, and so is a UTF-8 byte-order mark before the first.
+    // The table in `text`, after a UTF-8 byte-order mark if it has one; lines that are not
+    // entries (comments, blanks, malformed) are skipped.
     static UsbModels Parse(const std::string& text);
     // The table in the file at `path`; empty, with why in `problem`, when it cannot be read.
     static UsbModels Load(const std::string& path, std::string& problem);

@@ -9,12 +9,16 @@ namespace {
 const char anchor = 0;  // any address inside the plugin
 }  // namespace
 
-std::string ModuleDirectory() {
+std::string ModulePath() {
     Dl_info info{};
     if (dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) {
-        return ".";
+        return {};
     }
-    const std::string path = info.dli_fname;
+    return info.dli_fname;
+}
+
+std::string ModuleDirectory() {
+    const std::string path = ModulePath();
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }

@@ -7,6 +7,8 @@ namespace cameraserver {
 
 namespace {
 const char anchor = 0;  // any address inside the DLL
+// The longest path the system hands out, in UTF-16 units.
+constexpr DWORD kLongestPath = 32768;
 }  // namespace
 
 HMODULE ThisModule() {
@@ -16,15 +18,40 @@ HMODULE ThisModule() {
     return module;
 }
 
-std::string ModuleDirectory() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(ThisModule(), path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return ".";
+std::wstring ModuleFileName() {
+    // A name that fills the buffer may have been cut: try again with more room.
+    for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
+        std::wstring path(size, L'\0');
+        const DWORD length = GetModuleFileNameW(ThisModule(), &path[0], size);
+        if (length == 0) {
+            return {};
+        }
+        if (length < size) {
+            path.resize(length);
+            return path;
+        }
     }
-    const std::string text(path, length);
-    const auto separator = text.find_last_of("\\/");
-    return separator == std::string::npos ? "." : text.substr(0, separator);
+    return {};
+}
+
+std::string ModulePath() {
+    const std::wstring wide = ModuleFileName();
+    if (wide.empty()) {
+        return {};
+    }
+    const int units = static_cast<int>(wide.size());
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), units, nullptr, 0, nullptr, nullptr);
+    std::string path(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), units, &path[0], bytes, nullptr, nullptr) != bytes) {
+        return {};
+    }
+    return path;
+}
+
+std::string ModuleDirectory() {
+    const std::string path = ModulePath();
+    const auto separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? "." : path.substr(0, separator);
 }
 
 }  // namespace cameraserver

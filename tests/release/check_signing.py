@@ -5,12 +5,15 @@ from a certificate and key file and from a PKCS#12 file with a password file ver
 against that authority; it does not against another authority, nor once one byte of it is
 changed; with its signature removed it is the unsigned program byte for byte, which the
 signing left unchanged; the signed program stays within the size budget (the payload and
-200 KiB); and the release zip made from the signed program holds it and its checksum. Leaves the PKCS#12-signed program at <work-dir>/fwupgrade.exe for the
-whole-program rows. Prints what it checked; exit 1 on a fault.
+200 KiB); the camera component signed by the same step verifies too; and the release zip
+made from the signed program and component holds them and their checksums. Leaves the
+PKCS#12-signed program at <work-dir>/fwupgrade.exe for the whole-program rows. Prints what
+it checked; exit 1 on a fault.
 
-  check_signing.py --program fwupgrade.exe --work-dir DIR --sign-script tools/release/sign_program.py
-                   --zip-script tools/release/release_zip.py --openssl PATH --osslsigncode PATH
-                   -- <release_zip.py arguments but --program and --output>"""
+  check_signing.py --program fwupgrade.exe --component usbcamera.dll --work-dir DIR
+                   --sign-script tools/release/sign_program.py --zip-script tools/release/release_zip.py
+                   --openssl PATH --osslsigncode PATH
+                   -- <release_zip.py arguments but --program, --component and --output>"""
 
 import hashlib
 import os
@@ -117,14 +120,26 @@ def main():
     check.expect(os.path.getsize(signed) <= payload + 200 * 1024,
                  f"the signed program has {os.path.getsize(signed)} bytes, over the payload + 200 KiB")
 
+    component = options["--component"]
+    signed_component = check.path("usbcamera.dll")
+    subprocess.run([sys.executable, options["--sign-script"], "--program", component, "--osslsigncode",
+                    check.osslsigncode, "--pkcs12", check.path("signer.p12"), "--password-file",
+                    check.path("password.txt"), "--output", signed_component], check=True, stdout=subprocess.DEVNULL)
+    ok, output = check.verifies(signed_component, "ca")
+    check.expect(ok and read(signed_component) != read(component),
+                 f"the signed component does not verify against the authority:\n{output}")
+
     release = check.path("release/fwupgrade.zip")
-    subprocess.run([sys.executable, options["--zip-script"], "--program", signed, *zip_args, "--output", release],
-                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run([sys.executable, options["--zip-script"], "--program", signed, "--component", signed_component,
+                    *zip_args, "--output", release], check=True, stdout=subprocess.DEVNULL)
     with zipfile.ZipFile(release) as archive:
         check.expect(archive.read("fwupgrade.exe") == read(signed), "the release zip does not hold the signed program")
+        check.expect(archive.read("usbcamera.dll") == read(signed_component),
+                     "the release zip does not hold the signed component")
         sums = archive.read("SHA256SUMS").decode("ascii")
-    check.expect(f"{hashlib.sha256(read(signed)).hexdigest()}  fwupgrade.exe\n" in sums,
-                 f"SHA256SUMS does not hold the signed program's checksum: {sums!r}")
+    for name, path in (("fwupgrade.exe", signed), ("usbcamera.dll", signed_component)):
+        check.expect(f"{hashlib.sha256(read(path)).hexdigest()}  {name}\n" in sums,
+                     f"SHA256SUMS does not hold the checksum of the signed {name}: {sums!r}")
 
     for problem in check.problems:
         print("FAIL " + problem)
@@ -132,7 +147,7 @@ def main():
         return 1
     print(f"PASS signed from files and from PKCS#12 (SHA-256), verified against the throwaway authority only; "
           f"a changed byte breaks it; unsigned program unchanged and recovered by removing the signature; within the size budget; "
-          f"the release zip holds the signed program ({signed})")
+          f"the component signed and verified too; the release zip holds both ({signed})")
     return 0
 
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Makes the release package of one Windows build: a zip holding fwupgrade.exe, the
-read-me for camera owners (ReadMe.txt beside this script, in each of the catalogue's
-languages, with the build's model name, version label, package file name and size and
-the catalogue's captions filled in) and SHA256SUMS, the checksums of both in the form
-`sha256sum -c` reads.
+"""Makes the release package of one Windows build: a zip holding fwupgrade.exe, the USB
+camera component of the same architecture (usbcamera.dll) with its id table
+(usb-models.txt), the read-me for camera owners (ReadMe.txt beside this script, in each
+of the catalogue's languages, with the build's model name, version label, package file
+name and size and the catalogue's captions filled in) and SHA256SUMS, the checksums of
+the others in the form `sha256sum -c` reads.
 
-  release_zip.py --program fwupgrade.exe --data-dir <build>/resources/data
-                 --catalogue resources/Messages.rc --output fwupgrade-windows-x86.zip
+  release_zip.py --program fwupgrade.exe [--component usbcamera.dll --model-table usb-models.txt]
+                 --data-dir <build>/resources/data --catalogue resources/Messages.rc
+                 --output fwupgrade-windows-x86.zip
 
 The same inputs give the same zip, byte for byte: the entries have a fixed order, a fixed
 time and fixed attributes. The zip's own checksum is written beside it, as <zip>.sha256."""
@@ -47,6 +49,12 @@ def captions(catalogue):
     return found
 
 
+def windows_text(text):
+    """Windows line ends, and a byte-order mark so that older Windows editors read it as
+    UTF-8 too, for every text editor a camera owner may open it with."""
+    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8-sig")
+
+
 def read_me(data_dir, catalogue):
     values = {
         **captions(catalogue),
@@ -59,10 +67,7 @@ def read_me(data_dir, catalogue):
     for name in values:
         if name.startswith("caption_") and "{" + name + "}" not in template:
             sys.exit(f"release_zip: the read-me has no part in the language of {name} (no {{{name}}})")
-    text = template.format(**values)
-    # Windows line ends, and a byte-order mark so that older Windows editors read it as
-    # UTF-8 too, for every text editor a camera owner may open it with.
-    return text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8-sig")
+    return windows_text(template.format(**values))
 
 
 def entry(name, data):
@@ -77,9 +82,18 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     for option in ("--program", "--data-dir", "--catalogue", "--output"):
         parser.add_argument(option, required=True)
+    parser.add_argument("--component")
+    parser.add_argument("--model-table")
     args = parser.parse_args()
+    if (args.component is None) != (args.model_table is None):
+        parser.error("--component and --model-table go together")
 
-    files = [("fwupgrade.exe", read(args.program)), ("ReadMe.txt", read_me(args.data_dir, args.catalogue))]
+    files = [("fwupgrade.exe", read(args.program))]
+    if args.component:
+        # The table as owners edit it on Windows; the component reads either line end.
+        files += [("usbcamera.dll", read(args.component)),
+                  ("usb-models.txt", windows_text(read(args.model_table).decode("utf-8")))]
+    files.append(("ReadMe.txt", read_me(args.data_dir, args.catalogue)))
     sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
     files.append(("SHA256SUMS", sums.encode("ascii")))
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Signs the release program with an Authenticode signature (SHA-256) by osslsigncode,
+"""Signs the release program, or the camera component DLL shipped beside it, with an
+Authenticode signature (SHA-256) by osslsigncode,
 with the certificate and key of whoever makes the release: a certificate file and a key
 file, or one PKCS#12 file; the password of either comes from a file, never from the
 command line. An RFC 3161 time-stamp server, when named, dates the signature so that it

@@ -1,9 +1,7 @@
 // The Linux camera component through the COM runtime, against a fake system: each suite
 // runs inside umockdev-run with the device description its CTest entry names (the suite's
 // name says which), and writes the mount table the component reads into the fake /proc.
-#include "cameraserver/ServerInterfaces.h"
-#include "com/InterfaceRef.h"
-#include "com/ScopedVariant.h"
+#include "CameraClient.h"
 
 #include <gtest/gtest.h>
 
@@ -23,22 +21,10 @@
 
 namespace {
 
-const HRESULT kDeviceGone = static_cast<HRESULT>(0x8007048Fu);
 // The USB device of the first camera in every description.
 const char kFirstCamera[] = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
 
-using Clock = std::chrono::steady_clock;
-
-std::string Narrow(BSTR text) {
-    std::string narrow;
-    if (text != nullptr) {
-        for (UINT i = 0; i < SysStringLen(text); ++i) {
-            narrow += text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
-        }
-        SysFreeString(text);
-    }
-    return narrow;
-}
+using namespace camera_client;
 
 class UsbCamera : public ComponentLogTest {
 protected:
@@ -67,67 +53,6 @@ protected:
             file << line << "\n";
         }
         ASSERT_TRUE(file.good());
-    }
-
-    static void OpenCollection(InterfaceRef<CameraCollection>& collection) {
-        InterfaceRef<CameraManager> manager;
-        ASSERT_EQ(CoCreateInstance(cameraserver::kClassId, nullptr, CLSCTX_INPROC_SERVER, cameraserver::kManagerId,
-                                   reinterpret_cast<void**>(manager.Put())),
-                  S_OK);
-        ASSERT_EQ(manager->GetCameraCollection(collection.Put()), S_OK);
-    }
-
-    static void CameraAt(const InterfaceRef<CameraCollection>& collection, LONG position,
-                         InterfaceRef<CameraItem>& camera) {
-        const ScopedVariant index(position);
-        ScopedVariant item;
-        ASSERT_EQ(collection->GetCameraAt(index.Value(), item.Receive()), S_OK);
-        ASSERT_EQ(item.Value().vt, VT_DISPATCH);
-        ASSERT_EQ(item.Value().pdispVal->QueryInterface(cameraserver::kItemId, reinterpret_cast<void**>(camera.Put())),
-                  S_OK);
-    }
-
-    // The model names in the enumerator's order, after a count that agrees with them.
-    static std::vector<std::string> Models() {
-        InterfaceRef<CameraCollection> collection;
-        OpenCollection(collection);
-        std::vector<std::string> models;
-        InterfaceRef<IUnknown> object;
-        EXPECT_EQ(collection->GetCameraEnumerator(object.Put()), S_OK);
-        InterfaceRef<IEnumVARIANT> enumerator;
-        EXPECT_EQ(enumerator.Query(object.Get()), S_OK);
-        LONG count = -1;
-        EXPECT_EQ(collection->GetCameraCount(&count), S_OK);
-        EXPECT_EQ(enumerator->Reset(), S_OK);
-        for (LONG i = 0; i < count; ++i) {
-            ScopedVariant item;
-            EXPECT_EQ(enumerator->Next(1, item.Receive(), nullptr), S_OK);
-            InterfaceRef<CameraItem> camera;
-            EXPECT_EQ(item.Value().pdispVal->QueryInterface(cameraserver::kItemId, reinterpret_cast<void**>(camera.Put())),
-                      S_OK);
-            BSTR name = nullptr;
-            EXPECT_EQ(camera->GetModelName(&name), S_OK);
-            models.push_back(Narrow(name));
-        }
-        ScopedVariant past;
-        EXPECT_EQ(enumerator->Next(1, past.Receive(), nullptr), S_FALSE);
-        EXPECT_EQ(past.Value().vt, VT_EMPTY);
-        return models;
-    }
-
-    // The drive path the camera at `position` reports, and how long it took.
-    static std::string DrivePath(LONG position, std::chrono::milliseconds* took = nullptr) {
-        InterfaceRef<CameraCollection> collection;
-        OpenCollection(collection);
-        InterfaceRef<CameraItem> camera;
-        CameraAt(collection, position, camera);
-        BSTR path = nullptr;
-        const auto start = Clock::now();
-        EXPECT_EQ(camera->GetDrivePath(&path), S_OK);
-        if (took != nullptr) {
-            *took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-        }
-        return Narrow(path);
     }
 
     std::string mockRoot_;
@@ -286,18 +211,7 @@ TEST_F(Partitioned, CameraUnpluggedFailsItsCallsWithErrorInformation) {
     // Unplugged: its folder leaves the fake sysfs (and comes back for the next test).
     const std::string device = mockRoot_ + kFirstCamera;
     std::filesystem::rename(device, device + ".unplugged");
-    name = nullptr;
-    EXPECT_EQ(camera->GetModelName(&name), kDeviceGone);
-    EXPECT_EQ(name, nullptr);
-    InterfaceRef<ISupportErrorInfo> support;
-    ASSERT_EQ(camera->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(support.Put())), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(cameraserver::kItemId), S_OK);
-    InterfaceRef<IErrorInfo> info;
-    EXPECT_EQ(GetErrorInfo(0, info.Put()), S_OK);
-    EXPECT_NE(info.Get(), nullptr);
-    BSTR path = nullptr;
-    EXPECT_EQ(camera->GetDrivePath(&path), kDeviceGone);
-    EXPECT_EQ(path, nullptr);
+    ExpectGone(camera);
     std::filesystem::rename(device + ".unplugged", device);
 }
 

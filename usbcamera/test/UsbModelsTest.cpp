@@ -17,6 +17,12 @@ namespace {
 
 using usbcamera::UsbModels;
 
+// As Windows editors save it, with a byte-order mark before the first line.
+TEST(UsbModels, ReadsAnEntryAfterAByteOrderMark) {
+    const UsbModels table = UsbModels::Parse("\xEF\xBB\xBF" "1209:0009  First Line\r\n");
+    EXPECT_EQ(table.Find("1209", "0009"), "First Line");
+}
+
 TEST(UsbModels, ReadsEntriesAndSkipsWhatIsNoEntry) {
     const UsbModels table = UsbModels::Parse(
         "# comment 1209:0003 Not A Camera\n"

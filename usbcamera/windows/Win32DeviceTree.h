@@ -1,0 +1,12 @@
+// The device tree as Windows shows it, through the real calls (Windows only).
+#pragma once
+
+#include <memory>
+
+#include "DeviceTree.h"
+
+namespace usbcamera {
+
+std::unique_ptr<DeviceTree> OpenWin32DeviceTree();
+
+}  // namespace usbcamera
