@@ -15,6 +15,8 @@
 // answer, or a GTK that could not start, is not tried again for every box.
 #include "platform/posix/DesktopMessageBox.h"
 
+#include "platform/posix/LineBreaks.h"
+
 #include "platform/Platform.h"
 
 #include <dlfcn.h>
@@ -248,17 +250,16 @@ bool ToUtf8(const char* text, std::string& utf8) {
     }
     converted.pop_back();  // the terminating zero, which the string keeps apart
     utf8.clear();
-    for (std::size_t i = 0; i < converted.size(); ++i) {
-        if (converted[i] == '\r') {
-            if (i + 1 < converted.size() && converted[i + 1] == '\n') {
-                continue;
-            }
+    return platform::posix::ForEachLine(
+        converted.data(), converted.data() + converted.size(),
+        [&utf8](const char* begin, const char* end) {
+            utf8.append(begin, end);
+            return true;
+        },
+        [&utf8] {
             utf8 += '\n';
-        } else {
-            utf8 += converted[i];
-        }
-    }
-    return true;
+            return true;
+        });
 }
 
 }  // namespace

@@ -12,14 +12,15 @@
 
 #include "platform/FileServices.h"
 #include "platform/posix/ErrnoError.h"
+#include "platform/posix/Descriptor.h"
 #include "platform/posix/PathBeneath.h"
+#include "platform/posix/ShareModes.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdint>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -27,7 +28,9 @@
 namespace {
 
 using platform::posix::ErrorFromErrno;
+using platform::posix::Descriptor;
 using platform::posix::PathBeneath;
+using platform::posix::ShareFile;
 
 // A name that could not be opened in a folder that could: "file not found" for a missing
 // name, as Windows tells it apart from a missing folder.
@@ -88,28 +91,26 @@ bool SyncFolder(int folder) {
 // describes the file it replaced (whose clusters the move freed) or an empty one.  Syncing
 // the file writes its entry; syncing the folder after it removes the old name.
 bool SyncMoved(const PathBeneath& path, const struct stat& moved) {
-    const int descriptor =
-        openat(path.Folder(), path.Name(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (descriptor < 0) {
+    const Descriptor file(openat(path.Folder(), path.Name(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.IsOpen()) {
         SetLastError(NameError(errno));
         return false;
     }
     struct stat now {};
-    bool synced = fstat(descriptor, &now) == 0;
-    DWORD error = synced ? ERROR_SUCCESS : ErrorFromErrno(errno);
-    if (synced && (now.st_dev != moved.st_dev || now.st_ino != moved.st_ino)) {
+    if (fstat(file.Get(), &now) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
+    }
+    if (now.st_dev != moved.st_dev || now.st_ino != moved.st_ino) {
         // Another file took the name between the move and this look: the moved one is not there.
-        synced = false;
-        error = ERROR_FILE_NOT_FOUND;
-    } else if (synced && fsync(descriptor) != 0 && errno != EINVAL) {
-        synced = false;
-        error = ErrorFromErrno(errno);
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return false;
     }
-    close(descriptor);
-    if (!synced) {
-        SetLastError(error);
+    if (fsync(file.Get()) != 0 && errno != EINVAL) {
+        SetLastError(ErrorFromErrno(errno));
+        return false;
     }
-    return synced;
+    return true;
 }
 
 bool SameFolder(const PathBeneath& first, const PathBeneath& second) {
@@ -152,18 +153,17 @@ bool VolumeOfFolder(LPCSTR directory, struct statvfs& volume) {
         return false;
     }
     // Not waiting on a FIFO that took the folder's name, not taking a terminal.
-    const int folder = openat(path.Folder(), path.Name(),
-                              O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (path.Beneath() ? O_NOFOLLOW : 0));
-    if (folder < 0) {
+    const Descriptor folder(openat(path.Folder(), path.Name(),
+                                   O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (path.Beneath() ? O_NOFOLLOW : 0)));
+    if (!folder.IsOpen()) {
         SetLastError(NameError(errno));
         return false;
     }
     struct stat info {};
     struct stat parent {};
-    const bool queried = fstat(folder, &info) == 0 && S_ISDIR(info.st_mode) && fstat(path.Folder(), &parent) == 0 &&
-                         fstatvfs(folder, &volume) == 0;
+    const bool queried = fstat(folder.Get(), &info) == 0 && S_ISDIR(info.st_mode) &&
+                         fstat(path.Folder(), &parent) == 0 && fstatvfs(folder.Get(), &volume) == 0;
     const int error = errno;
-    close(folder);
     if (!queried) {
         SetLastError(S_ISDIR(info.st_mode) || info.st_mode == 0 ? ErrorFromErrno(error) : ERROR_DIRECTORY);
         return false;
@@ -240,49 +240,8 @@ BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytes
     return TRUE;
 }
 
-namespace {
-
-// Share modes as far as they keep writers apart, with advisory locks (flock, one per open
-// file description, so two handles of one process exclude each other as on Windows): a
-// handle that lets nobody else write holds the file's lock exclusively, any other handle
-// opened for writing holds it shared.  A second writer, or a handle that forbids writing
-// while another one writes, fails with ERROR_SHARING_VIOLATION.  The lock is taken before
-// anything is truncated and lasts until the handle is closed, also across a move of the
-// file; a name that no longer holds the locked file (its holder has just moved it away) is
-// treated as taken too.  Readers that allow writing take no lock.
-bool ShareFile(int descriptor, const PathBeneath& path, DWORD access, DWORD share) {
-    int lock = 0;
-    if ((share & FILE_SHARE_WRITE) == 0) {
-        lock = LOCK_EX;
-    } else if ((access & GENERIC_WRITE) != 0) {
-        lock = LOCK_SH;
-    }
-    if (lock == 0) {
-        return true;
-    }
-    int result = -1;
-    do {
-        result = flock(descriptor, lock | LOCK_NB);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        SetLastError(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno));
-        return false;
-    }
-    struct stat held {};
-    struct stat named {};
-    if (fstat(descriptor, &held) != 0 || fstatat(path.Folder(), path.Name(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-        held.st_dev != named.st_dev ||
-        held.st_ino != named.st_ino) {
-        SetLastError(ERROR_SHARING_VIOLATION);
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 // Security attributes, attributes and templates have no POSIX counterpart and are ignored;
-// share modes keep writers apart (ShareFile).  Of the flags only FILE_FLAG_NO_BUFFERING is
+// share modes keep writers apart (ShareModes.h).  Of the flags only FILE_FLAG_NO_BUFFERING is
 // honoured.
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES /*security*/,
                    DWORD disposition, DWORD flags, HANDLE /*templateFile*/) {
@@ -300,31 +259,31 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     const int existing = (access & GENERIC_WRITE) != 0 ? base | O_NOFOLLOW | O_NONBLOCK : base;
     constexpr mode_t kMode = 0666;  // narrowed by the umask, as for any new file
 
-    int descriptor = -1;
+    Descriptor file;
     DWORD successError = ERROR_SUCCESS;
     bool replacing = false;
     switch (disposition) {
     case CREATE_NEW:
-        descriptor = openat(path.Folder(), path.Name(), create | O_EXCL, kMode);
+        file.Reset(openat(path.Folder(), path.Name(), create | O_EXCL, kMode));
         break;
     case CREATE_ALWAYS:
         // Created anew, or an existing file replaced; Windows tells the two apart by the
         // last error, and so does this.
-        descriptor = openat(path.Folder(), path.Name(), create | O_EXCL, kMode);
-        if (descriptor < 0 && errno == EEXIST) {
-            descriptor = openat(path.Folder(), path.Name(), create, kMode);
+        file.Reset(openat(path.Folder(), path.Name(), create | O_EXCL, kMode));
+        if (!file.IsOpen() && errno == EEXIST) {
+            file.Reset(openat(path.Folder(), path.Name(), create, kMode));
             successError = ERROR_ALREADY_EXISTS;
             replacing = true;
         }
         break;
     case OPEN_EXISTING:
-        descriptor = openat(path.Folder(), path.Name(), existing);
+        file.Reset(openat(path.Folder(), path.Name(), existing));
         break;
     default:
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    if (descriptor < 0) {
+    if (!file.IsOpen()) {
         SetLastError(NameError(errno));
         return INVALID_HANDLE_VALUE;
     }
@@ -332,32 +291,26 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     // replaced must be a regular file, not a FIFO or a device that took the name.
     struct stat info {};
     const bool creating = disposition != OPEN_EXISTING;
-    if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode) || (creating && !S_ISREG(info.st_mode))) {
-        close(descriptor);
+    if (fstat(file.Get(), &info) != 0 || S_ISDIR(info.st_mode) || (creating && !S_ISREG(info.st_mode))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    if (S_ISREG(info.st_mode) && !ShareFile(descriptor, path, access, share)) {
-        const DWORD error = GetLastError();
-        close(descriptor);
-        SetLastError(error);
+    if (S_ISREG(info.st_mode) && !ShareFile(file.Get(), path.Folder(), path.Name(), access, share)) {
         return INVALID_HANDLE_VALUE;
     }
     if (creating || existing != base) {
-        const int status = fcntl(descriptor, F_GETFL);
-        if (status < 0 || fcntl(descriptor, F_SETFL, status & ~O_NONBLOCK) != 0 ||
-            (replacing && ftruncate(descriptor, 0) != 0)) {
-            const DWORD error = ErrorFromErrno(errno);
-            close(descriptor);
-            SetLastError(error);
+        const int status = fcntl(file.Get(), F_GETFL);
+        if (status < 0 || fcntl(file.Get(), F_SETFL, status & ~O_NONBLOCK) != 0 ||
+            (replacing && ftruncate(file.Get(), 0) != 0)) {
+            SetLastError(ErrorFromErrno(errno));
             return INVALID_HANDLE_VALUE;
         }
     }
     if ((flags & FILE_FLAG_NO_BUFFERING) != 0) {
-        BypassCache(descriptor);
+        BypassCache(file.Get());
     }
     SetLastError(successError);
-    return HandleFromDescriptor(descriptor);
+    return HandleFromDescriptor(file.Detach());
 }
 
 namespace {

@@ -22,6 +22,7 @@
 // accepted and ignored.
 #include "platform/Platform.h"
 #include "platform/posix/DesktopMessageBox.h"
+#include "platform/posix/LineBreaks.h"
 
 #include <cerrno>
 #include <csignal>
@@ -231,23 +232,12 @@ public:
     // The text with its line ends made single line feeds, ending with one, and its control
     // characters visible.
     bool WriteText(const char* text) {
-        const char* line = text;
-        const char* p = text;
-        for (; *p != '\0'; ++p) {
-            if (*p == '\n' || *p == '\r') {
-                if (!WriteVisible(line, p) || !Write("\n")) {
-                    return false;
-                }
-                if (*p == '\r' && p[1] == '\n') {
-                    ++p;
-                }
-                line = p + 1;
-            }
-        }
-        if (!WriteVisible(line, p)) {
-            return false;
-        }
-        return p == text || p[-1] == '\n' || p[-1] == '\r' ? true : Write("\n");
+        const std::size_t length = std::strlen(text);
+        const bool written = platform::posix::ForEachLine(
+            text, text + length, [this](const char* begin, const char* end) { return WriteVisible(begin, end); },
+            [this] { return Write("\n"); });
+        const bool ended = length == 0 || text[length - 1] == '\n' || text[length - 1] == '\r';
+        return written && (ended || Write("\n"));
     }
 
     // The next byte typed, or -1 when the terminal has gone.
