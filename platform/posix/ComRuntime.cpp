@@ -134,12 +134,32 @@ struct PluginRuntime {
     void (*coTaskMemFree)(LPVOID);
     bool (*isEqualGuid)(REFGUID, REFGUID);
 };
+namespace {
+
+// Each entry by name: two entries of the same type cannot swap places unnoticed.
+constexpr PluginRuntime MakePluginRuntime() {
+    PluginRuntime runtime{};
+    runtime.sysAllocString = SysAllocString;
+    runtime.sysAllocStringLen = SysAllocStringLen;
+    runtime.sysAllocStringByteLen = SysAllocStringByteLen;
+    runtime.sysFreeString = SysFreeString;
+    runtime.sysStringLen = SysStringLen;
+    runtime.sysStringByteLen = SysStringByteLen;
+    runtime.variantInit = VariantInit;
+    runtime.variantClear = VariantClear;
+    runtime.variantCopy = VariantCopy;
+    runtime.getErrorInfo = GetErrorInfo;
+    runtime.setErrorInfo = SetErrorInfo;
+    runtime.coTaskMemAlloc = CoTaskMemAlloc;
+    runtime.coTaskMemFree = CoTaskMemFree;
+    runtime.isEqualGuid = IsEqualGUID;
+    return runtime;
+}
+
+}  // namespace
+
 extern const PluginRuntime kPluginRuntime;
-const PluginRuntime kPluginRuntime = {
-    SysAllocString, SysAllocStringLen, SysAllocStringByteLen, SysFreeString, SysStringLen,
-    SysStringByteLen, VariantInit, VariantClear, VariantCopy, GetErrorInfo,
-    SetErrorInfo, CoTaskMemAlloc, CoTaskMemFree, IsEqualGUID,
-};
+const PluginRuntime kPluginRuntime = MakePluginRuntime();
 
 HRESULT CoInitialize(LPVOID /*reserved*/) {
     return ++threadInitializations == 1 ? S_OK : S_FALSE;
