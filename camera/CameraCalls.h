@@ -5,16 +5,17 @@
 // Everything handed out is owned on return: references by the InterfaceRef passed in,
 // strings by the returned WideStringHandle, VARIANTs by the caller, who clears them.
 //
-// The order of the conversation:
+// The order of the conversation (app/CameraSession.cpp), the VARIANTs held in ScopedVariants:
 //   ActivateCameraManager(manager);
 //   GetCameraCollection(manager, collection);
 //   GetCameraEnumerator(collection, enumerator);
 //   ResetEnumerator(enumerator);
 //   for each position while position < GetCameraCount(collection):
-//       ClearVariant(&item); NextItem(enumerator, &item);
-//       AssignCamera(camera, item); GetModelName(camera);
-//   GetCameraAt(collection, index, &result); CopyVariant(&item, &result); ClearVariant(&result);
-//   AssignCamera(camera, item); GetModelName(camera); GetDrivePath(camera);
+//       NextItem(enumerator, item.Receive());      // the item emptied first
+//       AssignCamera(camera, item.Value()); GetModelName(camera);
+//   GetCameraAt(collection, index.Value(), result.Receive()); item.Set(result.Value());
+//   AssignCamera(camera, item.Value()); GetModelName(camera); GetDrivePath(camera);
+//   after the confirmation: GetModelName(camera), the presence check.
 #pragma once
 
 #include "platform/Platform.h"
