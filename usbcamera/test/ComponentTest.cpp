@@ -1,7 +1,7 @@
 // The Linux camera component through the COM runtime, against a fake system: each suite
 // runs inside umockdev-run with the device description its CTest entry names (the suite's
 // name says which), and writes the mount table the component reads into the fake /proc.
-#include "CameraClient.h"
+#include "support/CameraClient.h"
 
 #include <gtest/gtest.h>
 

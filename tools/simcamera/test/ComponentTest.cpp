@@ -11,17 +11,21 @@
 #include <ostream>
 #include <string>
 
+#include "support/CameraClient.h"
 #include "support/CountingErrorInfo.h"
 #include "support/RowName.h"
 #include "support/SimulatedComponent.h"
 
 namespace {
 
+using camera_client::CameraAt;
+using camera_client::OpenCollection;
+
 using Units = std::basic_string<OLECHAR>;
 
 const HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002u);
 const HRESULT kTypeMismatch = static_cast<HRESULT>(0x80020005u);
-const HRESULT kDeviceGone = static_cast<HRESULT>(0x8007048Fu);
+using camera_client::kDeviceGone;
 
 class Component : public SimulatedComponentTest {
 protected:
@@ -36,22 +40,6 @@ protected:
                                 reinterpret_cast<void**>(manager.Put()));
     }
 
-    // The collection of a newly created manager.
-    static void OpenCollection(InterfaceRef<CameraCollection>& collection) {
-        InterfaceRef<CameraManager> manager;
-        ASSERT_EQ(Create(manager), S_OK);
-        ASSERT_EQ(manager->GetCameraCollection(collection.Put()), S_OK);
-    }
-
-    // The camera at `position`, as GetCameraAt hands it out.
-    static void CameraAt(const InterfaceRef<CameraCollection>& collection, LONG position,
-                         InterfaceRef<CameraItem>& camera) {
-        const ScopedVariant index(position);
-        ScopedVariant item;
-        ASSERT_EQ(collection->GetCameraAt(index.Value(), item.Receive()), S_OK);
-        ASSERT_EQ(item.Value().vt, VT_DISPATCH);
-        ASSERT_EQ(item.Value().pdispVal->QueryInterface(cameraserver::kItemId, reinterpret_cast<void**>(camera.Put())), S_OK);
-    }
 };
 
 // The text of a BSTR, taken over: its whole length, or `absent` for a null one.

@@ -2,7 +2,7 @@
 // COM runtime as the utility calls it, natively and under Wine.  Each test loads the test
 // build of the component afresh, plays a tree, and checks the component's own account: every
 // object it created destroyed (its log), and none left when asked before it is unloaded.
-#include "../CameraClient.h"
+#include "support/CameraClient.h"
 #include "LoadedComponent.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-// The calls a test makes on a USB camera component as the utility makes them: activate it,
+// The calls a test makes on a camera component as the utility makes them: activate it,
 // walk its cameras, ask one for its model name and drive path.  Shared by the tests of the
-// Linux component and of the Windows one (which run the same over recorded device trees).
+// simulated camera and of the USB camera components, Linux and Windows.
 #pragma once
 
 #include "cameraserver/ServerInterfaces.h"
