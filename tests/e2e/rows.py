@@ -215,6 +215,11 @@ HOSTILE = [
 ]
 WINDOWS += HOSTILE
 
+
+# The signed program, as users get it: the signature changes nothing the other rows show,
+# so it plays a success and a Cancel, its code signed and run whole.
+SIGNED = [SUCCESS, CANCEL]
+
 # Locales of no catalogue language of their own -> the catalogue language expected: a
 # region the catalogue lacks falls back to its primary language, a language it lacks to
 # English.

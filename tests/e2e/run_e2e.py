@@ -2,7 +2,7 @@
 """Whole-program tests: runs the rows of rows.py against the built fwupgrade and prints
 each row's name with PASS or FAIL (and why), then "N passed, M failed".
 
-  run_e2e.py windows|windows-languages|windows-volumes --wine-run cmake/wine-run.sh --prefix DIR --arch win32|win64
+  run_e2e.py windows|windows-signed|windows-languages|windows-volumes --wine-run cmake/wine-run.sh --prefix DIR --arch win32|win64
              --harness boxharness.exe COMMON...
   run_e2e.py posix|posix-languages|posix-volumes --register tools/simcamera/register-posix.sh COMMON...
 
@@ -43,6 +43,8 @@ def plan(suite, catalogue):
     """(label, row, locale or None, language) for each run of the suite."""
     if suite == "windows":
         return [(row.name, row, None, None) for row in rows.WINDOWS]
+    if suite == "windows-signed":
+        return [(row.name, row, None, None) for row in rows.SIGNED]
     if suite == "posix":
         return [(row.name, row, None, None) for row in rows.POSIX]
     if suite == "windows-volumes":
@@ -75,7 +77,7 @@ def locale_installed(name):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("suite", choices=["windows", "windows-languages", "windows-volumes", "posix",
+    parser.add_argument("suite", choices=["windows", "windows-signed", "windows-languages", "windows-volumes", "posix",
                                           "posix-languages", "posix-volumes"])
     for option in ("--program", "--component", "--data-dir", "--catalogue", "--work-dir"):
         parser.add_argument(option, required=True)
