@@ -18,7 +18,7 @@
 
 #include "platform/Platform.h"
 #include "platform/SystemApi.h"
-#include "support/FaultInjection.h"
+#include "support/FileServicesSwap.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -49,6 +49,8 @@ public:
     void ClearLog() { log_.clear(); }
 
 private:
+    friend class FileServicesSwap<CardSteps>;
+
     enum class Kind { kLeftover, kStaging, kReadBack };
     struct Held {
         Kind kind;
@@ -85,7 +87,7 @@ private:
                            : kind == Kind::kStaging ? "create staging"
                                                     : "open leftover";
         const HANDLE file = steps.Step(step, INVALID_HANDLE_VALUE, false, [&] {
-            return steps.create_.Saved()(name, access, share, security, disposition, flags, templateFile);
+            return steps.swap_.Saved().CreateFileA(name, access, share, security, disposition, flags, templateFile);
         });
         if (file != INVALID_HANDLE_VALUE) {
             steps.handles_[Key(file)] = Held{kind, false};
@@ -98,7 +100,7 @@ private:
             *written = 0;
         }
         return current_->Step("write", FALSE, false,
-                              [&] { return current_->write_.Saved()(file, data, size, written, overlapped); });
+                              [&] { return current_->swap_.Saved().WriteFile(file, data, size, written, overlapped); });
     }
 
     static BOOL Read(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
@@ -106,14 +108,14 @@ private:
             *read = 0;
         }
         return current_->Step("read", FALSE, false,
-                              [&] { return current_->read_.Saved()(file, buffer, size, read, overlapped); });
+                              [&] { return current_->swap_.Saved().ReadFile(file, buffer, size, read, overlapped); });
     }
 
     static BOOL Flush(HANDLE file) {
         const auto found = current_->handles_.find(Key(file));
         const bool moved = found != current_->handles_.end() && found->second.moved;
         return current_->Step(moved ? "flush after move" : "flush", FALSE, false,
-                              [&] { return current_->flush_.Saved()(file); });
+                              [&] { return current_->swap_.Saved().FlushFileBuffers(file); });
     }
 
     static BOOL Close(HANDLE handle) {
@@ -128,24 +130,24 @@ private:
                                                   : "close staging";
             steps.handles_.erase(found);
         }
-        return steps.Step(step, FALSE, true, [&] { return steps.close_.Saved()(handle); });
+        return steps.Step(step, FALSE, true, [&] { return steps.swap_.Saved().CloseHandle(handle); });
     }
 
     static BOOL Delete(LPCSTR name) {
-        return current_->Step("delete", FALSE, false, [&] { return current_->delete_.Saved()(name); });
+        return current_->Step("delete", FALSE, false, [&] { return current_->swap_.Saved().DeleteFileA(name); });
     }
 
     static BOOL Sectors(LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
                         LPDWORD totalClusters) {
         CardSteps& steps = *current_;
         return steps.Step(steps.StagingHeld() ? "sector size" : "allocation unit", FALSE, false, [&] {
-            return steps.sectors_.Saved()(root, perCluster, bytesPerSector, freeClusters, totalClusters);
+            return steps.swap_.Saved().GetDiskFreeSpaceA(root, perCluster, bytesPerSector, freeClusters, totalClusters);
         });
     }
 
     static BOOL Move(LPCSTR existing, LPCSTR newName, DWORD flags) {
         CardSteps& steps = *current_;
-        const BOOL moved = steps.Step("move", FALSE, false, [&] { return steps.move_.Saved()(existing, newName, flags); });
+        const BOOL moved = steps.Step("move", FALSE, false, [&] { return steps.swap_.Saved().MoveFileExA(existing, newName, flags); });
         if (moved) {
             for (auto& open : steps.handles_) {
                 open.second.moved = open.second.moved || open.second.kind == Kind::kStaging;
@@ -156,13 +158,13 @@ private:
 
     static BOOL Attributes(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
         return current_->Step("attributes", FALSE, false,
-                              [&] { return current_->attributes_.Saved()(name, level, information); });
+                              [&] { return current_->swap_.Saved().GetFileAttributesExA(name, level, information); });
     }
 
     static BOOL Volume(HANDLE file, LPWSTR name, DWORD nameSize, LPDWORD serial, LPDWORD longest, LPDWORD flags,
                        LPWSTR fileSystem, DWORD fileSystemSize) {
         return current_->Step("volume", FALSE, false, [&] {
-            return current_->volume_.Saved()(file, name, nameSize, serial, longest, flags, fileSystem, fileSystemSize);
+            return current_->swap_.Saved().GetVolumeInformationByHandleW(file, name, nameSize, serial, longest, flags, fileSystem, fileSystemSize);
         });
     }
 
@@ -174,18 +176,5 @@ private:
     bool callFirst_ = false;
     static inline CardSteps* current_ = nullptr;
 
-    ScopedOverride<decltype(platform::SystemApi::CreateFileA)> create_{&platform::SystemApi::CreateFileA, Create};
-    ScopedOverride<decltype(platform::SystemApi::WriteFile)> write_{&platform::SystemApi::WriteFile, Write};
-    ScopedOverride<decltype(platform::SystemApi::ReadFile)> read_{&platform::SystemApi::ReadFile, Read};
-    ScopedOverride<decltype(platform::SystemApi::FlushFileBuffers)> flush_{&platform::SystemApi::FlushFileBuffers,
-                                                                           Flush};
-    ScopedOverride<decltype(platform::SystemApi::CloseHandle)> close_{&platform::SystemApi::CloseHandle, Close};
-    ScopedOverride<decltype(platform::SystemApi::DeleteFileA)> delete_{&platform::SystemApi::DeleteFileA, Delete};
-    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> sectors_{&platform::SystemApi::GetDiskFreeSpaceA,
-                                                                              Sectors};
-    ScopedOverride<decltype(platform::SystemApi::MoveFileExA)> move_{&platform::SystemApi::MoveFileExA, Move};
-    ScopedOverride<decltype(platform::SystemApi::GetFileAttributesExA)> attributes_{
-        &platform::SystemApi::GetFileAttributesExA, Attributes};
-    ScopedOverride<decltype(platform::SystemApi::GetVolumeInformationByHandleW)> volume_{
-        &platform::SystemApi::GetVolumeInformationByHandleW, Volume};
+    FileServicesSwap<CardSteps> swap_;
 };

@@ -14,7 +14,7 @@
 #include "app/ReadBack.h"
 #include "platform/Platform.h"
 #include "platform/SystemApi.h"
-#include "support/FaultInjection.h"
+#include "support/FileServicesSwap.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +52,8 @@ public:
     }
 
 private:
+    friend class FileServicesSwap<InMemoryCard>;
+
     struct Open {
         std::string path;
         bool forReading;
@@ -209,18 +211,5 @@ private:
     Open stray_{};
     static inline InMemoryCard* current_ = nullptr;
 
-    ScopedOverride<decltype(platform::SystemApi::CreateFileA)> create_{&platform::SystemApi::CreateFileA, Create};
-    ScopedOverride<decltype(platform::SystemApi::WriteFile)> write_{&platform::SystemApi::WriteFile, Write};
-    ScopedOverride<decltype(platform::SystemApi::ReadFile)> read_{&platform::SystemApi::ReadFile, Read};
-    ScopedOverride<decltype(platform::SystemApi::FlushFileBuffers)> flush_{&platform::SystemApi::FlushFileBuffers,
-                                                                           Flush};
-    ScopedOverride<decltype(platform::SystemApi::CloseHandle)> close_{&platform::SystemApi::CloseHandle, Close};
-    ScopedOverride<decltype(platform::SystemApi::DeleteFileA)> delete_{&platform::SystemApi::DeleteFileA, Delete};
-    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> sectors_{&platform::SystemApi::GetDiskFreeSpaceA,
-                                                                              Sectors};
-    ScopedOverride<decltype(platform::SystemApi::MoveFileExA)> move_{&platform::SystemApi::MoveFileExA, Move};
-    ScopedOverride<decltype(platform::SystemApi::GetFileAttributesExA)> attributes_{
-        &platform::SystemApi::GetFileAttributesExA, Attributes};
-    ScopedOverride<decltype(platform::SystemApi::GetVolumeInformationByHandleW)> volume_{
-        &platform::SystemApi::GetVolumeInformationByHandleW, Volume};
+    FileServicesSwap<InMemoryCard> swap_;
 };
