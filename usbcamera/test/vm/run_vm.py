@@ -35,6 +35,7 @@ console as it comes, for a person to watch.  Exits 77 (skipped) with the reason 
 busybox, mtools, dosfstools or the kernel cannot be had."""
 
 import argparse
+import fcntl
 import glob
 import gzip
 import hashlib
@@ -141,8 +142,15 @@ def need(program, package):
 
 
 def kernel(cache):
-    """The extracted kernel package: (vmlinuz, modules folder)."""
+    """The extracted kernel package: (vmlinuz, modules folder).  The machine tests run side by
+    side: the first to come downloads and extracts it, under a lock the others wait for."""
     os.makedirs(cache, exist_ok=True)
+    with open(os.path.join(cache, ".lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        return _kernel_in(cache)
+
+
+def _kernel_in(cache):
     packages = glob.glob(os.path.join(cache, "linux-image-*-amd64_*.deb"))
     if not packages:
         depends = subprocess.run(["apt-cache", "depends", "linux-image-amd64"], capture_output=True, text=True)
