@@ -27,6 +27,8 @@ _TITLE = re.compile(r'^_NET_WM_NAME\(UTF8_STRING\) = "(.*)"$')
 # Tesseract in one thread: its OpenMP threads spin, which makes it several times slower on
 # a busy machine.
 _UTF8 = dict(os.environ, LC_ALL="C.UTF-8", OMP_THREAD_LIMIT="1")
+# A window not drawn yet shows its background and at most a frame: no more colours than this.
+_BLANK_COLOURS = 4
 # The two readings of a text in a scrolled area, at its beginning and at its end.
 _SCROLLED = "\n[scrolled]\n"
 # The OCR picture: the dialog's area enlarged this many times, with this margin (pixels).
@@ -428,16 +430,18 @@ class DesktopPlatform(PosixPlatform):
             frame = parent
 
     def _settled_picture(self, window, shot, env):
-        """Takes the screen until the dialog looks the same twice (GTK draws it after it
-        is mapped); returns the picture of the dialog's own area."""
+        """Takes the screen until the dialog looks the same twice, drawn (GTK draws it after
+        it is mapped, and a slow child, under the sanitizers say, shows a blank window for a
+        while: one that looks the same twice); returns the picture of the dialog's own area."""
         client = shot[:-4] + "-dialog.png"
         previous = None
-        for _ in range(20):
+        for _ in range(40):
             _run(["import", "-window", "root", shot], env)
             _run(["convert", shot, "-crop", self._geometry(window, env), "+repage", "-strip", client], env)
             with open(client, "rb") as f:
                 picture = f.read()
-            if picture == previous:
+            drawn = int(_run(["identify", "-format", "%k", client], env).strip() or 0) > _BLANK_COLOURS
+            if drawn and picture == previous:
                 break
             previous = picture
             time.sleep(0.3)
