@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "support/FileContent.h"
 #include "support/SimulatedComponent.h"
 
 namespace {
@@ -77,9 +78,7 @@ TEST_F(LogPlace, LinkIsNotWrittenThrough) {
     std::filesystem::create_symlink(place_ + ".target", place_);
     setenv("SIMCAMERA_LOG", place_.c_str(), 1);
     EXPECT_TRUE(ActivatesWithin(10));
-    std::ifstream target(place_ + ".target");
-    std::string content((std::istreambuf_iterator<char>(target)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, "not the log's\n");
+    EXPECT_EQ(FileContent(place_ + ".target"), "not the log's\n");
     EXPECT_TRUE(std::filesystem::is_symlink(place_));
 }
 
