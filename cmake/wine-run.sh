@@ -1,6 +1,6 @@
 #!/bin/sh
 # Runs a Windows program under Wine in a private, headless prefix, creating the prefix
-# on first use.  Usage: wine-run.sh PREFIX_DIR win32|win64 PROGRAM [ARGS...]
+# on first use.  Usage: wine-run.sh PREFIX_DIR win32|win32-prefix|win64 PROGRAM [ARGS...]
 # The exit code is the program's.  Several runs may start at once: creation is locked.
 #
 # 64-bit programs always start through the 64-bit loader: Debian's `wine` script picks the
@@ -8,23 +8,28 @@
 # code.  How 32-bit programs run is decided once per host by tools/i386emu/i386-host.sh:
 # natively in a 32-bit prefix, or, where the kernel runs no 32-bit code, as 32-bit processes
 # of a 64-bit prefix under user-mode emulation (only the 32-bit processes are emulated; the
-# Wine services run natively).  Where neither works, the run prints a line starting with
-# "wine-run: skipped:" and the reason, and exits with 77; CTest reports such a test as skipped.
+# Wine services run natively).  win32-prefix asks for a 32-bit prefix on either kind of
+# host; emulated, every process of such a prefix runs under the emulator, which is slower,
+# so only what must be seen in that layout asks for it (a 32-bit component's one registry
+# view).  Where neither works, the run prints a line starting with "wine-run: skipped:" and
+# the reason, and exits with 77; CTest reports such a test as skipped.
 set -eu
 prefix=$1; arch=$2; shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 
 case "$arch" in
   win64) layout=win64 loader=/usr/lib/wine/wine64 ;;
-  win32)
+  win32|win32-prefix)
     host=$(sh "$here/../tools/i386emu/i386-host.sh" ensure) || {
       echo "wine-run: could not find out how this host runs 32-bit programs" >&2; exit 1; }
     case "$host" in
       native) layout=win32 loader=/usr/lib/wine/wine ;;
-      emulated*) layout=wow64 loader=${host#emulated } ;;
+      emulated*)
+        if [ "$arch" = win32 ]; then layout=wow64 loader=${host#emulated }
+        else layout=win32 loader=$(dirname "${host#emulated }")/wine; fi ;;
       *) echo "wine-run: skipped: ${host#unavailable }"; exit 77 ;;
     esac ;;
-  *) echo "wine-run: unknown architecture '$arch' (win32 or win64)" >&2; exit 64 ;;
+  *) echo "wine-run: unknown architecture '$arch' (win32, win32-prefix or win64)" >&2; exit 64 ;;
 esac
 
 if [ "$layout" = win32 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi

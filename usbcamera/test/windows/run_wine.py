@@ -17,10 +17,12 @@
               --catalogue resources/Messages.rc --work-dir DIR [--only NAME-PART]
 
 The kinds of prefix: win64 for the x64 programs; for the x86 ones win32, a 32-bit prefix,
-which only a host that executes 32-bit programs can make, and wow64, a 64-bit prefix whose
-32-bit side runs them (under user-mode emulation where the host cannot execute them,
-tools/i386emu; forced with FWUPGRADE_I386=emulate where it can).  Where the kind cannot be
-had this prints "skipped: REASON" and ends with 77.  Prints one PASS/FAIL line per row and
+and wow64, a 64-bit prefix whose 32-bit side runs them.  Where the host cannot execute
+32-bit programs, both run under user-mode emulation (tools/i386emu): in a 32-bit prefix
+every process, in a 64-bit one only the 32-bit ones; where it can, wow64 is forced to the
+emulated path with FWUPGRADE_I386=emulate, so that a native host sees both.  The recorded
+rows play in one x86 kind only, the one the x86 programs' other tests use on the host.
+Where the kind cannot be had this prints "skipped: REASON" and ends with 77.  Prints one PASS/FAIL line per row and
 "N passed, M failed"."""
 
 import argparse
@@ -47,6 +49,9 @@ ROOTS = {"machine": "HKLM", "user": "HKCU"}
 # The camera maker's component, as its software registers it (the file need not exist: the
 # program then cannot load it and says its camera software is missing).
 FOREIGN = r"C:\Program Files\Camera Maker\CameraAccess.dll"
+# wine-run.sh's architecture for each kind of prefix (its win32 is the WoW64 prefix where the
+# host cannot execute 32-bit programs).
+WINE_ARCH = {"win64": "win64", "wow64": "win32", "win32": "win32-prefix"}
 
 
 def class_key(scope, subkey="InprocServer32"):
@@ -59,7 +64,7 @@ class Session:
     def __init__(self, args, work):
         self.args = args
         self.work = work
-        self.wine = WinePrefix(args.wine_run, args.prefix, "win64" if args.kind == "win64" else "win32")
+        self.wine = WinePrefix(args.wine_run, args.prefix, WINE_ARCH[args.kind])
         # The registry view the component's width writes to, and the other one; a 32-bit
         # prefix has one view only.
         self.view = {"win64": "/reg:64", "wow64": "/reg:32", "win32": None}[args.kind]
@@ -277,21 +282,21 @@ def host_kind():
 
 
 def prepare_kind(args):
-    """None when the kind can run here (the environment set for it), else the reason it cannot."""
+    """(None, whether the recorded rows play here) when the kind can run here, the environment
+    set for it; else (the reason it cannot, False).  The recorded rows play once per width: for
+    the x86 programs in the kind of prefix the rest of their tests use on this host, as a
+    prefix's layout changes nothing they show."""
     if args.kind == "win64":
-        return None
+        return None, True
     host = host_kind()
     if host.startswith("unavailable"):
-        return host[len("unavailable "):]
-    if args.kind == "win32" and host != "native":
-        return ("a 32-bit Wine prefix (WINEARCH=win32) needs a host that executes 32-bit programs, and this one "
-                "cannot (its x86 programs run in a 64-bit prefix under emulation: the wow64 kind)")
+        return host[len("unavailable "):], False
     if args.kind == "wow64" and host == "native":
         # The emulated 64-bit prefix on a host that would run a 32-bit one, decided apart.
         os.environ["FWUPGRADE_I386"] = "emulate"
         os.environ["FWUPGRADE_I386_STATE"] = os.path.join(os.path.dirname(os.path.abspath(args.prefix)),
                                                           "i386emu-wow64")
-    return None
+    return None, args.kind == ("win32" if host == "native" else "wow64")
 
 
 def main():
@@ -303,7 +308,7 @@ def main():
     parser.add_argument("--only", help="run only the rows whose name contains this")
     args = parser.parse_args()
 
-    reason = prepare_kind(args)
+    reason, recorded_here = prepare_kind(args)
     if reason is not None:
         print(f"skipped: {reason}")
         return SKIPPED
@@ -314,7 +319,12 @@ def main():
     tally = Tally()
     try:
         session.forget_class()
-        for name, step in registration_rows(session) + recorded_rows(session):
+        rows = registration_rows(session)
+        if recorded_here:
+            rows += recorded_rows(session)
+        else:
+            print(f"recorded trees: played in this host's other x86 prefix, not again in a {args.kind} one")
+        for name, step in rows:
             if args.only and args.only not in name:
                 continue
             tally.record(name, step())
