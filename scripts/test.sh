@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds every preset whole and tests it: native, native-asan, windows-x86, windows-x64
-# with all their tests; native-release, which has no tests of its own (the same sources
-# are tested in the presets above), only built; fuzz with its replays of the corpus only
-# (the rest of its build are the same tests under other sanitizers).  FWUPGRADE_PRESETS
-# names others.  Fails if any build or any test fails.
+# Builds every preset and tests it: native, native-asan, windows-x86, windows-x64 whole,
+# with all their tests; of native-release, which has no tests of its own (the same sources
+# are tested in the presets above), what owners get: the Debian package and what it holds;
+# of fuzz the fuzz targets, and their replays of the corpus (the rest of that build would
+# be the same tests under other sanitizers, never run).  FWUPGRADE_PRESETS names others.
+# Fails if any build or any test fails.
 #
 # The windows-x86 tests run the 32-bit programs the way this host can: natively, or under
 # user-mode emulation where the kernel runs no 32-bit code (tools/i386emu; FWUPGRADE_I386=
@@ -30,11 +31,12 @@ for preset in "${presets[@]}"; do
     esac
   fi
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
   case "$preset" in
-    native-release) ;;
-    fuzz) ctest --preset "$preset" -j "$jobs" -R '_replay$' ;;
-    *) ctest --preset "$preset" -j "$jobs" ;;
+    native-release) cmake --build --preset "$preset" -j "$jobs" --target deb ;;
+    fuzz) cmake --build --preset "$preset" -j "$jobs" --target fuzzers
+          ctest --preset "$preset" -j "$jobs" -R '_replay$' ;;
+    *) cmake --build --preset "$preset" -j "$jobs"
+       ctest --preset "$preset" -j "$jobs" ;;
   esac
   if [ "$preset" = native ]; then
     # The same unit tests again under valgrind (not the whole-program runs or the package
