@@ -4,6 +4,8 @@
 // the simulated camera under the same class.
 #pragma once
 
+#include "ModuleFile.h"
+
 #include "platform/Platform.h"
 
 #include <string>
@@ -18,7 +20,7 @@ public:
 
     bool Loaded() const { return cookie_ != 0; }
     // The module's file as the system names it once loaded.
-    std::string Path() const;
+    std::string Path() const { return module_.Path(); }
 
     // Revokes the class object, releases it, asks the component as COM would before it
     // unloads a module (DllCanUnloadNow: S_OK once it has no object and no lock left, which
@@ -26,7 +28,7 @@ public:
     HRESULT Unload();
 
 private:
-    void* module_ = nullptr;
+    ModuleFile module_;
     IUnknown* factory_ = nullptr;
     DWORD cookie_ = 0;
 };

@@ -1,0 +1,40 @@
+#include "../ModuleFile.h"
+
+#include "platform/Platform.h"
+
+namespace {
+
+std::wstring Wide(const std::string& text) {
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(units > 0 ? units : 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], units);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+}  // namespace
+
+ModuleFile::ModuleFile(const std::string& path) : handle_(LoadLibraryW(Wide(path).c_str())) {}
+
+ModuleFile::Address ModuleFile::FindAddress(const char* name) const {
+    const FARPROC symbol = handle_ != nullptr ? GetProcAddress(static_cast<HMODULE>(handle_), name) : nullptr;
+    return reinterpret_cast<Address>(symbol);
+}
+
+std::string ModuleFile::Path() const {
+    wchar_t path[32768];
+    const DWORD length = handle_ != nullptr ? GetModuleFileNameW(static_cast<HMODULE>(handle_), path, 32768) : 0;
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), &narrow[0], bytes, nullptr, nullptr);
+    }
+    return narrow;
+}
+
+void ModuleFile::Close() {
+    if (handle_ != nullptr) {
+        FreeLibrary(static_cast<HMODULE>(handle_));
+        handle_ = nullptr;
+    }
+}
