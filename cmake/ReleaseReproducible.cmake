@@ -19,5 +19,6 @@ function(fwupgrade_reproducible_test target component)
                    -DPROGRAM=$<TARGET_FILE:${target}> -DTARGET=${target}
                    -DCOMPONENT=$<TARGET_FILE:${component}> -DCOMPONENT_TARGET=${component}
                    -DSETTINGS=${settings} -P ${PROJECT_SOURCE_DIR}/cmake/CheckReproducible.cmake)
-  set_tests_properties(${target}_reproducible PROPERTIES LABELS release)
+  # A second build of the program, about a minute: started among the first.
+  set_tests_properties(${target}_reproducible PROPERTIES LABELS release COST 70)
 endfunction()
