@@ -60,8 +60,23 @@ class XServer:
         self.display = None
 
     def __enter__(self):
+        # A server started while another one starts or ends (the desktop suites run side by
+        # side) has been seen once to report a display that openbox then could not open; a
+        # second server on a fresh number is what a user's session manager would do.
+        for attempt in range(1, 4):
+            problem = self._start()
+            if problem is None:
+                return self
+            self.__exit__()
+            if attempt == 3:
+                raise DisplayUnavailable(problem)
+            time.sleep(1)
+
+    def _start(self):
+        """Starts Xvfb and, where asked for, openbox; None once the display is managed, else
+        what went wrong."""
         read_end, write_end = os.pipe()
-        log = open(os.path.join(self.work_dir, "xvfb.log"), "w")
+        log = open(os.path.join(self.work_dir, "xvfb.log"), "a")
         try:
             self.processes.append(subprocess.Popen(
                 ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
@@ -72,23 +87,21 @@ class XServer:
         with os.fdopen(read_end) as number:
             line = number.readline().strip()
         if not line:
-            self.__exit__()
-            raise DisplayUnavailable("Xvfb did not start: see xvfb.log")
+            return "Xvfb did not start: see xvfb.log"
         self.display = ":" + line
         if not self.window_manager:
-            return self
+            return None
         env = self.environment()
-        with open(os.path.join(self.work_dir, "openbox.log"), "w") as log:
+        with open(os.path.join(self.work_dir, "openbox.log"), "a") as log:
             self.processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=log,
                                                    stderr=subprocess.STDOUT))
         deadline = time.monotonic() + 20
         while subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, capture_output=True,
                              text=True).stdout.find("window id") < 0:
-            if time.monotonic() > deadline:
-                self.__exit__()
-                raise DisplayUnavailable("openbox did not take over the display: see openbox.log")
+            if time.monotonic() > deadline or self.processes[-1].poll() is not None:
+                return f"openbox did not take over the display {self.display}: see openbox.log"
             time.sleep(0.1)
-        return self
+        return None
 
     def environment(self, env=None):
         return dict(env if env is not None else os.environ, DISPLAY=self.display)
