@@ -4,19 +4,22 @@
 #
 #   bash scripts/benchmark.sh [RUNS]      RUNS rounds of timing, 7 unless given
 #
-# Builds the native-release preset (fwupgrade, the simulated camera, boxpair) and the
+# Installs what it needs (scripts/install-deps.sh), builds the native-release preset
+# (fwupgrade, the simulated camera, boxpair, the reference replace durablereplace) and the
 # Windows release programs (windows-x86, windows-x64; set BENCHMARK_WINDOWS=0 to leave
 # them out), then times the POSIX program end to end against the simulated camera on a
-# pseudo-terminal, measures the heap of one run under valgrind and prints the sizes.
+# pseudo-terminal, on a loop-mounted FAT card where the host has one, measures the heap of
+# one run under valgrind and prints the sizes.
 # Timings on a shared machine are noisy: compare the figures of one run with each other.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
 runs=${1:-7}
 jobs=$(nproc)
 
-echo "Building the native-release preset (fwupgrade simcamera boxpair) ..."
+echo "Building the native-release preset (fwupgrade simcamera boxpair durablereplace) ..."
 cmake --preset native-release >/dev/null
-cmake --build --preset native-release -j "$jobs" --target fwupgrade simcamera boxpair >/dev/null
+cmake --build --preset native-release -j "$jobs" --target fwupgrade simcamera boxpair durablereplace >/dev/null
 
 windows=()
 if [ "${BENCHMARK_WINDOWS:-1}" != 0 ]; then
