@@ -360,7 +360,7 @@ TEST_F(RootLoading, LoadsNothingWithoutProc) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         // /proc hidden under an empty file system, in a mount namespace of this child alone.
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) != 0 ||
             mount("tmpfs", "/proc", "tmpfs", 0, nullptr) != 0) {
             _exit(77);
         }
