@@ -1,8 +1,10 @@
-// Entry of the POSIX build: the narrow code page is the locale's, then the same WinMain.
+// Entry of the POSIX build: the narrow code page is the locale's, a write beyond a file-size
+// limit fails as writes fail, then the same WinMain.
 #include <clocale>
 #include <cstring>
 
 #include "platform/Platform.h"
+#include "platform/posix/FileSizeLimit.h"
 
 namespace {
 
@@ -28,6 +30,7 @@ void UseEnvironmentLocale() {
 
 int main() {
     UseEnvironmentLocale();
+    platform::posix::FailWritesBeyondFileSizeLimit();
     char noCommandLine[] = "";
     return WinMain(GetModuleHandleA(nullptr), nullptr, noCommandLine, 0);
 }

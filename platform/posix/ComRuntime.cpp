@@ -3,11 +3,13 @@
 //
 // A plugin is a shared object exporting DllGetClassObject, found as a Windows DLL is
 // found through HKCR\CLSID\{clsid}\InprocServer32 (PluginRegistry.h: the user's registry,
-// then the system's), by an absolute path.  A plugin stays loaded until the process ends.
+// then the system's), by an absolute path, and loaded as PluginModule.h says (as root only
+// what no one else can change).  A plugin stays loaded until the process ends.
 // It calls the runtime (BSTR, VARIANT, error information) of the program that loads it:
 // executables export their symbols for it (platform/CMakeLists.txt), and a plugin whose
 // calls find nothing to bind to fails to load (CO_E_DLLNOTFOUND).
 #include "platform/Platform.h"
+#include "platform/posix/PluginModule.h"
 #include "platform/posix/PluginRegistry.h"
 
 #include <dlfcn.h>
@@ -91,9 +93,10 @@ HRESULT GetPluginClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
         return CO_E_DLLNOTFOUND;
     }
     // Never closed: objects of the plugin may live until the process ends.
-    void* plugin = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (plugin == nullptr) {
-        return CO_E_DLLNOTFOUND;
+    void* plugin = nullptr;
+    const HRESULT loaded = platform::posix::LoadPluginModule(path, &plugin);
+    if (FAILED(loaded)) {
+        return loaded;
     }
     void* symbol = dlsym(plugin, "DllGetClassObject");
     if (symbol == nullptr) {

@@ -23,8 +23,11 @@ DWORD ErrorFromErrno(int error) {
         return ERROR_NOT_SAME_DEVICE;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
         return ERROR_DISK_FULL;
+    // A file-size limit (RLIMIT_FSIZE) or the file system's largest file: the card may well
+    // have room, and a failed write says so better than a full card.
+    case EFBIG:
+        return ERROR_FILE_TOO_LARGE;
     case ENAMETOOLONG:
         return ERROR_FILENAME_EXCED_RANGE;
     case EBADF:

@@ -3,6 +3,7 @@
 #include "platform/posix/PluginRegistry.h"
 
 #include "platform/posix/Descriptor.h"
+#include "platform/posix/RootOnlyPath.h"
 
 #include <cerrno>
 #include <climits>
@@ -66,54 +67,17 @@ bool ReadFirstLine(int descriptor, std::string& line) {
     return false;
 }
 
-// `path` without its last name: its folder ("/" for a name in the root, "." for a bare name).
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool OwnedByRootAlone(const struct stat& status) {
-    return status.st_uid == 0 && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
-// Whether `folder` (resolved, no links in it) and every folder above it are root's, and
-// writable by no one else unless they have the sticky bit (/tmp), in which no one else can
-// replace root's own names.
-bool FoldersAreRoots(std::string folder) {
-    for (;;) {
-        struct stat status {};
-        if (stat(folder.c_str(), &status) != 0 || status.st_uid != 0) {
-            return false;
-        }
-        if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (status.st_mode & S_ISVTX) == 0) {
-            return false;
-        }
-        if (folder == "/") {
-            return true;
-        }
-        folder = FolderOf(folder);
+// The plugin's path from the entry open at `entry`, answered as RegisteredPluginPath answers.
+HRESULT ReadPluginPath(int entry, std::string& path) {
+    // A zero inside would cut the path short, naming another file.
+    if (!ReadFirstLine(entry, path) || path.find('\0') != std::string::npos) {
+        path.clear();
+        return REGDB_E_READREGDB;
     }
-}
-
-// Whether no one but root can change what `path` names: what it names (links followed) is
-// root's alone, and so are, as FoldersAreRoots says, the folders above it and above the
-// name itself (a link's folder).  Of a name that does not exist, the nearest folder that
-// does must be root's alone, sticky or not, as anyone who could write there could make the
-// name.  A relative path is taken from the working folder, as the loader would take it.
-bool OnlyRootCanChange(const std::string& path) {
-    std::string at = path;
-    char resolved[PATH_MAX];
-    while (realpath(at.c_str(), resolved) == nullptr) {
-        if (errno != ENOENT || at == FolderOf(at)) {
-            return false;
-        }
-        at = FolderOf(at);
+    while (!path.empty() && (path.back() == '\r' || path.back() == ' ' || path.back() == '\t')) {
+        path.pop_back();
     }
-    struct stat status {};
-    if (stat(resolved, &status) != 0 || !OwnedByRootAlone(status) || !FoldersAreRoots(FolderOf(resolved))) {
-        return false;
-    }
-    return realpath(FolderOf(at).c_str(), resolved) != nullptr && FoldersAreRoots(resolved);
+    return S_OK;
 }
 
 // The entry of one registry, answered as RegisteredPluginPath answers.
@@ -124,7 +88,7 @@ HRESULT PluginPathIn(const std::string& registry, REFCLSID clsid, std::string& p
     }
     const std::string entry = registry + "/CLSID/" + GuidText(clsid) + "/InprocServer32";
     // Looked at before it is opened, so that a device is never opened (opening one may act on
-    // it); the opened file is checked again, as the entry may have been replaced in between.
+    // it), nor a missing entry in a registry that root could not trust taken for a refusal.
     struct stat named {};
     if (stat(entry.c_str(), &named) != 0) {
         return REGDB_E_CLASSNOTREG;
@@ -132,28 +96,25 @@ HRESULT PluginPathIn(const std::string& registry, REFCLSID clsid, std::string& p
     if (!S_ISREG(named.st_mode)) {
         return REGDB_E_READREGDB;
     }
+    // Root reads no entry that another user could change, as ssh's StrictModes reads no key
+    // file another user could have written: su without a dash keeps the user's
+    // POSIXCOM_REGISTRY and HOME.  The entry is read from the descriptor that was judged.
+    if (geteuid() == 0) {
+        RootOnlyPath judged(entry);
+        if (judged.Result() != RootOnlyPath::Outcome::kOpened) {
+            return REGDB_E_READREGDB;
+        }
+        return ReadPluginPath(judged.File(), path);
+    }
+    // Anyone else reads their own registry; the opened file is checked again, as the entry
+    // may have been replaced since it was looked at.
     const Descriptor file(open(entry.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat opened {};
     if (file.Get() < 0 || fstat(file.Get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
         opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
         return REGDB_E_READREGDB;
     }
-    // A zero inside would cut the path short, naming another file.
-    if (!ReadFirstLine(file.Get(), path) || path.find('\0') != std::string::npos) {
-        path.clear();
-        return REGDB_E_READREGDB;
-    }
-    while (!path.empty() && (path.back() == '\r' || path.back() == ' ' || path.back() == '\t')) {
-        path.pop_back();
-    }
-    // Root loads no code that another user could have put there, as ssh's StrictModes reads
-    // no key file another user could have written: su without a dash keeps the user's
-    // POSIXCOM_REGISTRY and HOME.
-    if (geteuid() == 0 && !(OnlyRootCanChange(entry) && OnlyRootCanChange(path))) {
-        path.clear();
-        return REGDB_E_READREGDB;
-    }
-    return S_OK;
+    return ReadPluginPath(file.Get(), path);
 }
 
 }  // namespace

@@ -20,8 +20,9 @@ namespace platform::posix {
 // REGDB_E_READREGDB when the entry is not a regular file that can be read, or its first line
 // is longer than any path (the entry is never opened as a device or FIFO, and never read
 // beyond that first line's bound), or, for a process running as root, when another user
-// could change the entry or the plugin (either, or a folder above either, is not root's or
-// is writable by others).
+// could change the entry (RootOnlyPath.h: the entry, a folder above it or a link on its way
+// is not root's or is writable by others).  Whether root may load the plugin the path names
+// is the loader's question (PluginModule.h).
 HRESULT RegisteredPluginPath(REFCLSID clsid, std::string& path);
 
 }  // namespace platform::posix

@@ -201,6 +201,7 @@ using PMEMORY_BASIC_INFORMATION = MEMORY_BASIC_INFORMATION*;
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_FILE_TOO_LARGE 223L
 #define ERROR_DIRECTORY 267L
 
 // ---------------------------------------------------------------------------------------

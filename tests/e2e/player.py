@@ -14,6 +14,8 @@ from simcamera import ComponentLog, scenario_text, scenario_value
 from wine import WinePrefix
 
 ENGLISH = 0x0409
+# The other user of the rows run as root: nobody.
+ANOTHER_USER = 65534
 # The locale of runs that do not test a language: English, whatever the machine's setting.
 NEUTRAL_LOCALE = "C.UTF-8"
 
@@ -81,6 +83,7 @@ class PosixPlatform:
         self.timeout_seconds = timeout_seconds
         self.component = component
         self.register_script = register_script
+        self.work_dir = work_dir
         self.registry = os.path.join(work_dir, "registry")
         self.empty_registry = os.path.join(work_dir, "no-registry")
 
@@ -120,17 +123,23 @@ class PosixPlatform:
             env["DISPLAY"] = self.display
         return dict(env, POSIXCOM_REGISTRY=self.registry if registered else self.empty_registry)
 
-    def registry_with_entry(self, entry):
-        """A registry whose entry for the component is `entry`: "a FIFO", or "a line longer
-        than any path" (the plugin's path followed by 64 MiB without a line end, held as a
-        hole)."""
-        registry = self.registry + "-" + "".join(c if c.isalnum() else "-" for c in entry)
+    def _registry_copy(self, name):
+        """A copy of the registry, and the path of its entry for the component and the plugin
+        path the entry holds."""
+        registry = self.registry + "-" + "".join(c if c.isalnum() else "-" for c in name)
         if os.path.exists(registry):
             shutil.rmtree(registry)
         shutil.copytree(self.registry, registry, symlinks=True)
         (path,) = glob.glob(os.path.join(registry, "CLSID", "*", "InprocServer32"))
         with open(path, "rb") as f:
             plugin = f.read().rstrip(b"\n")
+        return registry, path, plugin
+
+    def registry_with_entry(self, entry):
+        """A registry whose entry for the component is `entry`: "a FIFO", or "a line longer
+        than any path" (the plugin's path followed by 64 MiB without a line end, held as a
+        hole)."""
+        registry, path, plugin = self._registry_copy(entry)
         os.remove(path)
         if entry == "a FIFO":
             os.mkfifo(path)
@@ -142,17 +151,49 @@ class PosixPlatform:
             raise ValueError("unknown registry entry " + entry)
         return registry
 
-    def run(self, row, env, marker):
+    def registry_through_link(self, through):
+        """The registry to name for a registration reached through a link (as root):
+        "registry, another user's" (the registry itself, named through another user's link
+        in that user's folder), "plugin folder, another user's" (the entry names the plugin
+        through such a link to its folder), "plugin folder, root's" (the same through root's
+        link in root's folder)."""
+        reached, owner = through.split(", ")
+        folder = os.path.join(self.work_dir, "home-" + ("other" if owner == "another user's" else "root"))
+        os.makedirs(folder, exist_ok=True)
+        link = os.path.join(folder, "registry" if reached == "registry" else "plugins")
+        if os.path.lexists(link):
+            os.remove(link)
+        if reached == "registry":
+            os.symlink(self.registry, link)
+            named = link
+        elif reached == "plugin folder":
+            named, path, plugin = self._registry_copy(through)
+            os.symlink(os.path.dirname(plugin.decode()), link)
+            with open(path, "w") as f:
+                f.write(os.path.join(link, os.path.basename(plugin.decode())) + "\n")
+        else:
+            raise ValueError("unknown registration " + through)
+        if owner == "another user's":
+            os.chown(folder, ANOTHER_USER, ANOTHER_USER)
+            os.chown(link, ANOTHER_USER, ANOTHER_USER, follow_symlinks=False)
+        elif owner != "root's":
+            raise ValueError("unknown owner of the link " + through)
+        return named
+
+    def run(self, row, env, marker, file_size_limit=None):
+        """file_size_limit: RLIMIT_FSIZE of the run in bytes, None for the caller's."""
         env = self.environment(env, row.registered)
         if row.registry_entry:
             env["POSIXCOM_REGISTRY"] = self.registry_with_entry(row.registry_entry)
+        if row.through_link:
+            env["POSIXCOM_REGISTRY"] = self.registry_through_link(row.through_link)
 
         def before_answer(box):
             if box == row.unplug_before_answer:
                 open(marker, "w").close()
 
         return terminal.run_in_terminal(self.launcher + [self.program], env, row.answers, before_answer,
-                                        self.timeout_seconds)
+                                        self.timeout_seconds, file_size_limit)
 
 
 class Stage:
@@ -219,7 +260,11 @@ def play(row, platform, product, catalogue, work_dir, locale=NEUTRAL_LOCALE, lan
     if row.language is not None:
         language = row.language
     with Stage(row, platform, product, work_dir, locale) as stage:
-        outcome = platform.run(row, stage.env, stage.marker)
+        # Only the POSIX platform sets limits: the other platforms play no row that has one.
+        limits = {}
+        if row.file_size_limit is not None:
+            limits["file_size_limit"] = row.file_size_limit(len(product.payload))
+        outcome = platform.run(row, stage.env, stage.marker, **limits)
         problems = []
         if outcome.problem:
             problems.append(outcome.problem)

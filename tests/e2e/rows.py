@@ -85,6 +85,12 @@ class Row:
     # The text of a drive path the program refuses, or a function that makes it from the card's
     # drive path: message 135 names its drive all the same.
     refused: object = None
+    # POSIX: the file-size limit of the run (RLIMIT_FSIZE, ulimit -f) in bytes, a function of the
+    # payload's size; None for none.
+    file_size_limit: object = None
+    # POSIX: the registration reached through a link (PosixPlatform.registry_through_link), if
+    # not directly.
+    through_link: str = None
 
 
 SUCCESS = Row("success", [CONFIRM, DONE], written=True,
@@ -310,10 +316,33 @@ LINKED_FOLDERS = [
 # there is POSIX's alone).
 WINDOWS += LINKED_FOLDERS + [row for row in TAKEN_NAME if row.cards["E"] == "link"]
 
+# POSIX under a file-size limit below the package's size (ulimit -f): the write fails (131),
+# the staging file goes and an older package stays, and the run ends as every run does;
+# SIGXFSZ would end it in the middle of the write.
+FILE_SIZE_LIMITED = [
+    Row(f"file-size limit of {limit_name}, {card_name}", [CONFIRM, FAILED], cards={"E": layout},
+        file_size_limit=limit, calls=REACH + walk(1) + SELECT + PRESENCE, selected_position=0, destroyed=SELECTED)
+    for limit_name, limit in (("half the package", lambda size: size // 2),
+                              ("one byte less than the package", lambda size: size - 1))
+    for card_name, layout in (("no older package", "folders"), ("an older package", "existing"))
+]
+
 # On POSIX a backslash is part of a name ("My\\Card"), never a separator of the drive path.
 POSIX = [SUCCESS, EXISTING, STALE, BLOCKED, CANCEL, NO_CAMERA, UNPLUGGED, ABSENT] + HOSTILE + [
     _unusable_drive("with a backslash inside", lambda card: card + "My\\Card/"),
-] + TAKEN_NAME + LINKED_FOLDERS + NULL_ACTIVATION + [HELD] + UNREADABLE_ENTRY + ANY_LOCALE
+] + TAKEN_NAME + LINKED_FOLDERS + NULL_ACTIVATION + [HELD] + UNREADABLE_ENTRY + ANY_LOCALE + FILE_SIZE_LIMITED
+
+# POSIX run as root, in a suite of its own that is skipped otherwise: root loads only a
+# component that no one else could change, nor its way there. A registry or a plugin folder
+# reached through another user's link is the camera software missing (137), the component
+# never loaded; through root's own link in root's folder (as Debian's merged /usr makes
+# /lib) it is loaded as any other.
+POSIX_ROOT = [
+    Row("registry named through another user's link", [SOFTWARE_MISSING], through_link="registry, another user's"),
+    Row("plugin folder reached through another user's link", [SOFTWARE_MISSING],
+        through_link="plugin folder, another user's"),
+    replace(SUCCESS, name="plugin folder reached through root's own link", through_link="plugin folder, root's"),
+]
 
 # Cards that are file systems of their own (card.VOLUMES), mounted for the row: as root
 # only, in suites of their own that are skipped otherwise.

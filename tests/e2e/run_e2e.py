@@ -4,14 +4,15 @@ each row's name with PASS or FAIL (and why), then "N passed, M failed".
 
   run_e2e.py windows|windows-signed|windows-languages|windows-volumes --wine-run cmake/wine-run.sh --prefix DIR --arch win32|win64
              --harness boxharness.exe COMMON...
-  run_e2e.py posix|posix-languages|posix-volumes --register tools/simcamera/register-posix.sh COMMON...
+  run_e2e.py posix|posix-languages|posix-volumes|posix-root --register tools/simcamera/register-posix.sh COMMON...
 
 COMMON: --program fwupgrade[.exe] --component simcamera.{dll,so} --data-dir <build>/resources/data
         --catalogue resources/Messages.rc --work-dir DIR [--only NAME-PART]
 
 The volumes suites play the rows whose card is a file system of its own (a size-limited
 tmpfs, a loop-mounted ext2), which only root can mount: run otherwise, they print
-"e2e: skipped: REASON" and end with 77, which CTest reports as skipped.
+"e2e: skipped: REASON" and end with 77, which CTest reports as skipped. So does the
+posix-root suite, whose rows run the program as root against another user's links.
 """
 
 import argparse
@@ -51,6 +52,8 @@ def plan(suite, catalogue):
         return [(row.name, row, None, None) for row in rows.WINDOWS_VOLUMES]
     if suite == "posix-volumes":
         return [(row.name, row, None, None) for row in rows.POSIX_VOLUMES]
+    if suite == "posix-root":
+        return [(row.name, row, None, None) for row in rows.POSIX_ROOT]
     runs = []
     if suite == "posix-languages":
         for locale, language in rows.posix_languages(catalogue):
@@ -78,7 +81,7 @@ def locale_installed(name):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("suite", choices=["windows", "windows-signed", "windows-languages", "windows-volumes", "posix",
-                                          "posix-languages", "posix-volumes"])
+                                          "posix-languages", "posix-volumes", "posix-root"])
     for option in ("--program", "--component", "--data-dir", "--catalogue", "--work-dir"):
         parser.add_argument(option, required=True)
     parser.add_argument("--wine-run")
@@ -97,6 +100,9 @@ def main():
 
     if args.suite.endswith("-volumes") and os.geteuid() != 0:
         print("e2e: skipped: the cards of these rows are file systems of their own, which only root can mount")
+        return SKIPPED
+    if args.suite == "posix-root" and os.geteuid() != 0:
+        print("e2e: skipped: these rows run the program as root, meeting another user's links")
         return SKIPPED
 
     product = Product(args.data_dir)

@@ -13,6 +13,7 @@ sanitizer report cannot pass for a box."""
 import fcntl
 import os
 import re
+import resource
 import select
 import subprocess
 import tempfile
@@ -45,9 +46,17 @@ def as_printed(text):
     return "".join(_visible(c) for c in text.replace("\r\n", "\n").replace("\r", "\n"))
 
 
-def _take_terminal():
-    # In the child, after setsid: its standard input, the pty, becomes its controlling terminal.
-    fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+def _starter(file_size_limit):
+    """What the child runs before the program: after setsid, its standard input, the pty,
+    becomes its controlling terminal; and the file-size limit, if any, is set (SIGXFSZ is
+    back to its default there, as subprocess restores the signals Python ignores)."""
+
+    def start():
+        fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+        if file_size_limit is not None:
+            resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_limit, file_size_limit))
+
+    return start
 
 
 class Screen:
@@ -91,13 +100,14 @@ class Screen:
         return (self.stray + (self.data[self.position:] + self.held).strip()).decode("utf-8", errors="replace")
 
 
-def run_in_terminal(argv, env, answers=(), before_answer=None, timeout_seconds=60):
+def run_in_terminal(argv, env, answers=(), before_answer=None, timeout_seconds=60, file_size_limit=None):
     """Runs argv on a fresh pty; box N gets answers[N-1] ("ok" or "cancel", default "ok").
-    before_answer(N) runs just before box N is answered."""
+    before_answer(N) runs just before box N is answered. file_size_limit: RLIMIT_FSIZE of
+    the run in bytes, None for the caller's."""
     master, slave = os.openpty()
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         process = subprocess.Popen(argv, stdin=slave, stdout=out, stderr=err, env=env, start_new_session=True,
-                                   preexec_fn=_take_terminal)
+                                   preexec_fn=_starter(file_size_limit))
         os.close(slave)
         screen = Screen()
         boxes = []

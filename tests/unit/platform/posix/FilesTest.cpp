@@ -1,6 +1,7 @@
 // File failures that need POSIX means to provoke: a full device, a file-size limit, names
 // taken by links and FIFOs; and how a file opened without buffering bypasses the cache.
 #include "platform/Platform.h"
+#include "platform/posix/FileSizeLimit.h"
 
 #include "support/RowName.h"
 
@@ -87,6 +88,34 @@ TEST(PosixFiles, ShortWriteReportsTheBytesWritten) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "WriteFile did not report the 10 bytes written as a success";
     EXPECT_EQ(size, 10u);
+}
+
+// The program's own setting: a write beyond a file-size limit fails as writes fail, without
+// SIGXFSZ ending the process, and without passing for a full card (the card may have room).
+TEST(PosixFiles, WriteBeyondTheFileSizeLimitFailsAndTellsNoFullCard) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("fw-limit-" + std::to_string(getpid()))).string();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        platform::posix::FailWritesBeyondFileSizeLimit();
+        const rlimit limit{10, 10};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        const BOOL first = WriteFile(file, "0123456789", 10, &written, nullptr);
+        const BOOL beyond = WriteFile(file, "abcdefghij", 10, &written, nullptr);
+        const DWORD error = GetLastError();
+        CloseHandle(file);
+        _exit(first && !beyond && written == 0 && error == ERROR_FILE_TOO_LARGE ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::filesystem::remove(path);
+    ASSERT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write beyond the limit did not fail with ERROR_FILE_TOO_LARGE";
 }
 
 // The open flags of this process's descriptor for `path`, from /proc; -1 when none is open.

@@ -7,15 +7,22 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -170,9 +177,10 @@ INSTANTIATE_TEST_SUITE_P(
     RowName<UnreadableEntryRow>);
 
 // A run as root loads no plugin that another user could have put there (su without a dash
-// keeps the user's POSIXCOM_REGISTRY and HOME): the entry, the plugin and every folder above
-// them must be root's and writable by no one else (a sticky folder such as /tmp aside, in
-// which no one else can replace root's names).  Refused as an unreadable registration.
+// keeps the user's POSIXCOM_REGISTRY and HOME): the entry, the plugin, every folder above
+// them and every link on the way must be root's and writable by no one else (a sticky folder
+// such as /tmp aside, in which no one else can replace root's names).  Refused as an
+// unreadable registration.
 struct StrictRow {
     const char* name;
     // Changes the registry at `registry` and the plugin copy at `plugin` (in a folder of its
@@ -185,6 +193,16 @@ struct StrictRow {
 void PrintTo(const StrictRow& row, std::ostream* out) { *out << row.name; }
 
 constexpr uid_t kAnotherUser = 65534;  // nobody
+
+void MakeLink(const std::filesystem::path& target, const std::filesystem::path& link, uid_t owner) {
+    std::filesystem::create_symlink(target, link);
+    EXPECT_EQ(lchown(link.c_str(), owner, owner), 0);
+}
+
+void MakeFolder(const std::filesystem::path& folder, uid_t owner) {
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(chown(folder.c_str(), owner, owner), 0);
+}
 
 class RootLoading : public PluginRegistry, public testing::WithParamInterface<StrictRow> {
 protected:
@@ -272,8 +290,186 @@ INSTANTIATE_TEST_SUITE_P(
                       std::filesystem::permissions(open, std::filesystem::perms(01777));
                       return (open / "later" / "simcamera.so").string();
                   },
-                  REGDB_E_READREGDB}),
+                  REGDB_E_READREGDB},
+        // What a link names is judged, and the link itself: the plugin's folder, or the
+        // registry, reached through another user's link to root's own is refused.
+        StrictRow{"pluginFolderThroughAnotherUsersLink",
+                  [](const auto& registry, const auto&, const auto& plugin) {
+                      MakeFolder(registry / "home", kAnotherUser);
+                      MakeLink(plugin.parent_path(), registry / "home" / "lnk", kAnotherUser);
+                      return (registry / "home" / "lnk" / plugin.filename()).string();
+                  },
+                  REGDB_E_READREGDB},
+        StrictRow{"anotherUsersLinkInRootsFolder",
+                  [](const auto& registry, const auto&, const auto& plugin) {
+                      MakeLink(plugin.parent_path(), registry / "lnk", kAnotherUser);
+                      return (registry / "lnk" / plugin.filename()).string();
+                  },
+                  REGDB_E_READREGDB},
+        StrictRow{"registryThroughAnotherUsersLink",
+                  [](const auto& registry, const auto&, const auto& plugin) {
+                      MakeFolder(registry / "home", kAnotherUser);
+                      MakeLink(registry, registry / "home" / "registry", kAnotherUser);
+                      ::setenv("POSIXCOM_REGISTRY", (registry / "home" / "registry").c_str(), 1);
+                      return plugin.string();
+                  },
+                  REGDB_E_READREGDB},
+        // As Debian's merged /usr makes /lib root's link to usr/lib.
+        StrictRow{"pluginFolderThroughRootsLink",
+                  [](const auto& registry, const auto&, const auto& plugin) {
+                      MakeLink(plugin.parent_path().filename(), registry / "lib", 0);
+                      return (registry / "lib" / plugin.filename()).string();
+                  },
+                  S_OK}),
     RowName<StrictRow>);
+
+// Root loads the plugin through the folder it judged, and the plugin takes that folder for
+// its own: the files a component keeps beside itself are read from there.
+TEST_F(RootLoading, PluginFindsTheFolderItWasLoadedFrom) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "runs as root only: others load the registered path as it is";
+    }
+    const std::filesystem::path plugin = PluginCopy();
+    MakeLink(plugin.parent_path().filename(), Registry() / "lib", 0);
+    Register((Registry() / "lib" / plugin.filename()).string() + "\n");
+    IUnknown* factory = nullptr;
+    ASSERT_EQ(CoGetClassObject(kSimulatedClass, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(&factory)),
+              S_OK);
+    Dl_info loaded{};
+    ASSERT_NE(dladdr(*reinterpret_cast<void**>(factory), &loaded), 0) << "the factory's table lies in the plugin";
+    factory->Release();
+    const std::filesystem::path named = loaded.dli_fname;
+    struct stat folder {};
+    struct stat judged {};
+    ASSERT_EQ(stat(named.parent_path().c_str(), &folder), 0) << named;
+    ASSERT_EQ(stat(plugin.parent_path().c_str(), &judged), 0);
+    EXPECT_TRUE(folder.st_dev == judged.st_dev && folder.st_ino == judged.st_ino)
+        << named << " is not in " << plugin.parent_path();
+}
+
+// Without /proc root could only load the plugin by its name again: it loads none, and says
+// why on standard error.
+TEST_F(RootLoading, LoadsNothingWithoutProc) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "runs as root only: others load the registered path as it is";
+    }
+    Register(PluginCopy().string() + "\n");
+    const std::filesystem::path said = Registry() / "stderr";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // /proc hidden under an empty file system, in a mount namespace of this child alone.
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", "/proc", "tmpfs", 0, nullptr) != 0) {
+            _exit(77);
+        }
+        const int out = open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out < 0 || dup2(out, STDERR_FILENO) < 0) {
+            _exit(2);
+        }
+        IUnknown* factory = nullptr;
+        const HRESULT status = CoGetClassObject(kSimulatedClass, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                                reinterpret_cast<void**>(&factory));
+        _exit(status == REGDB_E_READREGDB && factory == nullptr ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "this host lets no test hide /proc in a mount namespace of its own";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "loaded, or answered other than REGDB_E_READREGDB";
+    std::ifstream note(said);
+    const std::string text((std::istreambuf_iterator<char>(note)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("/proc"), std::string::npos) << "said: " << text;
+}
+
+// Another user who keeps flipping two links of theirs (their registry or root's, their
+// plugin folder or root's) while root runs the program again and again, as su without a
+// dash keeps the user's POSIXCOM_REGISTRY: whatever the timing, root never loads that
+// user's plugin.  Each load is a fresh process, as each run of the program is.
+TEST_F(RootLoading, NeverLoadsAnotherUsersPluginWhileTheyFlipLinks) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "runs as root only: the links are another user's";
+    }
+    constexpr int kAttempts = 1500;
+    constexpr auto kTimeBudget = std::chrono::seconds(20);
+    const std::filesystem::path rootsPlugin = PluginCopy();
+    std::ofstream(Entry()) << rootsPlugin.string() << "\n";
+    // The other user's home: their registry, naming the plugin through their link, and
+    // their plugin.
+    const auto home = Registry() / "home";
+    const auto usersClass = home / "registry" / "CLSID" / "{FB803D0D-EC2B-11D2-A4B8-00104BCAB4AB}";
+    for (const auto& folder : {home, home / "registry", usersClass.parent_path(), usersClass, home / "plugins"}) {
+        MakeFolder(folder, kAnotherUser);
+    }
+    const auto usersEntry = usersClass / "InprocServer32";
+    std::ofstream(usersEntry) << (home / "plugin-link" / "simcamera.so").string() << "\n";
+    const auto usersPlugin = home / "plugins" / "simcamera.so";
+    std::filesystem::copy_file(rootsPlugin, usersPlugin);
+    for (const auto& owned : {usersEntry, usersPlugin}) {
+        ASSERT_EQ(chown(owned.c_str(), kAnotherUser, kAnotherUser), 0);
+    }
+    MakeLink(Registry(), home / "registry-link", kAnotherUser);
+    MakeLink(rootsPlugin.parent_path(), home / "plugin-link", kAnotherUser);
+    ::setenv("POSIXCOM_REGISTRY", (home / "registry-link").c_str(), 1);
+
+    const pid_t flipper = fork();
+    ASSERT_GE(flipper, 0);
+    if (flipper == 0) {
+        if (setgid(kAnotherUser) != 0 || setuid(kAnotherUser) != 0) {
+            _exit(1);
+        }
+        const std::string links[2] = {(home / "registry-link").string(), (home / "plugin-link").string()};
+        const std::string targets[2][2] = {{Registry().string(), (home / "registry").string()},
+                                           {rootsPlugin.parent_path().string(), (home / "plugins").string()}};
+        const std::string spare = (home / "spare").string();
+        // Either link set to either target, in no order root could rely on.
+        for (std::uint32_t state = 2463534242u;;) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            const unsigned link = state & 1u;
+            const unsigned target = (state >> 1) & 1u;
+            if (symlink(targets[link][target].c_str(), spare.c_str()) == 0) {
+                static_cast<void>(rename(spare.c_str(), links[link].c_str()));
+            }
+        }
+    }
+    // Ended on every way out of the test, a failed assertion included.
+    struct Ended {
+        pid_t pid;
+        ~Ended() {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    } const flipping{flipper};
+    int usersLoads = 0;
+    int rootsLoads = 0;
+    int attempts = 0;
+    const auto deadline = std::chrono::steady_clock::now() + kTimeBudget;
+    for (; attempts < kAttempts && usersLoads == 0 && std::chrono::steady_clock::now() < deadline; ++attempts) {
+        const pid_t run = fork();
+        ASSERT_GE(run, 0);
+        if (run == 0) {
+            IUnknown* factory = nullptr;
+            const HRESULT status = CoGetClassObject(kSimulatedClass, CLSCTX_INPROC_SERVER, nullptr,
+                                                    IID_IClassFactory, reinterpret_cast<void**>(&factory));
+            // Loaded already, whatever name it was loaded by, or not at all.
+            const bool users = dlopen(usersPlugin.c_str(), RTLD_NOW | RTLD_NOLOAD) != nullptr;
+            _exit(users ? 2 : status == S_OK ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(run, &status, 0), run);
+        usersLoads += WIFEXITED(status) && WEXITSTATUS(status) == 2 ? 1 : 0;
+        rootsLoads += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
+    }
+    ASSERT_EQ(waitpid(flipper, nullptr, WNOHANG), 0) << "the other user's links stopped flipping";
+    EXPECT_EQ(usersLoads, 0) << "the other user's plugin was loaded as root, after " << attempts << " runs";
+    std::printf("%d runs as root while the links flipped: %d loaded root's plugin, %d the other user's\n", attempts,
+                rootsLoads, usersLoads);
+}
 
 // A run as the owner of its registry and plugin loads them as before: the rule is root's.
 TEST_F(PluginRegistry, OwnersOwnPluginLoadsForItsOwner) {
