@@ -3,7 +3,9 @@
 
   registration  regsvr32 per machine and per user (/n /i:user), each in the registry view of
                 the component's width (reg query /reg:32 and /reg:64); refused over another
-                server's entry, which stays; /u leaves another's entry alone; and after each,
+                server's entry, which stays, also where another installer rewrote the entry the
+                component wrote (or an older release's) to name its own DLL; /u leaves another's
+                entry alone; and after each,
                 what the real program shows: 133 (no camera of its model: the component
                 loaded and its real discovery ran, finding no USB disk, as Wine lists none)
                 or 137 (no component)
@@ -45,7 +47,12 @@ from tally import Tally  # noqa: E402
 from wine import SKIPPED, WinePrefix, WineUnavailable, windows_path  # noqa: E402
 
 CLASS = "{FB803D0D-EC2B-11D2-A4B8-00104BCAB4AB}"
+# The value the component marks its entries with, and what releases before it wrote there
+# (no path).
+MARK = "fwupgradeComponent"
+OLDER_MARK = "usbcamera"
 ROOTS = {"machine": "HKLM", "user": "HKCU"}
+SCOPE_FLAGS = {"machine": [], "user": ["/n", "/i:user"]}
 # The camera maker's component, as its software registers it (the file need not exist: the
 # program then cannot load it and says its camera software is missing).
 FOREIGN = r"C:\Program Files\Camera Maker\CameraAccess.dll"
@@ -56,6 +63,14 @@ WINE_ARCH = {"win64": "win64", "wow64": "win32", "win32": "win32-prefix"}
 
 def class_key(scope, subkey="InprocServer32"):
     return f"{ROOTS[scope]}\\Software\\Classes\\CLSID\\{CLASS}" + (f"\\{subkey}" if subkey else "")
+
+
+def copy_of(dll, folder):
+    """A copy of the component and its id table in `folder`, as an owner unzips it there."""
+    os.makedirs(folder, exist_ok=True)
+    for name in (os.path.basename(dll), "usb-models.txt"):
+        shutil.copyfile(os.path.join(os.path.dirname(dll), name), os.path.join(folder, name))
+    return os.path.join(folder, os.path.basename(dll))
 
 
 class Session:
@@ -87,7 +102,11 @@ class Session:
 
     def server(self, scope, view):
         """The InprocServer32 the class has in `scope` and `view` (None: the default one), or None."""
-        code, output = self.reg(["query", class_key(scope), "/ve"] + ([view] if view else []))
+        return self.text(class_key(scope), ["/ve"], view)
+
+    def text(self, key, value, view):
+        """The text value (["/ve"] or ["/v", NAME]) of `key` in `view`, or None."""
+        code, output = self.reg(["query", key] + value + ([view] if view else []))
         if code != 0:
             return None
         for line in output.splitlines():
@@ -95,6 +114,21 @@ class Session:
             if len(fields) == 3 and fields[1] in ("REG_SZ", "REG_EXPAND_SZ"):
                 return fields[2].strip()
         return None
+
+    def stand_in(self, scope, server, mark=None):
+        """Another installer's writing of the class's entry in `scope`, in the component's view:
+        InprocServer32 naming `server`, and with `mark` the component's mark so valued; the
+        problems if reg failed."""
+        view = [self.view] if self.view else []
+        writes = [[class_key(scope), "/ve", "/d", server]]
+        if mark is not None:
+            writes.append([class_key(scope, None), "/v", MARK, "/d", mark])
+        problems = []
+        for write in writes:
+            code, output = self.reg(["add"] + write + ["/f"] + view)
+            if code != 0:
+                problems.append(f"reg add {' '.join(write)} failed: {output.strip()}")
+        return problems
 
     def entry_problems(self, scope, dll):
         """The entry of `scope` names `dll` in the component's own view, for the apartment the
@@ -187,9 +221,7 @@ def registration_rows(session):
 
     def moved_copy():
         # The owner unzips a newer copy elsewhere: the entry the component wrote is its own.
-        os.makedirs(os.path.dirname(moved))
-        for name in ("usbcamera.dll", "usb-models.txt"):
-            shutil.copyfile(os.path.join(os.path.dirname(dll), name), os.path.join(os.path.dirname(moved), name))
+        copy_of(dll, os.path.dirname(moved))
         problems = session.regsvr32_problems([], moved) + session.entry_problems("machine", moved)
         return problems + session.regsvr32_problems(["/u"], moved) + session.absent_problems("machine")
 
@@ -203,13 +235,20 @@ def registration_rows(session):
     def unregister_user():
         return session.regsvr32_problems(["/u", "/n", "/i:user"], dll) + session.absent_problems("user")
 
-    def foreign(scope):
+    def foreign(scope, over=None):
         """The maker's entry in `scope`: registration in either place is refused, and /u in
-        either place leaves it."""
+        either place leaves it.  `over` the component's entry, "own" as the component wrote
+        it or "older" as a release before it did, which the maker's installer then pointed at
+        its own DLL, leaving the component's mark."""
         view = [session.view] if session.view else []
-        code, output = session.reg(["add", class_key(scope), "/ve", "/d", FOREIGN, "/f"] + view)
-        if code != 0:
-            return [f"reg add of the maker's entry failed: {output}"]
+        problems = []
+        if over == "own":
+            problems += session.regsvr32_problems(SCOPE_FLAGS[scope], dll)
+        problems += session.stand_in(scope, FOREIGN, OLDER_MARK if over == "older" else None)
+        if over and session.text(class_key(scope, None), ["/v", MARK], session.view) is None:
+            problems.append("the component's mark is not in the rewritten entry")
+        if problems:
+            return problems
         problems = session.regsvr32_problems([], dll, refused=True)
         problems += session.regsvr32_problems(["/n", "/i:user"], dll, refused=True)
         session.regsvr32(["/u"], dll)
@@ -224,6 +263,15 @@ def registration_rows(session):
         code, output = session.reg(["delete", class_key(scope, None), "/f"] + view)
         return problems + ([] if code == 0 else [f"reg delete failed: {output}"])
 
+    def older_entry():
+        """An entry of a release before the mark recorded the path: the component's while it
+        names this very file (registration replaces it, /u removes it), the maker's once its
+        installer pointed it at its own DLL."""
+        problems = session.stand_in("user", windows_path(dll), OLDER_MARK)
+        problems += session.regsvr32_problems(SCOPE_FLAGS["user"], dll) + session.entry_problems("user", dll)
+        problems += session.regsvr32_problems(["/u"] + SCOPE_FLAGS["user"], dll) + session.absent_problems("user")
+        return problems + foreign("user", over="older")
+
     def unregister_machine():
         problems = session.regsvr32_problems([], dll) + session.regsvr32_problems(["/u"], dll)
         return problems + session.absent_problems("machine") + no_component(session)
@@ -236,6 +284,11 @@ def registration_rows(session):
         ("per user removed", unregister_user),
         ("the maker's entry per machine: both registrations refused, /u leaves it", lambda: foreign("machine")),
         ("the maker's entry per user: both registrations refused, /u leaves it", lambda: foreign("user")),
+        ("the component's entry per machine rewritten by the maker's installer: refused, /u leaves it",
+         lambda: foreign("machine", over="own")),
+        ("the component's entry per user rewritten by the maker's installer: refused, /u leaves it",
+         lambda: foreign("user", over="own")),
+        ("an older release's entry: the component's while it names this file, not once rewritten", older_entry),
         ("per machine removed: 137 again", unregister_machine),
     ]
 
