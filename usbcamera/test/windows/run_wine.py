@@ -11,7 +11,8 @@
                 or 137 (no component)
   recorded      the real program against the test build of the component playing a recorded
                 device tree, the card a folder mapped as the drive letter the tree gives:
-                success, two cameras, no medium (139)
+                success, two cameras, no medium (139), also with the component in a folder
+                whose name the ANSI code page cannot hold
 
   run_wine.py --kind win64|wow64|win32 --wine-run cmake/wine-run.sh --prefix DIR
               --program fwupgrade.exe --harness boxharness.exe --component usbcamera.dll
@@ -297,7 +298,7 @@ def recorded_rows(session):
     """The program against the recorded trees, with the test build registered per machine."""
     dll = session.args.recorded
 
-    def play(tree, expected_boxes, letters, written, calls):
+    def play(tree, expected_boxes, letters, written, calls, loaded=dll):
         cards = {}
         try:
             for letter in letters:
@@ -309,11 +310,22 @@ def recorded_rows(session):
         finally:
             for card in cards.values():
                 card.release()
+        # The component the program loaded names the table beside it.
+        if not log.contains("models=" + windows_path(os.path.dirname(loaded)) + "/usb-models.txt"):
+            problems.append(f"the component loaded was not {loaded}: {log.lines[:2]}")
         if log.calls() != calls:
             problems.append(f"component calls {log.calls()}, expected {calls}")
         if log.destroyed() != SELECTED:
             problems.append(f"objects destroyed {log.destroyed()}, expected {SELECTED}")
         return problems + account_problems(log)
+
+    def unheld_folder():
+        """The owner's folder named in a script no ANSI code page holds (Devanagari): an
+        empty slot is still no card (139), not a camera that seems disconnected (135)."""
+        copy = copy_of(dll, os.path.join(session.work, "Users", "अनीता", "Downloads"))
+        problems = session.regsvr32_problems([], copy)
+        problems += play("no-medium", [CONFIRM, NO_CARD], "", False, selected, loaded=copy)
+        return problems + session.regsvr32_problems([], dll)
 
     selected = REACH + walk(1) + SELECT + ["Camera GetModelName"]
     return [
@@ -323,6 +335,7 @@ def recorded_rows(session):
          lambda: play("partitioned", [CONFIRM, DONE], "E", True, selected)),
         ("recorded two cameras: 132", lambda: play("two-cameras", [SEVERAL], "EF", False, REACH + walk(2))),
         ("recorded empty card slot: 139", lambda: play("no-medium", [CONFIRM, NO_CARD], "", False, selected)),
+        ("recorded empty card slot, the component in a folder outside the code page: 139", unheld_folder),
         ("test build removed", lambda: session.regsvr32_problems(["/u"], dll) + session.absent_problems("machine")),
     ]
 
