@@ -144,7 +144,8 @@ Holder Examine(HKEY root, const std::wstring& self, std::wstring& server) {
     const bool marked = ReadText(classKey.Get(), kMarkName, written) && !written.empty();
     const bool recorded = marked && written != kOlderMark;
     if (ReadServer(classKey.Get(), L"InprocServer32", server)) {
-        return (recorded && server == written) || SameFile(Unquoted(server), self) ? Holder::This : Holder::Another;
+        const bool ours = (recorded && server == written) || SameFile(Unquoted(server), self);
+        return ours ? Holder::This : Holder::Another;
     }
     if (ReadServer(classKey.Get(), L"LocalServer32", server)) {
         return Holder::Another;
