@@ -58,6 +58,8 @@ public:
     virtual std::vector<std::uint32_t> VolumeDisks(const Units& volume) = 0;
     // Where the volume is mounted: "E:\", "C:\Cards\Camera\" (GetVolumePathNamesForVolumeNameW).
     virtual std::vector<Units> MountPoints(const Units& volume) = 0;
+    // The drive the system runs from, "C:" (GetSystemWindowsDirectoryW).
+    virtual Units SystemDrive() = 0;
 
 protected:
     DeviceTree() = default;

@@ -27,9 +27,12 @@ using usbcamera::RegistryKey;
 const wchar_t kClassesKey[] = L"Software\\Classes\\CLSID";
 // The view of the DLL's own width (on 32-bit Windows, which has one view, the flag is ignored).
 constexpr REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-// Marks an entry this component wrote, so that it is known as its own wherever the DLL was then.
+// Marks an entry this component wrote with the path it wrote there, so that the entry stays
+// its own wherever the DLL is now (a moved or downloaded-again copy) while it names that path.
 const wchar_t kMarkName[] = L"fwupgradeComponent";
-const wchar_t kMark[] = L"usbcamera";
+// The mark of the releases before it held the path: it says the entry was once the
+// component's, not what the entry named then, so it proves nothing about the entry now.
+const wchar_t kOlderMark[] = L"usbcamera";
 // Longer values are no path the component wrote or could compare.
 constexpr DWORD kLongestValue = 65536;
 // The class has another server: HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS).
@@ -123,8 +126,10 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
 
 enum class Holder { Nobody, This, Another };
 
-// Who holds the class in `root`: nobody, this component (this DLL, or an entry marked as
-// the component's), or another server, named in `server`.
+// Who holds the class in `root`: nobody, this component, or another server, named in
+// `server`.  An entry naming a server is the component's only while it names this DLL or
+// exactly the path the component last wrote there: the mark never outweighs the path, as
+// another installer that points the entry at its own DLL may leave a value it does not know.
 Holder Examine(HKEY root, const std::wstring& self, std::wstring& server) {
     RegistryKey classKey;
     const LONG error = RegOpenKeyExW(root, ClassKey().c_str(), 0, KEY_READ | kView, classKey.Put());
@@ -135,10 +140,12 @@ Holder Examine(HKEY root, const std::wstring& self, std::wstring& server) {
         server = L"(unreadable)";
         return Holder::Another;  // what cannot be read may be anyone's
     }
-    std::wstring mark;
-    const bool marked = ReadText(classKey.Get(), kMarkName, mark) && mark == kMark;
+    std::wstring written;
+    const bool marked = ReadText(classKey.Get(), kMarkName, written) && !written.empty();
+    const bool recorded = marked && written != kOlderMark;
     if (ReadServer(classKey.Get(), L"InprocServer32", server)) {
-        return marked || SameFile(Unquoted(server), self) ? Holder::This : Holder::Another;
+        const bool ours = (recorded && server == written) || SameFile(Unquoted(server), self);
+        return ours ? Holder::This : Holder::Another;
     }
     if (ReadServer(classKey.Get(), L"LocalServer32", server)) {
         return Holder::Another;
@@ -167,9 +174,6 @@ LONG WriteEntry(HKEY root, const std::wstring& self) {
     RegistryKey serverKey;
     error = WriteText(classKey.Get(), nullptr, L"USB camera access component");
     if (error == ERROR_SUCCESS) {
-        error = WriteText(classKey.Get(), kMarkName, kMark);
-    }
-    if (error == ERROR_SUCCESS) {
         error = RegCreateKeyExW(classKey.Get(), L"InprocServer32", 0, nullptr, 0, KEY_WRITE | kView, nullptr,
                                 serverKey.Put(), nullptr);
     }
@@ -178,6 +182,11 @@ LONG WriteEntry(HKEY root, const std::wstring& self) {
     }
     if (error == ERROR_SUCCESS) {
         error = WriteText(serverKey.Get(), L"ThreadingModel", L"Apartment");
+    }
+    // The mark last: an entry whose path could not be written keeps the mark of the path it
+    // still names, and stays the component's.
+    if (error == ERROR_SUCCESS) {
+        error = WriteText(classKey.Get(), kMarkName, self);
     }
     if (error != ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY) {
         serverKey.Reset();

@@ -58,8 +58,21 @@ Units Trimmed(const Units& text) {
     return first < last ? Units(first, last) : Units();
 }
 
+bool IsLetter(OLECHAR c) {
+    return Upper(c) >= 'A' && Upper(c) <= 'Z';
+}
+
 bool IsDriveRoot(const Units& path) {
-    return path.size() == 3 && Upper(path[0]) >= 'A' && Upper(path[0]) <= 'Z' && path[1] == ':' && path[2] == '\\';
+    return path.size() == 3 && IsLetter(path[0]) && path[1] == ':' && path[2] == '\\';
+}
+
+// The drive path of a card without a drive letter (SetupApiCameras.h), on `systemDrive`, or on
+// C: when the system cannot say.
+Units NoCardPath(const Units& systemDrive) {
+    const bool known = systemDrive.size() == 2 && IsLetter(systemDrive[0]) && systemDrive[1] == ':';
+    Units path = known ? systemDrive : Units{'C', ':'};
+    cameraserver::AppendUtf8("\\<no card>\\", path);
+    return path;
 }
 
 std::string Shown(const Units& text) {
@@ -101,7 +114,7 @@ Units Description(DeviceTree& tree, DeviceNode device, DeviceNode disk) {
 }  // namespace
 
 std::shared_ptr<SetupApiCameras> SetupApiCameras::Open(std::unique_ptr<DeviceTree> tree,
-                                                       const std::string& modelTable, Units noCard) {
+                                                       const std::string& modelTable) {
     std::string problem;
     const UsbModels table = UsbModels::Load(modelTable, problem);
     if (!problem.empty()) {
@@ -138,6 +151,7 @@ std::shared_ptr<SetupApiCameras> SetupApiCameras::Open(std::unique_ptr<DeviceTre
         cameraserver::Log("camera position=" + std::to_string(i) + " usb=" + Shown(cameras[i].usbId) +
                           " model=" + Shown(cameras[i].model) + " disks=" + std::to_string(cameras[i].disks.size()));
     }
+    Units noCard = NoCardPath(tree->SystemDrive());
     return std::shared_ptr<SetupApiCameras>(new SetupApiCameras(std::move(tree), std::move(cameras), std::move(noCard)));
 }
 

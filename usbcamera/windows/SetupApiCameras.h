@@ -14,17 +14,18 @@ namespace usbcamera {
 
 class SetupApiCameras final : public cameraserver::Source {
 public:
-    // The cameras `tree` shows now, named from the id table at `modelTable`.  `noCard` is the
-    // drive path of a camera whose card has no drive letter (no medium, a volume without a
-    // letter): absolute and ending in a separator, yet no folder, so that the utility finds
-    // no usable card there.
-    static std::shared_ptr<SetupApiCameras> Open(std::unique_ptr<DeviceTree> tree, const std::string& modelTable,
-                                                 Units noCard);
+    // The cameras `tree` shows now, named from the id table at `modelTable`.
+    static std::shared_ptr<SetupApiCameras> Open(std::unique_ptr<DeviceTree> tree, const std::string& modelTable);
 
     std::size_t Count() override;
     cameraserver::ReportedText ModelName(std::size_t position) override;
     // Looked up when asked, as the card may have come or gone: the drive letter of a volume
-    // on one of the camera's disks, else `noCard`.
+    // on one of the camera's disks.  A card without one (no medium, a volume without a
+    // letter) is reported as "<system drive>\<no card>\": absolute and ending in a separator,
+    // as the utility checks a drive path, and ASCII, so that it converts in any code page;
+    // on the local drive the system runs from, never a network drive or an empty floppy
+    // slot; and a name no Windows file system holds, so that the utility's probe finds no
+    // card there (ERROR_INVALID_NAME) and says so.
     cameraserver::ReportedText DrivePath(std::size_t position) override;
     // The same USB device is still present: another one plugged into the same port has
     // another instance id, unless it has neither serial number nor other ids.

@@ -186,6 +186,16 @@ public:
         return {};
     }
 
+    Units SystemDrive() override {
+        // The system's own Windows folder, not a terminal server user's (GetWindowsDirectoryW).
+        WCHAR windows[MAX_PATH + 1] = {};
+        const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
+        if (length < 2 || length > MAX_PATH || windows[1] != L':') {
+            return {};
+        }
+        return Units(windows, 2);
+    }
+
 private:
     // The names of a list that ends with an empty one.
     static std::vector<Units> EachName(const std::vector<WCHAR>& list) {

@@ -19,8 +19,6 @@ public:
     LoadedComponent& operator=(const LoadedComponent&) = delete;
 
     bool Loaded() const { return cookie_ != 0; }
-    // The module's file as the system names it once loaded.
-    std::string Path() const { return module_.Path(); }
 
     // Revokes the class object, releases it, asks the component as COM would before it
     // unloads a module (DllCanUnloadNow: S_OK once it has no object and no lock left, which

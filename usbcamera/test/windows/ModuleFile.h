@@ -18,8 +18,6 @@ public:
     Function Find(const char* name) const {
         return reinterpret_cast<Function>(FindAddress(name));
     }
-    // The module's file as the system names it once loaded; empty once closed.
-    std::string Path() const;
     void Close();
 
 private:

@@ -11,6 +11,7 @@
 //   disk <node> <disk number, or - when it cannot be had> <interface path>
 //   volume <volume name> <disk numbers, comma-separated, or - for none>
 //   mount <volume name> <mount point>
+//   system <the drive the system runs from, "D:"; without it the system cannot say>
 //
 // A disk is present while its node's device line is there; a device is present while its
 // line is.
@@ -22,7 +23,6 @@
 #include "SetupApiCameras.h"
 #include "SystemCameras.h"
 #include "TableFile.h"
-#include "cameraserver/Component.h"
 #include "cameraserver/ServerLog.h"
 #include "cameraserver/Utf8.h"
 
@@ -68,6 +68,7 @@ struct Recording {
     std::map<DeviceNode, Device> devices;
     std::vector<Disk> disks;
     std::vector<Volume> volumes;
+    Units systemDrive;
 
     Volume* Find(const Units& name) {
         for (Volume& volume : volumes) {
@@ -141,6 +142,10 @@ bool ParseLine(const std::string& line, Recording& recording) {
             volume->mounts.push_back(Wide(f[1]));
         }
         return volume != nullptr;
+    }
+    if (kind == "system" && Split(line, 1, f)) {
+        recording.systemDrive = Wide(f[0]);
+        return true;
     }
     return false;
 }
@@ -228,6 +233,8 @@ public:
         return found != nullptr ? found->mounts : std::vector<Units>();
     }
 
+    Units SystemDrive() override { return Read().systemDrive; }
+
 private:
     // The file as it is now; an absent file is a machine without disks.
     Recording Read() const {
@@ -258,10 +265,7 @@ private:
 
 std::shared_ptr<cameraserver::Source> OpenSystemCameras(const std::string& modelTable) {
     const char* tree = std::getenv("USBCAMERA_DEVICE_TREE");
-    // As the product's: the module's own path as a folder is no usable card.
-    Units noCard = Wide(cameraserver::ModulePath() + "\\");
-    return SetupApiCameras::Open(std::make_unique<RecordedDeviceTree>(tree != nullptr ? tree : ""), modelTable,
-                                 std::move(noCard));
+    return SetupApiCameras::Open(std::make_unique<RecordedDeviceTree>(tree != nullptr ? tree : ""), modelTable);
 }
 
 }  // namespace usbcamera

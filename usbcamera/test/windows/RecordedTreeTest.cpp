@@ -20,10 +20,12 @@ namespace {
 
 using namespace camera_client;
 
-// Stand for the model name the build gives the id table, and for the drive path of a
-// camera without a usable card: the component's own file as a folder.
+// Stands for the model name the build gives the id table.
 const char kModel[] = "<model>";
-const char kNoCard[] = "<no card>";
+// The drive path of a card without a drive letter, on the drive the recorded system runs
+// from, or on C: where the recording does not say.
+const char kNoCard[] = "C:\\<no card>\\";
+const char kNoCardOnD[] = "D:\\<no card>\\";
 
 class RecordedTree : public ComponentLogTest {
 protected:
@@ -42,7 +44,6 @@ protected:
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         component_ = std::make_unique<LoadedComponent>(component);
         ASSERT_TRUE(component_->Loaded()) << component;
-        noCard_ = component_->Path() + "\\";
     }
 
     void TearDown() override {
@@ -94,10 +95,10 @@ protected:
         WriteTree(kept);
     }
 
-    // `expected` with the stand-ins replaced.
+    // `expected` with the stand-in replaced.
     std::vector<std::string> Resolved(std::vector<std::string> expected) const {
         for (std::string& text : expected) {
-            text = text == kModel ? model_ : text == kNoCard ? noCard_ : text;
+            text = text == kModel ? model_ : text;
         }
         return expected;
     }
@@ -105,7 +106,6 @@ protected:
     std::string trees_;
     std::string treeFile_;
     std::string model_;
-    std::string noCard_;
     std::unique_ptr<LoadedComponent> component_;
 };
 
@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         TreeRow{"memory_stick_and_internal_disk_beside_the_camera", "camera-and-stick", {"USB Flash Disk", kModel},
                 {"F:\\", "E:\\"}},
         TreeRow{"unknown_id_named_by_its_disk", "unknown-id", {"QUELDA RQ5600 USB Device"}, {"E:\\"}},
-        TreeRow{"volume_without_a_drive_letter", "no-drive-letter", {kModel}, {kNoCard}}),
+        TreeRow{"volume_without_a_drive_letter", "no-drive-letter", {kModel}, {kNoCardOnD}}),
     RowName<TreeRow>);
 
 // Unplugged after the utility counted it: the camera's calls fail with error information,
@@ -176,7 +176,7 @@ TEST_F(RecordedTree, CardPutInAfterTheCountIsFoundWhenAsked) {
     ASSERT_NE(camera.Get(), nullptr);
     BSTR path = nullptr;
     ASSERT_EQ(camera->GetDrivePath(&path), S_OK);
-    EXPECT_EQ(Narrow(path), noCard_);
+    EXPECT_EQ(Narrow(path), kNoCard);
 
     WriteTree(Tree() + "volume \\\\?\\Volume{6a1f0c2e-4d11-11ee-9a01-000000000007}\\ 1\n"
                        "mount \\\\?\\Volume{6a1f0c2e-4d11-11ee-9a01-000000000007}\\ E:\\\n");

@@ -21,6 +21,7 @@ TEST(Win32DeviceTree, SystemDriveIsAVolumeMountedAtItsLetter) {
     WCHAR windows[MAX_PATH] = {};
     ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 2u);
     const Units root = {windows[0], L':', L'\\'};
+    EXPECT_EQ(tree->SystemDrive(), root.substr(0, 2));
     WCHAR name[MAX_PATH] = {};
     ASSERT_TRUE(GetVolumeNameForVolumeMountPointW(root.c_str(), name, MAX_PATH));
 

@@ -3,13 +3,16 @@
 
   registration  regsvr32 per machine and per user (/n /i:user), each in the registry view of
                 the component's width (reg query /reg:32 and /reg:64); refused over another
-                server's entry, which stays; /u leaves another's entry alone; and after each,
+                server's entry, which stays, also where another installer rewrote the entry the
+                component wrote (or an older release's) to name its own DLL; /u leaves another's
+                entry alone; and after each,
                 what the real program shows: 133 (no camera of its model: the component
                 loaded and its real discovery ran, finding no USB disk, as Wine lists none)
                 or 137 (no component)
   recorded      the real program against the test build of the component playing a recorded
                 device tree, the card a folder mapped as the drive letter the tree gives:
-                success, two cameras, no medium (139)
+                success, two cameras, no medium (139), also with the component in a folder
+                whose name the ANSI code page cannot hold
 
   run_wine.py --kind win64|wow64|win32 --wine-run cmake/wine-run.sh --prefix DIR
               --program fwupgrade.exe --harness boxharness.exe --component usbcamera.dll
@@ -45,7 +48,12 @@ from tally import Tally  # noqa: E402
 from wine import SKIPPED, WinePrefix, WineUnavailable, windows_path  # noqa: E402
 
 CLASS = "{FB803D0D-EC2B-11D2-A4B8-00104BCAB4AB}"
+# The value the component marks its entries with, and what releases before it wrote there
+# (no path).
+MARK = "fwupgradeComponent"
+OLDER_MARK = "usbcamera"
 ROOTS = {"machine": "HKLM", "user": "HKCU"}
+SCOPE_FLAGS = {"machine": [], "user": ["/n", "/i:user"]}
 # The camera maker's component, as its software registers it (the file need not exist: the
 # program then cannot load it and says its camera software is missing).
 FOREIGN = r"C:\Program Files\Camera Maker\CameraAccess.dll"
@@ -56,6 +64,14 @@ WINE_ARCH = {"win64": "win64", "wow64": "win32", "win32": "win32-prefix"}
 
 def class_key(scope, subkey="InprocServer32"):
     return f"{ROOTS[scope]}\\Software\\Classes\\CLSID\\{CLASS}" + (f"\\{subkey}" if subkey else "")
+
+
+def copy_of(dll, folder):
+    """A copy of the component and its id table in `folder`, as an owner unzips it there."""
+    os.makedirs(folder, exist_ok=True)
+    for name in (os.path.basename(dll), "usb-models.txt"):
+        shutil.copyfile(os.path.join(os.path.dirname(dll), name), os.path.join(folder, name))
+    return os.path.join(folder, os.path.basename(dll))
 
 
 class Session:
@@ -87,7 +103,11 @@ class Session:
 
     def server(self, scope, view):
         """The InprocServer32 the class has in `scope` and `view` (None: the default one), or None."""
-        code, output = self.reg(["query", class_key(scope), "/ve"] + ([view] if view else []))
+        return self.text(class_key(scope), ["/ve"], view)
+
+    def text(self, key, value, view):
+        """The text value (["/ve"] or ["/v", NAME]) of `key` in `view`, or None."""
+        code, output = self.reg(["query", key] + value + ([view] if view else []))
         if code != 0:
             return None
         for line in output.splitlines():
@@ -95,6 +115,21 @@ class Session:
             if len(fields) == 3 and fields[1] in ("REG_SZ", "REG_EXPAND_SZ"):
                 return fields[2].strip()
         return None
+
+    def stand_in(self, scope, server, mark=None):
+        """Another installer's writing of the class's entry in `scope`, in the component's view:
+        InprocServer32 naming `server`, and with `mark` the component's mark so valued; the
+        problems if reg failed."""
+        view = [self.view] if self.view else []
+        writes = [[class_key(scope), "/ve", "/d", server]]
+        if mark is not None:
+            writes.append([class_key(scope, None), "/v", MARK, "/d", mark])
+        problems = []
+        for write in writes:
+            code, output = self.reg(["add"] + write + ["/f"] + view)
+            if code != 0:
+                problems.append(f"reg add {' '.join(write)} failed: {output.strip()}")
+        return problems
 
     def entry_problems(self, scope, dll):
         """The entry of `scope` names `dll` in the component's own view, for the apartment the
@@ -187,9 +222,7 @@ def registration_rows(session):
 
     def moved_copy():
         # The owner unzips a newer copy elsewhere: the entry the component wrote is its own.
-        os.makedirs(os.path.dirname(moved))
-        for name in ("usbcamera.dll", "usb-models.txt"):
-            shutil.copyfile(os.path.join(os.path.dirname(dll), name), os.path.join(os.path.dirname(moved), name))
+        copy_of(dll, os.path.dirname(moved))
         problems = session.regsvr32_problems([], moved) + session.entry_problems("machine", moved)
         return problems + session.regsvr32_problems(["/u"], moved) + session.absent_problems("machine")
 
@@ -203,13 +236,20 @@ def registration_rows(session):
     def unregister_user():
         return session.regsvr32_problems(["/u", "/n", "/i:user"], dll) + session.absent_problems("user")
 
-    def foreign(scope):
+    def foreign(scope, over=None):
         """The maker's entry in `scope`: registration in either place is refused, and /u in
-        either place leaves it."""
+        either place leaves it.  `over` the component's entry, "own" as the component wrote
+        it or "older" as a release before it did, which the maker's installer then pointed at
+        its own DLL, leaving the component's mark."""
         view = [session.view] if session.view else []
-        code, output = session.reg(["add", class_key(scope), "/ve", "/d", FOREIGN, "/f"] + view)
-        if code != 0:
-            return [f"reg add of the maker's entry failed: {output}"]
+        problems = []
+        if over == "own":
+            problems += session.regsvr32_problems(SCOPE_FLAGS[scope], dll)
+        problems += session.stand_in(scope, FOREIGN, OLDER_MARK if over == "older" else None)
+        if over and session.text(class_key(scope, None), ["/v", MARK], session.view) is None:
+            problems.append("the component's mark is not in the rewritten entry")
+        if problems:
+            return problems
         problems = session.regsvr32_problems([], dll, refused=True)
         problems += session.regsvr32_problems(["/n", "/i:user"], dll, refused=True)
         session.regsvr32(["/u"], dll)
@@ -224,6 +264,15 @@ def registration_rows(session):
         code, output = session.reg(["delete", class_key(scope, None), "/f"] + view)
         return problems + ([] if code == 0 else [f"reg delete failed: {output}"])
 
+    def older_entry():
+        """An entry of a release before the mark recorded the path: the component's while it
+        names this very file (registration replaces it, /u removes it), the maker's once its
+        installer pointed it at its own DLL."""
+        problems = session.stand_in("user", windows_path(dll), OLDER_MARK)
+        problems += session.regsvr32_problems(SCOPE_FLAGS["user"], dll) + session.entry_problems("user", dll)
+        problems += session.regsvr32_problems(["/u"] + SCOPE_FLAGS["user"], dll) + session.absent_problems("user")
+        return problems + foreign("user", over="older")
+
     def unregister_machine():
         problems = session.regsvr32_problems([], dll) + session.regsvr32_problems(["/u"], dll)
         return problems + session.absent_problems("machine") + no_component(session)
@@ -236,6 +285,11 @@ def registration_rows(session):
         ("per user removed", unregister_user),
         ("the maker's entry per machine: both registrations refused, /u leaves it", lambda: foreign("machine")),
         ("the maker's entry per user: both registrations refused, /u leaves it", lambda: foreign("user")),
+        ("the component's entry per machine rewritten by the maker's installer: refused, /u leaves it",
+         lambda: foreign("machine", over="own")),
+        ("the component's entry per user rewritten by the maker's installer: refused, /u leaves it",
+         lambda: foreign("user", over="own")),
+        ("an older release's entry: the component's while it names this file, not once rewritten", older_entry),
         ("per machine removed: 137 again", unregister_machine),
     ]
 
@@ -244,7 +298,7 @@ def recorded_rows(session):
     """The program against the recorded trees, with the test build registered per machine."""
     dll = session.args.recorded
 
-    def play(tree, expected_boxes, letters, written, calls):
+    def play(tree, expected_boxes, letters, written, calls, loaded=dll):
         cards = {}
         try:
             for letter in letters:
@@ -256,11 +310,22 @@ def recorded_rows(session):
         finally:
             for card in cards.values():
                 card.release()
+        # The component the program loaded names the table beside it.
+        if not log.contains("models=" + windows_path(os.path.dirname(loaded)) + "/usb-models.txt"):
+            problems.append(f"the component loaded was not {loaded}: {log.lines[:2]}")
         if log.calls() != calls:
             problems.append(f"component calls {log.calls()}, expected {calls}")
         if log.destroyed() != SELECTED:
             problems.append(f"objects destroyed {log.destroyed()}, expected {SELECTED}")
         return problems + account_problems(log)
+
+    def unheld_folder():
+        """The owner's folder named in a script no ANSI code page holds (Devanagari): an
+        empty slot is still no card (139), not a camera that seems disconnected (135)."""
+        copy = copy_of(dll, os.path.join(session.work, "Users", "अनीता", "Downloads"))
+        problems = session.regsvr32_problems([], copy)
+        problems += play("no-medium", [CONFIRM, NO_CARD], "", False, selected, loaded=copy)
+        return problems + session.regsvr32_problems([], dll)
 
     selected = REACH + walk(1) + SELECT + ["Camera GetModelName"]
     return [
@@ -270,6 +335,7 @@ def recorded_rows(session):
          lambda: play("partitioned", [CONFIRM, DONE], "E", True, selected)),
         ("recorded two cameras: 132", lambda: play("two-cameras", [SEVERAL], "EF", False, REACH + walk(2))),
         ("recorded empty card slot: 139", lambda: play("no-medium", [CONFIRM, NO_CARD], "", False, selected)),
+        ("recorded empty card slot, the component in a folder outside the code page: 139", unheld_folder),
         ("test build removed", lambda: session.regsvr32_problems(["/u"], dll) + session.absent_problems("machine")),
     ]
 

@@ -1,7 +1,6 @@
 #include "../ModuleFile.h"
 
 #include <dlfcn.h>
-#include <link.h>
 
 #include <cstring>
 
@@ -13,13 +12,6 @@ ModuleFile::Address ModuleFile::FindAddress(const char* name) const {
     static_assert(sizeof address == sizeof symbol, "dlsym hands out function addresses as data pointers");
     std::memcpy(&address, &symbol, sizeof symbol);
     return address;
-}
-
-std::string ModuleFile::Path() const {
-    link_map* map = nullptr;
-    return handle_ != nullptr && dlinfo(handle_, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr
-               ? map->l_name
-               : "";
 }
 
 // The C library keeps a module with unique symbols (the C++ library's) loaded all the same:

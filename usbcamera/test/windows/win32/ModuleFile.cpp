@@ -21,17 +21,6 @@ ModuleFile::Address ModuleFile::FindAddress(const char* name) const {
     return reinterpret_cast<Address>(symbol);
 }
 
-std::string ModuleFile::Path() const {
-    wchar_t path[32768];
-    const DWORD length = handle_ != nullptr ? GetModuleFileNameW(static_cast<HMODULE>(handle_), path, 32768) : 0;
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), &narrow[0], bytes, nullptr, nullptr);
-    }
-    return narrow;
-}
-
 void ModuleFile::Close() {
     if (handle_ != nullptr) {
         FreeLibrary(static_cast<HMODULE>(handle_));
