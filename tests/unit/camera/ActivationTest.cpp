@@ -171,14 +171,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A registered server that fails is never passed over for the one beside the program.
         ActivationCase{"registered_server_not_loading", E_ACCESSDENIED, S_OK, false, S_OK, S_OK, false},
         ActivationCase{"registered_server_missing", CO_E_DLLNOTFOUND, S_OK, false, S_OK, S_OK, false},
-        ActivationCase{"registered_server_refusing_the_class", CLASS_E_CLASSNOTAVAILABLE, S_OK, false, S_OK, S_OK,
-                       false},
-        ActivationCase{"registered_server_out_of_memory", E_OUTOFMEMORY, S_OK, false, S_OK, S_OK, false},
         // Nothing registered: whatever the component beside the program gives goes on as before.
         ActivationCase{"beside_the_program", REGDB_E_CLASSNOTREG, S_OK, true, S_OK, S_OK, true},
         ActivationCase{"beside_the_program_failing_to_run", REGDB_E_CLASSNOTREG, S_OK, true, E_FAIL, S_OK, false},
-        ActivationCase{"beside_the_program_refusing_the_manager", REGDB_E_CLASSNOTREG, S_OK, false, S_OK,
-                       E_NOINTERFACE, false},
         ActivationCase{"nothing_beside_the_program", REGDB_E_CLASSNOTREG, REGDB_E_CLASSNOTREG, false, S_OK, S_OK,
                        false},
         ActivationCase{"component_beside_the_program_not_loading", REGDB_E_CLASSNOTREG, E_ACCESSDENIED, false, S_OK,
