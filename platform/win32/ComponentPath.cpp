@@ -42,6 +42,23 @@ std::unique_ptr<wchar_t[]> ProgramPath() noexcept {
     }
 }
 
+std::unique_ptr<wchar_t[]> ShortPath(const wchar_t* path) noexcept {
+    const DWORD size = GetShortPathNameW(path, nullptr, 0);
+    if (size == 0) {
+        return nullptr;
+    }
+    std::unique_ptr<wchar_t[]> shorter(new (std::nothrow) wchar_t[size]);
+    if (shorter == nullptr) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    const DWORD length = GetShortPathNameW(path, shorter.get(), size);
+    if (length == 0 || length >= size) {
+        return nullptr;
+    }
+    return shorter;
+}
+
 ComponentPath::ComponentPath(LPCWSTR programPath, LPCWSTR component) noexcept {
     const std::size_t programFolder = FolderLength(programPath, std::wcslen(programPath));
     if (programFolder == 0) {

@@ -15,6 +15,10 @@ namespace platform::win32 {
 // UNC path, any characters); null when it cannot be had, with the last error set.
 std::unique_ptr<wchar_t[]> ProgramPath() noexcept;
 
+// `path`, which must exist, in its short form (8.3 names where the volume keeps them, the
+// long names elsewhere); null when the system gives none, with the last error set.
+std::unique_ptr<wchar_t[]> ShortPath(const wchar_t* path) noexcept;
+
 class ComponentPath {
 public:
     // `programPath` is a full path ("C:\Tools\fwupgrade.exe", "\\server\share\fwupgrade.exe");

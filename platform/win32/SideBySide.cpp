@@ -8,6 +8,9 @@
 #include "platform/win32/ActivationContext.h"
 #include "platform/win32/ComponentPath.h"
 
+#include <cwchar>
+#include <utility>
+
 namespace platform {
 namespace {
 // ISOLATIONAWARE_MANIFEST_RESOURCE_ID: a DLL's own manifest (RT_MANIFEST).
@@ -25,9 +28,20 @@ HRESULT CoCreateSideBySide(LPCWSTR component, REFCLSID clsid, LPUNKNOWN outer, D
     if (program == nullptr) {
         return win32::LastErrorStatus();
     }
-    const win32::ComponentPath path(program.get(), component);
+    win32::ComponentPath path(program.get(), component);
     if (!path.IsValid()) {
         return E_UNEXPECTED;
+    }
+    // COM keeps an in-process server's path in MAX_PATH characters (Wine's refuses a longer
+    // one): a component that deep below is named through the program's short path, where
+    // the volume keeps short names.
+    if (std::wcslen(path.File()) >= MAX_PATH) {
+        if (const std::unique_ptr<wchar_t[]> shorter = win32::ShortPath(program.get())) {
+            win32::ComponentPath shortened(shorter.get(), component);
+            if (shortened.IsValid()) {
+                path = std::move(shortened);
+            }
+        }
     }
     *step = SideBySideStep::kContext;
     const win32::ActivationContext manifest(path.File(), MAKEINTRESOURCEW(kDllManifest), path.Folder());

@@ -6,6 +6,8 @@ table of layouts of the unzipped folder and what the program shows in each.
                     133 (its real discovery finds no USB disk under Wine)
   other scripts     the same, unzipped into a folder whose name has spaces, accents and
                     Japanese
+  deep folder       the same, the program's path as long as Windows starts one (259
+                    characters), its component's longer than MAX_PATH
   maker's software  a stand-in for the maker's component registered per machine (the
                     simulated camera, playing two cameras): it serves (132), not the zip's
   program alone, component beside the program (no folder), no DLL, the other width's DLL,
@@ -59,6 +61,8 @@ FOLDER = "usbcamera"  # where the program looks for its component
 COMPONENT = "usbcamera.dll"
 # A folder name as owners give them: spaces, accents, another script.
 OTHER_SCRIPTS = "Kamera Übertragung カメラ"
+# The longest program path Windows starts (MAX_PATH and its terminator).
+LONGEST_PROGRAM_PATH = 259
 
 
 @dataclass
@@ -73,6 +77,7 @@ class Layout:
     serves: str
     every_kind: bool = False  # played in both x86 kinds, not only in the host's usual one
     folder: str = "fwupgrade"  # the folder the zip is unzipped into, as Explorer names one
+    deep: bool = False  # that folder named at such length that the program's path is the longest
     tree: str = None  # the recorded device tree (trees/<tree>.tree) the test build plays
 
 
@@ -118,6 +123,8 @@ LAYOUTS = [
            every_kind=True),
     Layout("unzipped into a folder named with spaces and other scripts: side by side (133)", nothing, [NONE_FOUND],
            "zip", folder=OTHER_SCRIPTS),
+    Layout("unzipped so deep that the component's path is longer than MAX_PATH: side by side (133)", nothing,
+           [NONE_FOUND], "zip", deep=True),
     Layout("the maker's component registered per machine serves, not the zip's (its two cameras: 132)",
            register_stand_in, [SEVERAL], "stand-in", every_kind=True),
     Layout("the program alone: 137", remove_folder, [SOFTWARE_MISSING], "none"),
@@ -180,6 +187,8 @@ class UnzippedRun:
     def play(self, layout, number):
         work = os.path.join(self.args.work_dir, f"row{number}")
         folder = os.path.join(work, layout.folder)
+        if layout.deep:
+            folder += "-" + "x" * (LONGEST_PROGRAM_PATH - len(windows_path(os.path.join(folder, "-fwupgrade.exe"))))
         os.makedirs(folder)
         with zipfile.ZipFile(self.zip) as archive:
             archive.extractall(folder)
