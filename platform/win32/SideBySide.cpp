@@ -1,7 +1,7 @@
 // Creation from a component beside the program: its DLL's embedded manifest (resource 2,
 // naming the DLL and the classes it serves) made into an activation context, active on
 // this thread for the one CoCreateInstance.  COM then loads the DLL the manifest names
-// from the component's own folder, and no registry entry is read or written.  The object
+// from the component's own folder, and nothing is written to the registry.  The object
 // stays usable once the context is gone; so does the DLL, which stays loaded.
 #include "platform/SideBySide.h"
 
@@ -20,6 +20,7 @@ constexpr WORD kDllManifest = 2;
 HRESULT CoCreateSideBySide(LPCWSTR component, REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID riid,
                            LPVOID* object, SideBySideStep* step) {
     if (object == nullptr) {
+        *step = SideBySideStep::kCreation;
         return E_POINTER;
     }
     *object = nullptr;
@@ -32,9 +33,9 @@ HRESULT CoCreateSideBySide(LPCWSTR component, REFCLSID clsid, LPUNKNOWN outer, D
     if (!path.IsValid()) {
         return E_UNEXPECTED;
     }
-    // COM keeps an in-process server's path in MAX_PATH characters (Wine's refuses a longer
-    // one): a component that deep below is named through the program's short path, where
-    // the volume keeps short names.
+    // COM may keep an in-process server's path in MAX_PATH characters (Wine's refuses a
+    // longer one): a component that deep below is named through the program's short path,
+    // where the volume keeps short names.
     if (std::wcslen(path.File()) >= MAX_PATH) {
         if (const std::unique_ptr<wchar_t[]> shorter = win32::ShortPath(program.get())) {
             win32::ComponentPath shortened(shorter.get(), component);
