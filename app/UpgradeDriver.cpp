@@ -23,7 +23,7 @@ int KilobytesOf(DWORD bytes) { return static_cast<int>(bytes / 1000); }
 UpgradeDriver::UpgradeDriver()
     : trace_("WinMain"), module_(GetModuleHandleA(nullptr)), catalogue_(CatalogueModule()), indexVariant_(0) {
     CoInitialize(nullptr);
-    camera::ActivateCameraManager(manager_);
+    camera::ActivateCameraManager(manager_, trace_);
 }
 
 int UpgradeDriver::Run() {

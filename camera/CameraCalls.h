@@ -6,7 +6,7 @@
 // strings by the returned WideStringHandle, VARIANTs by the caller, who clears them.
 //
 // The order of the conversation (app/CameraSession.cpp), the VARIANTs held in ScopedVariants:
-//   ActivateCameraManager(manager);
+//   ActivateCameraManager(manager, trace);
 //   GetCameraCollection(manager, collection);
 //   GetCameraEnumerator(collection, enumerator);
 //   ResetEnumerator(enumerator);
@@ -23,13 +23,18 @@
 #include "camera/CameraInterfaces.h"
 #include "com/InterfaceRef.h"
 #include "com/WideStringHandle.h"
+#include "trace/TraceScope.h"
 
 namespace camera {
 
 // Creates the component (in-process server, handler or local server), starts it and asks
-// it for CameraManager.  No status is examined: after any failure `manager` is empty, and
-// its first use raises E_POINTER.  Raises nothing.
-void ActivateCameraManager(InterfaceRef<CameraManager>& manager) noexcept;
+// it for CameraManager.  Only when no server is registered for the class
+// (REGDB_E_CLASSNOTREG) is it created from the component the release carries beside the
+// program, side by side; a registered server (the maker's) always keeps the class.  No
+// other status is examined: after any failure `manager` is empty, and its first use raises
+// E_POINTER.  With TraceProgress set, the side-by-side creation's outcome is traced.
+// Raises nothing but what a trace sink raises.
+void ActivateCameraManager(InterfaceRef<CameraManager>& manager, TraceScope& trace);
 
 // The collection as the manager hands it out, without asking it for its interface; a
 // null collection leaves `collection` empty.

@@ -50,7 +50,8 @@ function(fwupgrade_release_program target)
   else()
     set(arch x86)
   endif()
-  # The USB camera component (usbcamera/, added after this) ships beside the program.
+  # The USB camera component (usbcamera/, added after this) ships in a folder of its own
+  # beside the program, where the program creates it side by side.
   set(component usbcamera)
   fwupgrade_signed_release(shipped ${target} ${component})
   list(GET shipped 0 shipped_program)

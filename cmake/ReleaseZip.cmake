@@ -1,5 +1,6 @@
-# The release zip users download: the program, the USB camera component and its id table,
-# the read-me in the catalogue's languages, checksums; the same bytes from the same inputs
+# The release zip users download: the program, the read-me in the catalogue's languages,
+# checksums, and the USB camera component with its id table in the folder usbcamera/, where
+# the program looks for them; the same bytes from the same inputs
 # (tools/release/release_zip.py).  Included by cmake/Release.cmake.
 #
 #   fwupgrade_release_zip(<zip> PROGRAM <file> COMPONENT <file> ARGUMENTS <arguments>...)

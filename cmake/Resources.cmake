@@ -17,6 +17,7 @@ set(FWUPGRADE_RESGEN_SOURCES
     ${PROJECT_SOURCE_DIR}/tools/resgen/resgen.py
     ${PROJECT_SOURCE_DIR}/tools/resgen/rcscript.py
     ${PROJECT_SOURCE_DIR}/tools/resgen/camera_icon.py
+    ${PROJECT_SOURCE_DIR}/tools/resgen/component_manifest.py
     ${PROJECT_SOURCE_DIR}/tools/resgen/program_info.py)
 
 # A resource compiler that writes .res files, for checking the embedded directory of

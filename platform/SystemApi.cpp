@@ -3,6 +3,7 @@
 
 #include "platform/CardBounds.h"
 #include "platform/FileServices.h"
+#include "platform/SideBySide.h"
 
 namespace platform {
 namespace {
@@ -83,6 +84,7 @@ constexpr SystemApi MakeDefaults() {
     api.VariantCopy = VariantCopyImpl;
     api.VariantClear = VariantClearImpl;
     api.CoCreateInstance = CoCreateInstanceImpl;
+    api.CoCreateSideBySide = CoCreateSideBySide;
     api.GetSystemDefaultLangID = GetSystemDefaultLangIDImpl;
     api.MessageBoxA = MessageBoxAImpl;
     api.GetDiskFreeSpaceExA = files::GetDiskFreeSpaceExA;

@@ -18,6 +18,16 @@
 
 namespace platform {
 
+// Where a creation from a component beside the program ended (SystemApi::CoCreateSideBySide).
+enum class SideBySideStep {
+    kUnsupported,    // the system has no side-by-side components
+    kProgramFolder,  // the program's own path could not be had
+    kContext,        // no activation context from the component's manifest: no folder, no
+                     // file, not a module, or no manifest in it
+    kActivation,     // the context could not be made active
+    kCreation,       // created within the context: CoCreateInstance's own answer
+};
+
 struct SystemApi {
     // Allocators, each with its free: the COM task allocator, the BSTR allocator, the
     // ordinary heap, and the local memory in which FormatMessageA hands out its output.
@@ -44,6 +54,15 @@ struct SystemApi {
 
     // Activation of the camera component.
     HRESULT (*CoCreateInstance)(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID riid, LPVOID* object);
+    // Creation from a component carried beside the program (registration-free COM): the
+    // DLL `component`, a path relative to the program's own folder, lends its embedded
+    // manifest (resource 2) to an activation context that is active for this one
+    // CoCreateInstance only.  COM looks in an active context before the registry, so call
+    // it only once the registry has answered REGDB_E_CLASSNOTREG: a registered server then
+    // keeps the class.  `step` receives how far it got, for the trace.  On POSIX, which has
+    // no side-by-side components, the class stays not registered.
+    HRESULT (*CoCreateSideBySide)(LPCWSTR component, REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID riid,
+                                  LPVOID* object, SideBySideStep* step);
 
     // The services of the upgrade procedure.
     LANGID (*GetSystemDefaultLangID)();

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """The release package: made twice from the same build, more than the two seconds of a
 zip's time stamp apart, the two zips are the same byte for byte and no entry carries the
-time it was made; the zip holds exactly fwupgrade.exe (the built program itself),
-usbcamera.dll (the built component itself) and usb-models.txt (the built id table, Windows
-line ends) when the arguments name them, ReadMe.txt (every placeholder filled, Windows line
-ends) and SHA256SUMS (the right checksum of each); the zip's own checksum file beside it is
-right too. Prints what it checked; exit 1 on a fault.
+time it was made; the zip holds exactly, at its top, fwupgrade.exe (the built program
+itself), ReadMe.txt (every placeholder filled, Windows line ends) and SHA256SUMS (the right
+checksum of every other file, by its path in the zip); and, when the arguments name them,
+the folder usbcamera/ with usbcamera.dll (the built component itself) and usb-models.txt
+(the built id table, Windows line ends), where the program looks for its component; the
+zip's own checksum file beside it is right too. Prints what it checked; exit 1 on a fault.
 
   check_release_zip.py --script tools/release/release_zip.py --work-dir DIR
                        -- <release_zip.py arguments but --output>"""
@@ -43,20 +44,21 @@ def main():
         times = {info.date_time for info in archive.infolist()}
     if times != {(1980, 1, 1, 0, 0, 0)}:
         problems.append(f"the entries carry the times {sorted(times)}, not the fixed 1980-01-01 00:00")
-    shipped = ["fwupgrade.exe"] + (["usbcamera.dll", "usb-models.txt"] if "--component" in given else []) + [
-        "ReadMe.txt"]
-    if names != shipped + ["SHA256SUMS"]:
-        problems.append(f"the zip holds {names}")
+    component = ["usbcamera/usbcamera.dll", "usbcamera/usb-models.txt"] if "--component" in given else []
+    shipped = ["fwupgrade.exe", "ReadMe.txt"] + component
+    expected_names = shipped[:2] + ["SHA256SUMS"] + (["usbcamera/"] if component else []) + component
+    if names != expected_names:
+        problems.append(f"the zip holds {names}, expected {expected_names}")
     with open(program, "rb") as f:
         if files.get("fwupgrade.exe") != f.read():
             problems.append("fwupgrade.exe in the zip is not the built program")
     if "--component" in given:
         with open(given["--component"], "rb") as f:
-            if files.get("usbcamera.dll") != f.read():
+            if files.get("usbcamera/usbcamera.dll") != f.read():
                 problems.append("usbcamera.dll in the zip is not the built component")
         with open(given["--model-table"], "rb") as f:
             table = f.read().decode("utf-8").replace("\n", "\r\n")
-        if files.get("usb-models.txt", b"").decode("utf-8-sig") != table:
+        if files.get("usbcamera/usb-models.txt", b"").decode("utf-8-sig") != table:
             problems.append("usb-models.txt in the zip is not the built table with Windows line ends")
     read_me = files.get("ReadMe.txt", b"").decode("utf-8")
     if "{" in read_me or "}" in read_me:

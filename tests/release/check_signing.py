@@ -134,10 +134,10 @@ def main():
                     *zip_args, "--output", release], check=True, stdout=subprocess.DEVNULL)
     with zipfile.ZipFile(release) as archive:
         check.expect(archive.read("fwupgrade.exe") == read(signed), "the release zip does not hold the signed program")
-        check.expect(archive.read("usbcamera.dll") == read(signed_component),
-                     "the release zip does not hold the signed component")
+        check.expect(archive.read("usbcamera/usbcamera.dll") == read(signed_component),
+                     "the release zip does not hold the signed component in its folder")
         sums = archive.read("SHA256SUMS").decode("ascii")
-    for name, path in (("fwupgrade.exe", signed), ("usbcamera.dll", signed_component)):
+    for name, path in (("fwupgrade.exe", signed), ("usbcamera/usbcamera.dll", signed_component)):
         check.expect(f"{hashlib.sha256(read(path)).hexdigest()}  {name}\n" in sums,
                      f"SHA256SUMS does not hold the checksum of the signed {name}: {sums!r}")
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Makes the release package of one Windows build: a zip holding fwupgrade.exe, the USB
-camera component of the same architecture (usbcamera.dll) with its id table
-(usb-models.txt), the read-me for camera owners (ReadMe.txt beside this script, in each
-of the catalogue's languages, with the build's model name, version label, package file
-name and size and the catalogue's captions filled in) and SHA256SUMS, the checksums of
-the others in the form `sha256sum -c` reads.
+"""Makes the release package of one Windows build: a zip holding fwupgrade.exe, the
+read-me for camera owners (ReadMe.txt beside this script, in each of the catalogue's
+languages, with the build's model name, version label, package file name and size and the
+catalogue's captions filled in) and SHA256SUMS, the checksums of every other file in the
+form `sha256sum -c` reads; and the folder usbcamera/ with the USB camera component of the
+same architecture (usbcamera.dll) and its id table (usb-models.txt).  Unzipped, the program
+finds the component in that folder with nothing registered (its embedded manifest lends
+it the class); a component lying loose beside the program is never loaded.
 
   release_zip.py --program fwupgrade.exe [--component usbcamera.dll --model-table usb-models.txt]
                  --data-dir <build>/resources/data --catalogue resources/Messages.rc
@@ -26,6 +28,9 @@ from rcscript import ScriptError, read_ids, read_strings  # noqa: E402  (the bui
 
 # The earliest time a zip can hold; nothing of the build's own time goes in.
 FIXED_TIME = (1980, 1, 1, 0, 0, 0)
+# Where the program looks for its camera component: usbcamera\usbcamera.dll beside it
+# (camera/CameraCalls.cpp).  Zip names and SHA256SUMS separate folders with "/".
+COMPONENT_FOLDER = "usbcamera/"
 
 
 def read(path):
@@ -72,9 +77,12 @@ def read_me(data_dir, catalogue):
 
 def entry(name, data):
     info = zipfile.ZipInfo(name, FIXED_TIME)
-    info.compress_type = zipfile.ZIP_DEFLATED
     info.create_system = 0  # MS-DOS attributes, the same whatever the building host
-    info.external_attr = 0x20  # archive bit only
+    if name.endswith("/"):
+        info.external_attr = 0x10  # a folder, as Windows' own zips list them
+    else:
+        info.compress_type = zipfile.ZIP_DEFLATED
+        info.external_attr = 0x20  # archive bit only
     return info, data
 
 
@@ -88,14 +96,15 @@ def main():
     if (args.component is None) != (args.model_table is None):
         parser.error("--component and --model-table go together")
 
-    files = [("fwupgrade.exe", read(args.program))]
+    files = [("fwupgrade.exe", read(args.program)), ("ReadMe.txt", read_me(args.data_dir, args.catalogue))]
     if args.component:
         # The table as owners edit it on Windows; the component reads either line end.
-        files += [("usbcamera.dll", read(args.component)),
-                  ("usb-models.txt", windows_text(read(args.model_table).decode("utf-8")))]
-    files.append(("ReadMe.txt", read_me(args.data_dir, args.catalogue)))
+        files += [(COMPONENT_FOLDER + "usbcamera.dll", read(args.component)),
+                  (COMPONENT_FOLDER + "usb-models.txt", windows_text(read(args.model_table).decode("utf-8")))]
     sums = "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
-    files.append(("SHA256SUMS", sums.encode("ascii")))
+    files.insert(2, ("SHA256SUMS", sums.encode("ascii")))
+    if args.component:
+        files.insert(3, (COMPONENT_FOLDER, b""))
 
     os.makedirs(os.path.dirname(os.path.abspath(args.output)), exist_ok=True)
     partial = args.output + ".partial"

@@ -8,6 +8,11 @@
                                         the Windows program's manifest, and the values of
                                         its version resource as macros; stops when the
                                         version label holds no version number
+  resgen.py component-manifest MANIFEST FILE_NAME SERVER_HEADER LABEL ARCHITECTURE
+                                        a camera component DLL's embedded manifest: the
+                                        class kClassId of SERVER_HEADER served by the file
+                                        FILE_NAME, at the version of LABEL, for the
+                                        architecture (x86, amd64)
   resgen.py png OUTPUT SIZE             the camera icon as a PNG image of SIZE pixels square
   resgen.py embed SCRIPT OUTPUT [-I DIR]... [--depfile FILE]
                                         the resources SCRIPT defines, as a C++ source
@@ -27,6 +32,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import camera_icon  # noqa: E402
+import component_manifest  # noqa: E402
 import program_info  # noqa: E402
 import rcscript  # noqa: E402
 
@@ -143,6 +149,9 @@ def main():
     info = commands.add_parser("program-info")
     for name in ("manifest", "header", "model", "label", "company"):
         info.add_argument(name)
+    component = commands.add_parser("component-manifest")
+    for name in ("manifest", "file_name", "server_header", "label", "architecture"):
+        component.add_argument(name)
     png = commands.add_parser("png")
     png.add_argument("output")
     png.add_argument("size", type=int)
@@ -175,6 +184,15 @@ def main():
         except program_info.ProgramInfoError as error:
             sys.exit(f"resgen: {error}")
         write(args.header, header)
+        write(args.manifest, manifest)
+    elif args.command == "component-manifest":
+        try:
+            with open(args.server_header, encoding="utf-8") as f:
+                clsid = component_manifest.class_id(f.read())
+            numbers = program_info.version_of(args.label)[1]
+            manifest = component_manifest.manifest(args.file_name, clsid, numbers, args.architecture)
+        except (component_manifest.ManifestError, program_info.ProgramInfoError) as error:
+            sys.exit(f"resgen: {error}")
         write(args.manifest, manifest)
     elif args.command == "png":
         write(args.output, camera_icon.png_file(args.size))

@@ -44,12 +44,12 @@ struct Conversation {
 template <class Presence>
 Conversation Converse(const WideStringHandle& model, bool select, Presence presence) {
     Conversation result;
+    TraceScope trace("Session");
     InterfaceRef<CameraManager> manager;
-    camera::ActivateCameraManager(manager);
+    camera::ActivateCameraManager(manager, trace);
     CameraSession session;
     ScopedVariant item;
     ScopedVariant index;
-    TraceScope trace("Session");
     const auto step = [&result](const char* name, auto&& call) {
         if (result.failedStep.empty()) {
             result.raised = RaisedBy(call);
