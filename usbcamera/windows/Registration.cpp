@@ -31,7 +31,10 @@ constexpr REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 // its own wherever the DLL is now (a moved or downloaded-again copy) while it names that path.
 const wchar_t kMarkName[] = L"fwupgradeComponent";
 // The mark of the releases before it held the path: it says the entry was once the
-// component's, not what the entry named then, so it proves nothing about the entry now.
+// component's, not what the entry named then.  Such an entry is still the component's while
+// it names a file of the component's own name (a copy since moved or deleted, which the
+// owner must be able to unregister from the new copy); another installer points it at a
+// DLL of its own name.
 const wchar_t kOlderMark[] = L"usbcamera";
 // Longer values are no path the component wrote or could compare.
 constexpr DWORD kLongestValue = 65536;
@@ -124,6 +127,15 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
            x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
 }
 
+// Whether the last names of two paths are the same in any letter case.
+bool SameFileName(const std::wstring& a, const std::wstring& b) {
+    const auto last = [](const std::wstring& path) {
+        const auto separator = path.find_last_of(L"\\/");
+        return separator == std::wstring::npos ? path : path.substr(separator + 1);
+    };
+    return CompareStringOrdinal(last(a).c_str(), -1, last(b).c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 enum class Holder { Nobody, This, Another };
 
 // Who holds the class in `root`: nobody, this component, or another server, named in
@@ -142,9 +154,10 @@ Holder Examine(HKEY root, const std::wstring& self, std::wstring& server) {
     }
     std::wstring written;
     const bool marked = ReadText(classKey.Get(), kMarkName, written) && !written.empty();
-    const bool recorded = marked && written != kOlderMark;
+    const bool older = marked && written == kOlderMark;
     if (ReadServer(classKey.Get(), L"InprocServer32", server)) {
-        const bool ours = (recorded && server == written) || SameFile(Unquoted(server), self);
+        const bool ours = (marked && !older && server == written) ||
+                          (older && SameFileName(Unquoted(server), self)) || SameFile(Unquoted(server), self);
         return ours ? Holder::This : Holder::Another;
     }
     if (ReadServer(classKey.Get(), L"LocalServer32", server)) {

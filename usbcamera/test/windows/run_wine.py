@@ -266,10 +266,14 @@ def registration_rows(session):
 
     def older_entry():
         """An entry of a release before the mark recorded the path: the component's while it
-        names this very file (registration replaces it, /u removes it), the maker's once its
-        installer pointed it at its own DLL."""
+        names this very file (registration replaces it, /u removes it) or a component's copy
+        since deleted (/u from the new copy removes it), the maker's once its installer
+        pointed it at its own DLL."""
         problems = session.stand_in("user", windows_path(dll), OLDER_MARK)
         problems += session.regsvr32_problems(SCOPE_FLAGS["user"], dll) + session.entry_problems("user", dll)
+        problems += session.regsvr32_problems(["/u"] + SCOPE_FLAGS["user"], dll) + session.absent_problems("user")
+        gone = os.path.join(session.work, "deleted-download", os.path.basename(dll))
+        problems += session.stand_in("user", windows_path(gone), OLDER_MARK)
         problems += session.regsvr32_problems(["/u"] + SCOPE_FLAGS["user"], dll) + session.absent_problems("user")
         return problems + foreign("user", over="older")
 
@@ -289,7 +293,8 @@ def registration_rows(session):
          lambda: foreign("machine", over="own")),
         ("the component's entry per user rewritten by the maker's installer: refused, /u leaves it",
          lambda: foreign("user", over="own")),
-        ("an older release's entry: the component's while it names this file, not once rewritten", older_entry),
+        ("an older release's entry: the component's while it names this file or a deleted copy, not once rewritten",
+         older_entry),
         ("per machine removed: 137 again", unregister_machine),
     ]
 
