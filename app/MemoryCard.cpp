@@ -1,6 +1,6 @@
 #include "app/MemoryCard.h"
 
-#include "app/FileHandle.h"
+#include "platform/FileHandle.h"
 #include "app/ReadBack.h"
 #include "app/VolumeUnits.h"
 #include "platform/SystemApi.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/FileHandle.h"
+#include "platform/FileHandle.h"
 #include "app/VolumeUnits.h"
 #include "platform/SystemApi.h"
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "Win32Handles.h"
+#include "platform/win32/Handles.h"
 #include "cameraserver/Utf8.h"
 
 namespace usbcamera {

@@ -1,5 +1,5 @@
 // The device tree as Windows shows it, through SetupAPI, the configuration manager and the
-// volume calls.  Every device information set, search and handle is owned (Win32Handles.h)
+// volume calls.  Every device information set, search and handle is owned (platform/win32/Handles.h)
 // and released on every path.
 #include "platform/Platform.h"
 
@@ -11,7 +11,7 @@
 #include <cwchar>
 
 #include "Win32DeviceTree.h"
-#include "Win32Handles.h"
+#include "platform/win32/Handles.h"
 
 namespace usbcamera {
 

@@ -1,4 +1,4 @@
-#include "app/FileHandle.h"
+#include "platform/FileHandle.h"
 #include "platform/SystemApi.h"
 
 FileHandle::~FileHandle() {
