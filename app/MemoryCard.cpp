@@ -20,7 +20,8 @@ constexpr DWORD kStagingShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
 // The payload in one write straight from the loaded resource to `staging`, flushed to the
 // card: true when every byte was written and flushed.  A short count is a failure, not a
 // reason to retry; reported without an error of its own, it says nothing of the card's room.
-bool StageFile(const FileHandle& staging, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
+bool StageFile(const platform::FileHandle& staging, const BYTE* payload, DWORD payloadSize,
+               DWORD* bytesWritten) {
     if (!platform::sys.WriteFile(staging.Get(), payload, payloadSize, bytesWritten, nullptr)) {
         return false;
     }
@@ -52,7 +53,7 @@ bool PackageInPlace(const char* package, DWORD size) {
 // A volume that stopped taking writes during the run: a system turns a file system it finds
 // inconsistent read-only, and what it was given last may never reach the card.  Not known
 // is not writable.
-bool VolumeStillWritable(const FileHandle& file) {
+bool VolumeStillWritable(const platform::FileHandle& file) {
     DWORD flags = 0;
     return platform::sys.GetVolumeInformationByHandleW(file.Get(), nullptr, 0, nullptr, nullptr, &flags, nullptr,
                                                        0) != 0 &&
@@ -91,9 +92,9 @@ bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, 
 void RemoveLeftoverStaging(const char* stagingPath) {
     // Held while it goes, so that a staging file another run is writing right now stays: that
     // run holds it against writers, and this open fails.  Nothing there is the usual case.
-    FileHandle leftover(platform::sys.CreateFileA(stagingPath, GENERIC_WRITE, kStagingShare, nullptr, OPEN_EXISTING,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (leftover.IsOpen()) {
+    platform::FileHandle leftover(platform::sys.CreateFileA(stagingPath, GENERIC_WRITE, kStagingShare, nullptr,
+                                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!leftover.IsEmpty()) {
         platform::sys.DeleteFileA(stagingPath);
     }
 }
@@ -121,9 +122,9 @@ WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DW
     const auto outcome = [&full](bool written) {
         return written ? WriteOutcome::Written : full ? WriteOutcome::NoRoom : WriteOutcome::Failed;
     };
-    FileHandle staging(platform::sys.CreateFileA(paths.staging, GENERIC_WRITE, kStagingShare, nullptr, CREATE_ALWAYS,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!mayFill(staging.IsOpen())) {
+    platform::FileHandle staging(platform::sys.CreateFileA(paths.staging, GENERIC_WRITE, kStagingShare, nullptr,
+                                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!mayFill(!staging.IsEmpty())) {
         // Another run's staging file stays as it is; anything else holding the name is ours.
         if (GetLastError() != ERROR_SHARING_VIOLATION) {
             platform::sys.DeleteFileA(paths.staging);
@@ -138,7 +139,7 @@ WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DW
                                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
     if (!moved) {
         platform::sys.DeleteFileA(paths.staging);
-        staging.Close();
+        staging.Reset();
         return outcome(false);
     }
     // The move is done, the file is the package.  On FAT its folder entry holds its first

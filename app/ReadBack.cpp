@@ -28,9 +28,9 @@ bool ReadBackMatches(const char* filePath, const char* folderPath, const BYTE* e
     }
     alignas(kReadBackLargestSector) BYTE chunk[kReadBackChunk];
     // Beside the writer's handle, which stays open: it is let write, and keeps others from it.
-    FileHandle file(platform::sys.CreateFileA(filePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
-    if (!file.IsOpen()) {
+    platform::FileHandle file(platform::sys.CreateFileA(filePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                        nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
+    if (file.IsEmpty()) {
         return false;
     }
 

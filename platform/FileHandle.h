@@ -1,24 +1,21 @@
-// The owner of one open file handle.
+// The core's file handles: those the seam's services hand out, closed through the seam
+// (platform::sys.CloseHandle), so that tests see and fail every close.
 #pragma once
 
+#include "platform/KeptLastError.h"
 #include "platform/Platform.h"
+#include "platform/ScopedHandle.h"
+#include "platform/SystemApi.h"
 
-class FileHandle {
-public:
-    // Takes over `handle`, which may be INVALID_HANDLE_VALUE (a create that failed).
-    explicit FileHandle(HANDLE handle) noexcept : handle_(handle) {}
-    // Closes a handle still open; the caller's last error is kept.
-    ~FileHandle();
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
+namespace platform {
 
-    bool IsOpen() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const noexcept { return handle_; }
-
-    // Closes the handle now, for a caller that judges the result (a close can be the moment
-    // a write fails).  False when the system reports a failure or nothing was open.
-    bool Close() noexcept;
-
-private:
-    HANDLE handle_;
+struct FileHandleKind {
+    using Type = HANDLE;
+    using KeptError = KeptLastError;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool Close(Type handle) noexcept { return sys.CloseHandle(handle) != 0; }
 };
+
+using FileHandle = ScopedHandle<FileHandleKind>;
+
+}  // namespace platform

@@ -92,7 +92,7 @@ bool SyncFolder(int folder) {
 // the file writes its entry; syncing the folder after it removes the old name.
 bool SyncMoved(const PathBeneath& path, const struct stat& moved) {
     const Descriptor file(openat(path.Folder(), path.Name(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!file.IsOpen()) {
+    if (file.IsEmpty()) {
         SetLastError(NameError(errno));
         return false;
     }
@@ -155,7 +155,7 @@ bool VolumeOfFolder(LPCSTR directory, struct statvfs& volume) {
     // Not waiting on a FIFO that took the folder's name, not taking a terminal.
     const Descriptor folder(openat(path.Folder(), path.Name(),
                                    O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (path.Beneath() ? O_NOFOLLOW : 0)));
-    if (!folder.IsOpen()) {
+    if (folder.IsEmpty()) {
         SetLastError(NameError(errno));
         return false;
     }
@@ -270,7 +270,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         // Created anew, or an existing file replaced; Windows tells the two apart by the
         // last error, and so does this.
         file.Reset(openat(path.Folder(), path.Name(), create | O_EXCL, kMode));
-        if (!file.IsOpen() && errno == EEXIST) {
+        if (file.IsEmpty() && errno == EEXIST) {
             file.Reset(openat(path.Folder(), path.Name(), create, kMode));
             successError = ERROR_ALREADY_EXISTS;
             replacing = true;
@@ -283,7 +283,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    if (!file.IsOpen()) {
+    if (file.IsEmpty()) {
         SetLastError(NameError(errno));
         return INVALID_HANDLE_VALUE;
     }

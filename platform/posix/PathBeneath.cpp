@@ -2,6 +2,7 @@
 
 #include "platform/CardBounds.h"
 #include "platform/Platform.h"
+#include "platform/posix/Descriptor.h"
 #include "platform/posix/ErrnoError.h"
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #if defined(__linux__)
 #include <linux/openat2.h>
 #include <sys/syscall.h>
@@ -38,46 +40,43 @@ bool HoldsDots(const char* relative) {
 }
 
 // The folders of `relative` beneath `drive`, one openat each, none of them a link nor on
-// another file system than `drive`.  A new descriptor, or -1 with errno set.
-int OpenOneAtATime(int drive, char* relative) {
+// another file system than `drive`.  Empty, with errno set, when one is.
+Descriptor OpenOneAtATime(int drive, char* relative) {
     struct stat driveInfo {};
     if (fstat(drive, &driveInfo) != 0) {
-        return -1;
+        return Descriptor();
     }
-    int folder = -1;
+    Descriptor folder;
     for (char* part = relative; *part != '\0';) {
         const std::size_t length = std::strcspn(part, "/");
         char* next = part + length;
         const bool last = *next == '\0';
         *next = '\0';
-        const int opened = length == 0 ? -2 : openat(folder < 0 ? drive : folder, part, kFolderFlags | O_NOFOLLOW);
+        Descriptor opened;
+        if (length != 0) {
+            opened.Reset(openat(folder.IsEmpty() ? drive : folder.Get(), part, kFolderFlags | O_NOFOLLOW));
+        }
         const int error = errno;
         if (!last) {
             *next = '/';
             ++next;
         }
         part = next;
-        if (opened == -2) {
+        if (length == 0) {
             continue;
         }
         struct stat info {};
-        const bool sameVolume = opened >= 0 && fstat(opened, &info) == 0 && info.st_dev == driveInfo.st_dev;
-        if (folder >= 0) {
-            close(folder);
-        }
+        const bool sameVolume = !opened.IsEmpty() && fstat(opened.Get(), &info) == 0 && info.st_dev == driveInfo.st_dev;
         if (!sameVolume) {
-            if (opened >= 0) {
-                close(opened);
-            }
-            errno = opened >= 0 ? EXDEV : error;
-            return -1;
+            errno = opened.IsEmpty() ? error : EXDEV;
+            return Descriptor();
         }
-        folder = opened;
+        folder = std::move(opened);
     }
-    return folder >= 0 ? folder : dup(drive);
+    return folder.IsEmpty() ? Descriptor(dup(drive)) : std::move(folder);
 }
 
-int OpenFoldersBeneath(int drive, char* relative, PathBeneath::Walk walk) {
+Descriptor OpenFoldersBeneath(int drive, char* relative, PathBeneath::Walk walk) {
 #if defined(SYS_openat2)
     if (walk == PathBeneath::Walk::kBest) {
         open_how how{};
@@ -85,11 +84,11 @@ int OpenFoldersBeneath(int drive, char* relative, PathBeneath::Walk walk) {
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
         const long folder = syscall(SYS_openat2, drive, relative, &how, sizeof how);
         if (folder >= 0) {
-            return static_cast<int>(folder);
+            return Descriptor(static_cast<int>(folder));
         }
         // Kernels before 5.6 lack the call; some sandboxes refuse calls they do not know.
         if (errno != ENOSYS && errno != EPERM && errno != E2BIG) {
-            return -1;
+            return Descriptor();
         }
     }
 #else
@@ -166,26 +165,18 @@ PathBeneath::PathBeneath(const char* path, Walk walk) {
     char drivePath[PATH_MAX];
     std::memcpy(drivePath, text, end);
     drivePath[end] = '\0';
-    const int drive = open(end == 0 ? "." : drivePath, kFolderFlags);
-    if (drive < 0) {
+    Descriptor drive(open(end == 0 ? "." : drivePath, kFolderFlags));
+    if (drive.IsEmpty()) {
         SetLastError(WalkError(errno));
         return;
     }
     if (*rest == '\0') {
-        folder_ = drive;
+        folder_ = std::move(drive);
         return;
     }
-    folder_ = OpenFoldersBeneath(drive, rest, walk);
-    const int error = errno;
-    close(drive);
-    if (folder_ < 0) {
-        SetLastError(WalkError(error));
-    }
-}
-
-PathBeneath::~PathBeneath() {
-    if (folder_ >= 0) {
-        close(folder_);
+    folder_ = OpenFoldersBeneath(drive.Get(), rest, walk);
+    if (folder_.IsEmpty()) {
+        SetLastError(WalkError(errno));
     }
 }
 

@@ -15,6 +15,8 @@
 // opened as named.
 #pragma once
 
+#include "platform/posix/Descriptor.h"
+
 #include <climits>
 
 namespace platform::posix {
@@ -29,18 +31,17 @@ public:
     // for a folder that is missing, no folder, a link or another file system, and for a path
     // off the card.
     explicit PathBeneath(const char* path, Walk walk = Walk::kBest);
-    ~PathBeneath();
     PathBeneath(const PathBeneath&) = delete;
     PathBeneath& operator=(const PathBeneath&) = delete;
 
-    int Folder() const { return folder_; }
+    int Folder() const { return folder_.Get(); }
     // The last name: never empty ("." for a root), free of separators.
     const char* Name() const { return name_; }
     // Whether the last name lies beneath a drive folder, and so is never followed as a link.
     bool Beneath() const { return beneath_; }
 
 private:
-    int folder_ = -1;
+    Descriptor folder_;
     bool beneath_ = false;
     char name_[PATH_MAX] = {};
 };

@@ -29,19 +29,19 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         return INVALID_HANDLE_VALUE;
     }
     const DWORD notFollowed = folders.OnCard() ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
-    const HANDLE file = ::CreateFileA(name, access, share, security, disposition, flags | notFollowed, templateFile);
-    if (file == INVALID_HANDLE_VALUE || !folders.OnCard()) {
-        return file;
+    win32::KernelHandle file(::CreateFileA(name, access, share, security, disposition, flags | notFollowed, templateFile));
+    if (file.IsEmpty() || !folders.OnCard()) {
+        return file.Detach();
     }
     // The create's own last error (ERROR_ALREADY_EXISTS for a file replaced) is the caller's.
     const DWORD created = GetLastError();
-    if (IsReparsePoint(file)) {
-        ::CloseHandle(file);
+    if (IsReparsePoint(file.Get())) {
+        file.Reset();
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     SetLastError(created);
-    return file;
+    return file.Detach();
 }
 
 BOOL DeleteFileA(LPCSTR name) {

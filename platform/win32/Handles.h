@@ -1,79 +1,49 @@
-// Owners of the system handles the Windows camera component opens, one kind each: a file
-// or device, a device information set, a volume search, a registry key.  Each closes its
-// handle on every path, exceptions included, and keeps the caller's last error.
+// The kinds of Windows handle that the program and the camera components own
+// (platform/ScopedHandle.h), closed through the system's own calls: a kernel object (a
+// file, a folder, a device), a device information set, a volume search, a registry key.
+// Each keeps the caller's last error when it closes.  The core's file handles, closed
+// through the seam, are platform/FileHandle.h's.
 #pragma once
 
+#include "platform/KeptLastError.h"
 #include "platform/Platform.h"
+#include "platform/ScopedHandle.h"
 
 #include <setupapi.h>
 
-namespace usbcamera {
+namespace platform::win32 {
 
-// Kind: Type, the invalid value (Invalid) and the call that closes a valid one (Close).
-template <class Kind>
-class Owned {
-public:
-    using Type = typename Kind::Type;
-
-    Owned() noexcept : value_(Kind::Invalid()) {}
-    // Takes over `value`, which may be the invalid value (an open that failed).
-    explicit Owned(Type value) noexcept : value_(value) {}
-    ~Owned() { Reset(); }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-
-    bool IsValid() const noexcept { return value_ != Kind::Invalid(); }
-    Type Get() const noexcept { return value_; }
-
-    // For a call that hands out the handle: closes the old one first.
-    Type* Put() noexcept {
-        Reset();
-        return &value_;
-    }
-
-    void Reset() noexcept {
-        if (IsValid()) {
-            const DWORD error = GetLastError();
-            Kind::Close(value_);
-            SetLastError(error);
-        }
-        value_ = Kind::Invalid();
-    }
-
-private:
-    Type value_;
-};
-
-struct FileKind {
+struct KernelHandleKind {
     using Type = HANDLE;
+    using KeptError = KeptLastError;
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type handle) noexcept { CloseHandle(handle); }
+    static bool Close(Type handle) noexcept { return CloseHandle(handle) != 0; }
 };
 
 struct DeviceListKind {
     using Type = HDEVINFO;
+    using KeptError = KeptLastError;
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type list) noexcept { SetupDiDestroyDeviceInfoList(list); }
+    static bool Close(Type list) noexcept { return SetupDiDestroyDeviceInfoList(list) != 0; }
 };
 
 struct VolumeSearchKind {
     using Type = HANDLE;
+    using KeptError = KeptLastError;
     static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type search) noexcept { FindVolumeClose(search); }
+    static bool Close(Type search) noexcept { return FindVolumeClose(search) != 0; }
 };
 
 struct RegistryKeyKind {
     using Type = HKEY;
+    using KeptError = KeptLastError;
     static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type key) noexcept { RegCloseKey(key); }
+    static bool Close(Type key) noexcept { return RegCloseKey(key) == ERROR_SUCCESS; }
 };
 
-using FileHandle = Owned<FileKind>;
-using DeviceList = Owned<DeviceListKind>;
-using VolumeSearch = Owned<VolumeSearchKind>;
-using RegistryKey = Owned<RegistryKeyKind>;
+using KernelHandle = ScopedHandle<KernelHandleKind>;
+using DeviceList = ScopedHandle<DeviceListKind>;
+using VolumeSearch = ScopedHandle<VolumeSearchKind>;
+using RegistryKey = ScopedHandle<RegistryKeyKind>;
 
-static_assert(sizeof(FileHandle) == sizeof(HANDLE), "an owner is the handle it owns");
-static_assert(sizeof(RegistryKey) == sizeof(HKEY), "an owner is the handle it owns");
-
-}  // namespace usbcamera
+}  // namespace platform::win32

@@ -89,19 +89,20 @@ void HeldFolders::HoldBelow(LPCSTR path, std::size_t driveLength, Last last) {
 // Opens the folder `prefix` names and checks it; false with the last error set when it is
 // none of the card's folders.
 bool HeldFolders::Hold(char* prefix, bool last) {
-    const HANDLE folder =
-        ::CreateFileA(prefix, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) {
+    KernelHandle& folder = folders_[count_];
+    folder.Reset(::CreateFileA(prefix, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                               nullptr));
+    if (folder.IsEmpty()) {
         // A folder the path goes through that is missing is a path not found; the last one
         // fails as the service would.
         const DWORD error = GetLastError();
         return Fail(!last && error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
     }
-    folders_[count_++] = folder;
+    ++count_;
     BY_HANDLE_FILE_INFORMATION opened{};
     WIN32_FILE_ATTRIBUTE_DATA named{};
-    if (!sys.GetFileInformationByHandle(folder, &opened) ||
+    if (!sys.GetFileInformationByHandle(folder.Get(), &opened) ||
         !::GetFileAttributesExA(prefix, GetFileExInfoStandard, &named)) {
         return false;
     }
@@ -112,14 +113,6 @@ bool HeldFolders::Hold(char* prefix, bool last) {
         return Fail(last ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND);
     }
     return true;
-}
-
-HeldFolders::~HeldFolders() {
-    const DWORD error = GetLastError();
-    while (count_ > 0) {
-        ::CloseHandle(folders_[--count_]);
-    }
-    SetLastError(error);
 }
 
 }  // namespace platform::win32

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/win32/Handles.h"
 
 #include <cstddef>
 
@@ -31,8 +32,6 @@ public:
     // folder that is missing or no folder fails as Windows fails it (ERROR_FILE_NOT_FOUND,
     // ERROR_DIRECTORY).
     HeldFolders(LPCSTR path, Last last);
-    // Closes every folder; the caller's last error is kept.
-    ~HeldFolders();
     HeldFolders(const HeldFolders&) = delete;
     HeldFolders& operator=(const HeldFolders&) = delete;
 
@@ -46,7 +45,8 @@ private:
     // A path shorter than MAX_PATH bytes has at most this many components, each of one byte
     // or more after a separator.
     static constexpr int kMostFolders = MAX_PATH / 2;
-    HANDLE folders_[kMostFolders] = {};
+    // Closed as the holder goes, the last held first; the caller's last error is kept.
+    KernelHandle folders_[kMostFolders];
     int count_ = 0;
     bool onCard_ = false;
     bool held_ = false;

@@ -17,6 +17,10 @@ namespace usbcamera {
 
 namespace {
 
+using platform::win32::DeviceList;
+using platform::win32::KernelHandle;
+using platform::win32::VolumeSearch;
+
 // GUID_DEVINTERFACE_DISK and the two property keys, defined here: the system headers
 // declare them without a definition unless INITGUID comes first in the whole unit.
 constexpr GUID kDiskInterface = {0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
@@ -27,9 +31,9 @@ constexpr DEVPROPKEY kFriendlyName = {{0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 
 
 // Opens a disk or a volume for questions only: no read or write access, which would need
 // an administrator.
-FileHandle OpenForQuestions(const Units& path) {
-    return FileHandle(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
+KernelHandle OpenForQuestions(const Units& path) {
+    return KernelHandle(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
 }
 
 bool DeviceNumber(HANDLE device, STORAGE_DEVICE_NUMBER& number) {
@@ -45,7 +49,7 @@ public:
     std::vector<DiskInterface> Disks() override {
         std::vector<DiskInterface> disks;
         const DeviceList list(SetupDiGetClassDevsW(&kDiskInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-        if (!list.IsValid()) {
+        if (list.IsEmpty()) {
             return disks;
         }
         SP_DEVICE_INTERFACE_DATA entry{};
@@ -109,9 +113,9 @@ public:
     }
 
     bool DiskNumber(const Units& interfacePath, std::uint32_t& number) override {
-        const FileHandle disk = OpenForQuestions(interfacePath);
+        const KernelHandle disk = OpenForQuestions(interfacePath);
         STORAGE_DEVICE_NUMBER found{};
-        if (!disk.IsValid() || !DeviceNumber(disk.Get(), found)) {
+        if (disk.IsEmpty() || !DeviceNumber(disk.Get(), found)) {
             return false;
         }
         number = found.DeviceNumber;
@@ -122,7 +126,7 @@ public:
         std::vector<Units> volumes;
         WCHAR name[MAX_PATH + 1] = {};
         const VolumeSearch search(FindFirstVolumeW(name, MAX_PATH + 1));
-        if (!search.IsValid()) {
+        if (search.IsEmpty()) {
             return volumes;
         }
         do {
@@ -138,8 +142,8 @@ public:
         if (!device.empty() && device.back() == L'\\') {
             device.pop_back();
         }
-        const FileHandle handle = OpenForQuestions(device);
-        if (!handle.IsValid()) {
+        const KernelHandle handle = OpenForQuestions(device);
+        if (handle.IsEmpty()) {
             return {};
         }
         // A partition of a basic disk answers with its disk; a CD or DVD has numbers of its
