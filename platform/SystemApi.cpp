@@ -2,7 +2,7 @@
 #include "platform/SystemApi.h"
 
 #include "platform/CardBounds.h"
-#include "platform/FileServices.h"
+#include "platform/CardFiles.h"
 
 namespace platform {
 namespace {

@@ -10,7 +10,7 @@
 // can name a file.  Failures set the Windows error that the same failure gives there.
 #include "platform/Platform.h"
 
-#include "platform/FileServices.h"
+#include "platform/CardFiles.h"
 #include "platform/posix/ErrnoError.h"
 #include "platform/posix/Descriptor.h"
 #include "platform/posix/PathBeneath.h"

@@ -1,6 +1,6 @@
 // Cards as folders of a test, and the one table of layouts below a card's drive folder that
 // the file services must keep to: the seam's services run through it on both systems
-// (tests/unit/platform/CardBoundsTest.cpp), the POSIX walk with either way of walking
+// (tests/unit/platform/CardFolderTest.cpp), the POSIX walk with either way of walking
 // (tests/unit/platform/posix/PathBeneathTest.cpp).
 //
 // Links and mounts are made for real on POSIX.  Wine 8 makes no reparse point

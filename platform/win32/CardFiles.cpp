@@ -4,7 +4,7 @@
 // the system's call runs.  The last name is never followed either: the services that take a
 // name act on the name itself (a move, a removal, the attributes), and a file is opened with
 // FILE_FLAG_OPEN_REPARSE_POINT and refused when it is one.
-#include "platform/FileServices.h"
+#include "platform/CardFiles.h"
 
 #include "platform/SystemApi.h"
 #include "platform/win32/HeldFolders.h"

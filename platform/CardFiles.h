@@ -1,5 +1,5 @@
 // The file services that take a path, as the seam's entries have them (SystemApi.h): each
-// keeps to the card's bounds in force (CardBounds.h).  Windows: platform/win32/Files.cpp,
+// keeps to the card's bounds in force (CardBounds.h).  Windows: platform/win32/CardFiles.cpp,
 // over the system's own; POSIX: the substitute's (platform/posix/Files.cpp), which keeps to
 // the bounds itself.
 #pragma once
