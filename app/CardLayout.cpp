@@ -100,9 +100,8 @@ void CardLayout::CheckDrivePath(const WideStringHandle& drivePath) { CheckedDriv
 
 CardLayout::CardLayout(const WideStringHandle& drivePath, const char* packageName)
     : drive_(CheckedDrivePath(drivePath)) {
-    // Built wide and converted whole, so that a name's characters are judged as the drive's.
-    WideStringHandle path = drivePath;
-    path += kPackageFolder;
+    // Built wide and converted, so that a name's characters are judged as the drive's.
+    WideStringHandle path(kPackageFolder);
     folder_ = NarrowPath(path);
     path += packageName;
     package_ = NarrowPath(path);

@@ -1,6 +1,7 @@
 // Where the package lands on the camera's card: the drive path the component reports,
-// checked before anything is built on it, and the package folder "Current\Firmware\", the
-// package and its staging file below it, in the narrow form that the file services take.
+// checked before anything is built on it, and below its drive folder the package folder
+// "Current\Firmware\", the package and its staging file, in the narrow form that the card's
+// file services take.
 #pragma once
 
 #include "com/WideStringHandle.h"
@@ -20,10 +21,10 @@ public:
     CardLayout(const CardLayout&) = delete;
     CardLayout& operator=(const CardLayout&) = delete;
 
-    // The drive path, narrow: the card's drive folder, which every path below begins with.
+    // The drive path, narrow: the card's drive folder, which the card is opened on.
     const char* Drive() const { return drive_.Text(); }
-    // "<drive>Current\Firmware\": the folder probed for free space, whose volume's sector
-    // size serves the read-back.
+    // Below the drive folder, "Current\Firmware\": the folder probed for free space, whose
+    // volume's sector size serves the read-back.
     const char* Folder() const { return folder_.Text(); }
     const char* Package() const { return package_.Text(); }
     // Beside the package: a name that differs from the package's whatever that is, that no

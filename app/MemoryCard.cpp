@@ -41,9 +41,9 @@ bool RoomRanOut() {
 }
 
 // The package as the card holds it under its own name: a regular file of `size` bytes.
-bool PackageInPlace(const char* package, DWORD size) {
+bool PackageInPlace(const platform::CardFolder& card, const char* package, DWORD size) {
     WIN32_FILE_ATTRIBUTE_DATA found{};
-    if (!platform::sys.GetFileAttributesExA(package, GetFileExInfoStandard, &found)) {
+    if (!platform::sys.CardGetFileAttributesExA(card.Get(), package, GetFileExInfoStandard, &found)) {
         return false;
     }
     constexpr DWORD kNoFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
@@ -67,19 +67,19 @@ bool IsNoCardPattern(const CardSpace& space) {
            LowPart(space.freeBytesAvailable) == kNoCardAvailableLow && LowPart(space.totalBytes) == 0;
 }
 
-bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, ULARGE_INTEGER* totalBytes,
-                     ULARGE_INTEGER* totalFreeBytes) {
+bool ProbeMemoryCard(const platform::CardFolder& card, TextString folderPath, ULARGE_INTEGER* freeBytesAvailable,
+                     ULARGE_INTEGER* totalBytes, ULARGE_INTEGER* totalFreeBytes) {
     freeBytesAvailable->QuadPart = 0;
     totalBytes->QuadPart = 0;
     totalFreeBytes->QuadPart = 0;
 
     // The camera's drive needs a moment after the first query before its counts settle.
-    BOOL result = platform::sys.GetDiskFreeSpaceExA(folderPath.Text(), freeBytesAvailable, totalBytes,
-                                                    totalFreeBytes);
+    BOOL result = platform::sys.CardGetDiskFreeSpaceExA(card.Get(), folderPath.Text(), freeBytesAvailable, totalBytes,
+                                                        totalFreeBytes);
     platform::sys.Sleep(kProbePauseMs);
     if (result == 1) {
-        result = platform::sys.GetDiskFreeSpaceExA(folderPath.Text(), freeBytesAvailable, totalBytes,
-                                                   totalFreeBytes);
+        result = platform::sys.CardGetDiskFreeSpaceExA(card.Get(), folderPath.Text(), freeBytesAvailable, totalBytes,
+                                                       totalFreeBytes);
     }
 
     const CardSpace space{*freeBytesAvailable, *totalBytes, *totalFreeBytes};
@@ -89,19 +89,20 @@ bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, 
     return result != 0;
 }
 
-void RemoveLeftoverStaging(const char* stagingPath) {
+void RemoveLeftoverStaging(const platform::CardFolder& card, const char* stagingPath) {
     // Held while it goes, so that a staging file another run is writing right now stays: that
     // run holds it against writers, and this open fails.  Nothing there is the usual case.
-    platform::FileHandle leftover(platform::sys.CreateFileA(stagingPath, GENERIC_WRITE, kStagingShare, nullptr,
-                                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    platform::FileHandle leftover(platform::sys.CardCreateFileA(card.Get(), stagingPath, GENERIC_WRITE, kStagingShare,
+                                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                                nullptr));
     if (!leftover.IsEmpty()) {
-        platform::sys.DeleteFileA(stagingPath);
+        platform::sys.CardDeleteFileA(card.Get(), stagingPath);
     }
 }
 
-ULONGLONG AllocationUnit(const char* folderPath) {
+ULONGLONG AllocationUnit(const platform::CardFolder& card, const char* folderPath) {
     VolumeUnits units;
-    return QueryVolumeUnits(folderPath, &units) && units.cluster != 0 ? units.cluster : 1;
+    return QueryVolumeUnits(card, folderPath, &units) && units.cluster != 0 ? units.cluster : 1;
 }
 
 bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INTEGER& freeBytesAvailable) {
@@ -110,7 +111,8 @@ bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INT
     return units > freeBytesAvailable.QuadPart / unit;
 }
 
-WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
+WriteOutcome WritePackageFile(const platform::CardFolder& card, const PackagePaths& paths, const BYTE* payload,
+                              DWORD payloadSize, DWORD* bytesWritten) {
     *bytesWritten = 0;
     bool full = false;
     // A step that may fail for lack of room, noted as it fails, before anything else sets
@@ -122,23 +124,23 @@ WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DW
     const auto outcome = [&full](bool written) {
         return written ? WriteOutcome::Written : full ? WriteOutcome::NoRoom : WriteOutcome::Failed;
     };
-    platform::FileHandle staging(platform::sys.CreateFileA(paths.staging, GENERIC_WRITE, kStagingShare, nullptr,
-                                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    platform::FileHandle staging(platform::sys.CardCreateFileA(card.Get(), paths.staging, GENERIC_WRITE, kStagingShare,
+                                                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!mayFill(!staging.IsEmpty())) {
         // Another run's staging file stays as it is; anything else holding the name is ours.
         if (GetLastError() != ERROR_SHARING_VIOLATION) {
-            platform::sys.DeleteFileA(paths.staging);
+            platform::sys.CardDeleteFileA(card.Get(), paths.staging);
         }
         return outcome(false);
     }
     // The handle stays open until the file has been moved, so that nobody writes the
     // verified bytes in between.
     const bool moved = mayFill(StageFile(staging, payload, payloadSize, bytesWritten)) &&
-                       ReadBackMatches(paths.staging, paths.folder, payload, payloadSize) &&
-                       mayFill(platform::sys.MoveFileExA(paths.staging, paths.package,
-                                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
+                       ReadBackMatches(card, paths.staging, paths.folder, payload, payloadSize) &&
+                       mayFill(platform::sys.CardMoveFileExA(card.Get(), paths.staging, paths.package,
+                                                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
     if (!moved) {
-        platform::sys.DeleteFileA(paths.staging);
+        platform::sys.CardDeleteFileA(card.Get(), paths.staging);
         staging.Reset();
         return outcome(false);
     }
@@ -149,5 +151,5 @@ WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DW
     // looked at.  Any failure from here on leaves the new package in place, reported as failed.
     const bool durable = mayFill(platform::sys.FlushFileBuffers(staging.Get()) != 0) && VolumeStillWritable(staging);
     const bool closed = mayFill(staging.Close());
-    return outcome(durable && closed && PackageInPlace(paths.package, payloadSize));
+    return outcome(durable && closed && PackageInPlace(card, paths.package, payloadSize));
 }

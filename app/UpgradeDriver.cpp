@@ -1,7 +1,6 @@
 #include "app/UpgradeDriver.h"
 
 #include "app/CameraSession.h"
-#include "app/CardBounds.h"
 #include "app/CardLayout.h"
 #include "app/MemoryCard.h"
 #include "app/MessageId.h"
@@ -83,21 +82,24 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
     return ending;
 }
 
-UpgradeDriver::Ending UpgradeDriver::WorkOnCard(const CardLayout& card, int& lastMessage) {
-    const CardBounds bounds(card);
-    RemoveLeftoverStaging(card.Staging());
-    if (!ProbeMemoryCard(TextString(card.Folder()), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
+UpgradeDriver::Ending UpgradeDriver::WorkOnCard(const CardLayout& layout, int& lastMessage) {
+    // Opened once for the card's part.  A drive folder that cannot be opened leaves the card
+    // empty, and every service on it fails: the probe still pauses, and finds no card.
+    const platform::CardFolder card(platform::sys.OpenCardFolder(layout.Drive()));
+    RemoveLeftoverStaging(card, layout.Staging());
+    if (!ProbeMemoryCard(card, TextString(layout.Folder()), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
         lastMessage = kMsgNoCard;
         return Ending::Early;
     }
 
-    if (PayloadExceedsFreeSpace(payload_.size, AllocationUnit(card.Folder()), freeBytesAvailable_)) {
+    if (PayloadExceedsFreeSpace(payload_.size, AllocationUnit(card, layout.Folder()), freeBytesAvailable_)) {
         lastMessage = kMsgCardFull;
         return Ending::Early;
     }
 
-    const WriteOutcome written = WritePackageFile(PackagePaths{card.Folder(), card.Package(), card.Staging()},
-                                                 payload_.data, payload_.size, &bytesWritten_);
+    const WriteOutcome written =
+        WritePackageFile(card, PackagePaths{layout.Folder(), layout.Package(), layout.Staging()}, payload_.data,
+                         payload_.size, &bytesWritten_);
     lastMessage = written == WriteOutcome::Written  ? kMsgUpgradeDone
                   : written == WriteOutcome::NoRoom ? kMsgCardFull
                                                     : kMsgUpgradeFailed;

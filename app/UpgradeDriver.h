@@ -34,9 +34,9 @@ private:
 
     Ending Converse();
     Ending UpgradeSelectedCamera(CameraSession& session);
-    // The card's part, within the card's bounds: the leftover removal, the probe, the room
+    // The card's part, on the card opened for it: the leftover removal, the probe, the room
     // check and the write.  `lastMessage` receives the message that ends the run.
-    Ending WorkOnCard(const CardLayout& card, int& lastMessage);
+    Ending WorkOnCard(const CardLayout& layout, int& lastMessage);
     void ReportComponentFailure();
 
     void LoadMessage(int id);

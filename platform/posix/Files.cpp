@@ -1,18 +1,17 @@
 // The file services of the package write: free space and sector size, create, write, read,
 // flush, close, move and delete, over POSIX files.
 //
-// Paths may use '\' as the separator, as the core builds them; within the card's bounds
-// (CardBounds.h) what follows the drive folder is resolved without links (PathBeneath), and
-// every name is opened, made, moved and removed relative to its folder's descriptor.  There
-// are no drive letters: a camera's drive path here is a plain directory such as
-// "/media/card/".
+// Paths may use '\' as the separator, as the core builds them.  Every name is opened, made,
+// moved and removed relative to its folder's descriptor (PathBeneath), which for a path on a
+// card (CardFiles.cpp) was reached below the card's drive folder without links.  There are
+// no drive letters: a camera's drive path here is a plain directory such as "/media/card/".
 // A HANDLE is the file descriptor, encoded so that neither null nor INVALID_HANDLE_VALUE
 // can name a file.  Failures set the Windows error that the same failure gives there.
 #include "platform/Platform.h"
 
-#include "platform/CardFiles.h"
-#include "platform/posix/ErrnoError.h"
 #include "platform/posix/Descriptor.h"
+#include "platform/posix/ErrnoError.h"
+#include "platform/posix/Files.h"
 #include "platform/posix/PathBeneath.h"
 #include "platform/posix/ShareModes.h"
 
@@ -25,16 +24,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-namespace {
-
-using platform::posix::ErrorFromErrno;
-using platform::posix::Descriptor;
-using platform::posix::PathBeneath;
-using platform::posix::ShareFile;
-
-// A name that could not be opened in a folder that could: "file not found" for a missing
-// name, as Windows tells it apart from a missing folder.
-DWORD NameError(int error) { return error == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(error); }
+namespace platform::posix {
 
 // Descriptor d is handle value (d + 1) * 4: never 0, never all bits set, and aligned
 // like the handles Windows hands out.
@@ -50,6 +40,28 @@ bool DescriptorFromHandle(HANDLE handle, int& descriptor) {
     descriptor = static_cast<int>(value / 4 - 1);
     return true;
 }
+
+bool KnownMoveFlags(DWORD flags) {
+    if ((flags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return true;
+}
+
+bool StandardAttributesAsked(GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    if (level != GetFileExInfoStandard || information == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// A name that could not be opened in a folder that could: "file not found" for a missing
+// name, as Windows tells it apart from a missing folder.
+DWORD NameError(int error) { return error == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(error); }
 
 int OpenFlags(DWORD access) {
     switch (access & (GENERIC_READ | GENERIC_WRITE)) {
@@ -146,12 +158,8 @@ FILETIME FileTime(const struct timespec& time) {
     return FILETIME{static_cast<DWORD>(intervals & 0xFFFFFFFFu), static_cast<DWORD>(intervals >> 32)};
 }
 
-// The volume that holds `directory`, which must name a folder; sets the Windows error.
-bool VolumeOfFolder(LPCSTR directory, struct statvfs& volume) {
-    const PathBeneath path(directory == nullptr ? "." : directory);
-    if (path.Folder() < 0) {
-        return false;
-    }
+// The volume that holds the folder at `path`; sets the Windows error.
+bool VolumeOfFolder(const PathBeneath& path, struct statvfs& volume) {
     // Not waiting on a FIFO that took the folder's name, not taking a terminal.
     const Descriptor folder(openat(path.Folder(), path.Name(),
                                    O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (path.Beneath() ? O_NOFOLLOW : 0)));
@@ -192,10 +200,10 @@ DWORD AttributesOf(const struct stat& info) {
 
 }  // namespace
 
-BOOL GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
-                         PULARGE_INTEGER totalFreeBytes) {
+BOOL FreeSpaceAt(const PathBeneath& path, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
+                 PULARGE_INTEGER totalFreeBytes) {
     struct statvfs volume {};
-    if (!VolumeOfFolder(directory, volume)) {
+    if (!VolumeOfFolder(path, volume)) {
         return FALSE;
     }
     const ULONGLONG unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
@@ -216,10 +224,10 @@ BOOL GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, P
 // 4096 bytes, so the block size up to 4096 always serves (a FAT or exFAT card reports its
 // cluster as its block, often far larger).  A cluster is one block; the counts are clamped
 // to 32 bits as Windows clamps them.
-BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
-                       LPDWORD totalClusters) {
+BOOL SectorsAt(const PathBeneath& path, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+               LPDWORD totalClusters) {
     struct statvfs volume {};
-    if (!VolumeOfFolder(rootPath, volume)) {
+    if (!VolumeOfFolder(path, volume)) {
         return FALSE;
     }
     constexpr ULONGLONG kLargestSector = 4096;
@@ -240,15 +248,7 @@ BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytes
     return TRUE;
 }
 
-// Security attributes, attributes and templates have no POSIX counterpart and are ignored;
-// share modes keep writers apart (ShareModes.h).  Of the flags only FILE_FLAG_NO_BUFFERING is
-// honoured.
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES /*security*/,
-                   DWORD disposition, DWORD flags, HANDLE /*templateFile*/) {
-    const PathBeneath path(name);
-    if (path.Folder() < 0) {
-        return INVALID_HANDLE_VALUE;
-    }
+HANDLE CreateAt(const PathBeneath& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
     const int base = OpenFlags(access) | O_CLOEXEC | (path.Beneath() ? O_NOFOLLOW : 0);
     // A file is only ever made or replaced as a regular file at the name itself: a link
     // there is not followed (it could point off the card), and opening does not wait for
@@ -311,6 +311,87 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     }
     SetLastError(successError);
     return HandleFromDescriptor(file.Detach());
+}
+
+BOOL DeleteAt(const PathBeneath& path) {
+    if (unlinkat(path.Folder(), path.Name(), 0) != 0) {
+        SetLastError(NameError(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A rename within one file system, which replaces a file at the new name in one step when
+// asked to.  Copying across file systems and moves at the next start are not provided.
+// With MOVEFILE_WRITE_THROUGH it returns once the move is on the device: the moved file is
+// synced, then the folder that holds it (and the one it left), then the volume (SyncMove).
+BOOL MoveAt(const PathBeneath& from, const PathBeneath& to, DWORD flags) {
+    struct stat moving {};
+    if (fstatat(from.Folder(), from.Name(), &moving, AT_SYMLINK_NOFOLLOW) != 0) {
+        SetLastError(NameError(errno));
+        return FALSE;
+    }
+    struct stat target {};
+    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && fstatat(to.Folder(), to.Name(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (renameat(from.Folder(), from.Name(), to.Folder(), to.Name()) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncMove(from, to, moving)) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL AttributesAt(const PathBeneath& path, LPVOID information) {
+    struct stat info {};
+    if (fstatat(path.Folder(), path.Name(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        SetLastError(NameError(errno));
+        return FALSE;
+    }
+    auto& data = *static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
+    data = WIN32_FILE_ATTRIBUTE_DATA{};
+    data.dwFileAttributes = AttributesOf(info);
+    data.ftCreationTime = FileTime(info.st_mtim);
+    data.ftLastAccessTime = FileTime(info.st_atim);
+    data.ftLastWriteTime = FileTime(info.st_mtim);
+    const auto size = static_cast<ULONGLONG>(info.st_size);
+    data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    return TRUE;
+}
+
+}  // namespace platform::posix
+
+using platform::posix::AttributesOf;
+using platform::posix::ClampedCount;
+using platform::posix::DescriptorFromHandle;
+using platform::posix::ErrorFromErrno;
+using platform::posix::FileTime;
+using platform::posix::PathBeneath;
+
+BOOL GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
+                         PULARGE_INTEGER totalFreeBytes) {
+    const PathBeneath path(directory == nullptr ? "." : directory);
+    return path.Folder() >= 0 && platform::posix::FreeSpaceAt(path, freeBytesAvailable, totalBytes, totalFreeBytes);
+}
+
+BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+                       LPDWORD totalClusters) {
+    const PathBeneath path(rootPath == nullptr ? "." : rootPath);
+    return path.Folder() >= 0 &&
+           platform::posix::SectorsAt(path, sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
+}
+
+// As CreateAt (Files.h) takes the arguments.
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES /*security*/,
+                   DWORD disposition, DWORD flags, HANDLE /*templateFile*/) {
+    const PathBeneath path(name);
+    return path.Folder() < 0 ? INVALID_HANDLE_VALUE
+                             : platform::posix::CreateAt(path, access, share, disposition, flags);
 }
 
 namespace {
@@ -418,23 +499,11 @@ BOOL CloseHandle(HANDLE handle) {
 
 BOOL DeleteFileA(LPCSTR name) {
     const PathBeneath path(name);
-    if (path.Folder() < 0) {
-        return FALSE;
-    }
-    if (unlinkat(path.Folder(), path.Name(), 0) != 0) {
-        SetLastError(NameError(errno));
-        return FALSE;
-    }
-    return TRUE;
+    return path.Folder() >= 0 && platform::posix::DeleteAt(path);
 }
 
-// A rename within one file system, which replaces a file at the new name in one step when
-// asked to.  Copying across file systems and moves at the next start are not provided.
-// With MOVEFILE_WRITE_THROUGH it returns once the move is on the device: the moved file is
-// synced, then the folder that holds it (and the one it left), then the volume (SyncMove).
 BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
-    if ((flags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!platform::posix::KnownMoveFlags(flags)) {
         return FALSE;
     }
     const PathBeneath from(existing);
@@ -442,53 +511,15 @@ BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
         return FALSE;
     }
     const PathBeneath to(newName);
-    if (to.Folder() < 0) {
-        return FALSE;
-    }
-    struct stat moving {};
-    if (fstatat(from.Folder(), from.Name(), &moving, AT_SYMLINK_NOFOLLOW) != 0) {
-        SetLastError(NameError(errno));
-        return FALSE;
-    }
-    struct stat target {};
-    if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && fstatat(to.Folder(), to.Name(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
-        SetLastError(ERROR_ALREADY_EXISTS);
-        return FALSE;
-    }
-    if (renameat(from.Folder(), from.Name(), to.Folder(), to.Name()) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return FALSE;
-    }
-    if ((flags & MOVEFILE_WRITE_THROUGH) != 0 && !SyncMove(from, to, moving)) {
-        return FALSE;
-    }
-    return TRUE;
+    return to.Folder() >= 0 && platform::posix::MoveAt(from, to, flags);
 }
 
 BOOL GetFileAttributesExA(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
-    if (level != GetFileExInfoStandard || information == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!platform::posix::StandardAttributesAsked(level, information)) {
         return FALSE;
     }
     const PathBeneath path(name);
-    if (path.Folder() < 0) {
-        return FALSE;
-    }
-    struct stat info {};
-    if (fstatat(path.Folder(), path.Name(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        SetLastError(NameError(errno));
-        return FALSE;
-    }
-    auto& data = *static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
-    data = WIN32_FILE_ATTRIBUTE_DATA{};
-    data.dwFileAttributes = AttributesOf(info);
-    data.ftCreationTime = FileTime(info.st_mtim);
-    data.ftLastAccessTime = FileTime(info.st_atim);
-    data.ftLastWriteTime = FileTime(info.st_mtim);
-    const auto size = static_cast<ULONGLONG>(info.st_size);
-    data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
-    data.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
-    return TRUE;
+    return path.Folder() >= 0 && platform::posix::AttributesAt(path, information);
 }
 
 // The volume's serial number is the file system's device number, the file's index its inode
@@ -559,26 +590,3 @@ BOOL GetVolumeInformationByHandleW(HANDLE file, LPWSTR volumeName, DWORD volumeN
     }
     return TRUE;
 }
-
-// The seam's entries are the substitute's own services, which keep to the card's bounds.
-namespace platform::files {
-
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                   DWORD flags, HANDLE templateFile) {
-    return ::CreateFileA(name, access, share, security, disposition, flags, templateFile);
-}
-BOOL DeleteFileA(LPCSTR name) { return ::DeleteFileA(name); }
-BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) { return ::MoveFileExA(existing, newName, flags); }
-BOOL GetFileAttributesExA(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
-    return ::GetFileAttributesExA(name, level, information);
-}
-BOOL GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
-                         PULARGE_INTEGER totalFreeBytes) {
-    return ::GetDiskFreeSpaceExA(directory, freeBytesAvailable, totalBytes, totalFreeBytes);
-}
-BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
-                       LPDWORD totalClusters) {
-    return ::GetDiskFreeSpaceA(rootPath, sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
-}
-
-}  // namespace platform::files

@@ -1,6 +1,5 @@
 #include "platform/posix/PathBeneath.h"
 
-#include "platform/CardBounds.h"
 #include "platform/Platform.h"
 #include "platform/posix/Descriptor.h"
 #include "platform/posix/ErrnoError.h"
@@ -106,78 +105,88 @@ DWORD WalkError(int error) {
 
 }  // namespace
 
-PathBeneath::PathBeneath(const char* path, Walk walk) {
-    if (path == nullptr) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+Descriptor OpenFolderAsNamed(const char* path) {
+    Descriptor folder(open(path, kFolderFlags));
+    if (folder.IsEmpty()) {
+        SetLastError(WalkError(errno));
+    }
+    return folder;
+}
+
+PathBeneath::PathBeneath(const char* path) {
+    char text[PATH_MAX];
+    if (!CopiedWithSlashes(path, text)) {
         return;
     }
-    const std::size_t length = std::strlen(path);
-    if (length >= sizeof name_) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return;
+    // text[0, end) is the folder (with its '/'), the rest the name.
+    std::size_t end = std::strlen(text);
+    while (end > 0 && text[end - 1] != '/') {
+        --end;
     }
-    const CardPlace place = PlaceOf(path);
-    if (place.kind == CardPlace::kOffCard) {
+    SetName(text + end);
+    text[end] = '\0';
+    folder_ = OpenFolderAsNamed(end == 0 ? "." : text);
+}
+
+PathBeneath::PathBeneath(int drive, const char* below, Walk walk) {
+    // A path from a root would leave the drive folder at once.
+    if (below != nullptr && (*below == '\\' || *below == '/')) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return;
     }
     char text[PATH_MAX];
-    std::memcpy(text, path, length + 1);
-
-    // '\' separates as on Windows, except in the card's drive folder, whose bytes are named
-    // as the system has them.
-    const std::size_t driveLength = place.kind == CardPlace::kOnCard ? place.driveLength : 0;
-    for (char* p = text + driveLength; *p != '\0'; ++p) {
-        *p = *p == '\\' ? '/' : *p;
+    if (!CopiedWithSlashes(below, text)) {
+        return;
     }
-    std::size_t total = length;
-    while (total > 1 && text[total - 1] == '/') {
-        text[--total] = '\0';
-    }
-    // Beneath the drive folder when something is named below it; the drive folder itself,
-    // like an ordinary path, is a name in the folder above, opened as named.
-    beneath_ = place.kind == CardPlace::kOnCard && total > driveLength;
-    std::size_t end = beneath_ ? driveLength : total;
-    if (!beneath_) {
-        while (end > 0 && text[end - 1] != '/') {
-            --end;
+    if (text[0] == '\0') {
+        // The drive folder itself.
+        SetName(text);
+        folder_.Reset(dup(drive));
+        if (folder_.IsEmpty()) {
+            SetLastError(ErrorFromErrno(errno));
         }
-        if (end == 0 && text[0] == '/') {
-            end = 1;
-        }
+        return;
     }
-    // text[0, end) is the drive folder (with its '/'), text[end, total) the rest, whose last
-    // component is the name.
-    char* rest = text + end;
-    char* lastSlash = std::strrchr(rest, '/');
-    char* name = lastSlash != nullptr ? lastSlash + 1 : rest;
-    std::memcpy(name_, *name != '\0' ? name : ".", (*name != '\0' ? std::strlen(name) : 1) + 1);
-    if (lastSlash != nullptr) {
-        *lastSlash = '\0';
-    } else {
-        *rest = '\0';
-    }
-    if (beneath_ && (HoldsDots(rest) || HoldsDots(name_))) {
+    // text holds the folders below the drive folder, then the name after the last '/'.
+    beneath_ = true;
+    char* lastSlash = std::strrchr(text, '/');
+    SetName(lastSlash != nullptr ? lastSlash + 1 : text);
+    *(lastSlash != nullptr ? lastSlash : text) = '\0';
+    if (HoldsDots(text) || HoldsDots(name_)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return;
     }
-
-    char drivePath[PATH_MAX];
-    std::memcpy(drivePath, text, end);
-    drivePath[end] = '\0';
-    Descriptor drive(open(end == 0 ? "." : drivePath, kFolderFlags));
-    if (drive.IsEmpty()) {
-        SetLastError(WalkError(errno));
-        return;
-    }
-    if (*rest == '\0') {
-        folder_ = std::move(drive);
-        return;
-    }
-    folder_ = OpenFoldersBeneath(drive.Get(), rest, walk);
+    folder_ = text[0] == '\0' ? Descriptor(dup(drive)) : OpenFoldersBeneath(drive, text, walk);
     if (folder_.IsEmpty()) {
         SetLastError(WalkError(errno));
     }
+}
+
+bool PathBeneath::CopiedWithSlashes(const char* path, char (&text)[PATH_MAX]) {
+    if (path == nullptr) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    const std::size_t length = std::strlen(path);
+    if (length >= sizeof text) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    std::size_t total = 0;
+    for (; total < length; ++total) {
+        text[total] = path[total] == '\\' ? '/' : path[total];
+    }
+    // A trailing separator names the folder before it; the root keeps its own.
+    while (total > 1 && text[total - 1] == '/') {
+        --total;
+    }
+    text[total] = '\0';
+    return true;
+}
+
+void PathBeneath::SetName(const char* name) {
+    const char* given = *name != '\0' ? name : ".";
+    std::memcpy(name_, given, std::strlen(given) + 1);
 }
 
 }  // namespace platform::posix

@@ -1,6 +1,5 @@
 #include "platform/win32/HeldFolders.h"
 
-#include "platform/CardBounds.h"
 #include "platform/SystemApi.h"
 
 #include <cstring>
@@ -22,26 +21,26 @@ bool Fail(DWORD error) {
 
 }  // namespace
 
-HeldFolders::HeldFolders(LPCSTR path, Last last) {
-    const CardPlace place = PlaceOf(path);
-    onCard_ = place.kind == CardPlace::kOnCard;
-    if (place.kind == CardPlace::kNoBounds) {
-        held_ = true;
-    } else if (place.kind == CardPlace::kOffCard) {
+HeldFolders::HeldFolders(LPCSTR drive, LPCSTR below, Last last) {
+    if (below == nullptr || *below == '\\' || *below == '/') {
+        // A path from a root would leave the drive folder at once.
         Fail(ERROR_PATH_NOT_FOUND);
-    } else {
-        HoldBelow(path, place.driveLength, last);
+        return;
     }
-}
-
-void HeldFolders::HoldBelow(LPCSTR path, std::size_t driveLength, Last last) {
-    char text[MAX_PATH];
-    const std::size_t length = std::strlen(path);
-    if (length >= sizeof text) {
+    const std::size_t driveLength = std::strlen(drive);
+    const std::size_t belowLength = std::strlen(below);
+    if (driveLength + belowLength >= sizeof path_) {
         Fail(ERROR_FILENAME_EXCED_RANGE);
         return;
     }
-    std::memcpy(text, path, length + 1);
+    std::memcpy(path_, drive, driveLength);
+    std::memcpy(path_ + driveLength, below, belowLength + 1);
+    HoldBelow(driveLength, last);
+}
+
+void HeldFolders::HoldBelow(std::size_t driveLength, Last last) {
+    char text[MAX_PATH];
+    std::memcpy(text, path_, sizeof text);
     // The components below the drive folder, walked by characters of the ANSI code page, in
     // which a trail byte may equal '\'.
     std::size_t starts[kMostFolders];

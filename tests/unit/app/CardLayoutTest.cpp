@@ -87,11 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CardLayout, PackageAndStagingFileInTheFirmwareFolderOfTheCard) {
     const CardLayout card(Wide(ON_SYSTEM(OLESTR("E:\\"), OLESTR("/media/card/"))), "R5610200.fw");
-    const std::string drive = ON_SYSTEM("E:\\", "/media/card/");
-    EXPECT_EQ(card.Drive(), drive) << "the drive folder the card's bounds are declared for";
-    EXPECT_EQ(card.Folder(), drive + "Current\\Firmware\\");
-    EXPECT_EQ(card.Package(), drive + "Current\\Firmware\\R5610200.fw");
-    EXPECT_EQ(card.Staging(), drive + "Current\\Firmware\\R5610200.fw~");
+    EXPECT_STREQ(card.Drive(), ON_SYSTEM("E:\\", "/media/card/")) << "the drive folder the card is opened on";
+    EXPECT_STREQ(card.Folder(), "Current\\Firmware\\");
+    EXPECT_STREQ(card.Package(), "Current\\Firmware\\R5610200.fw");
+    EXPECT_STREQ(card.Staging(), "Current\\Firmware\\R5610200.fw~");
 }
 
 TEST(CardLayout, IsNeverBuiltOnAnUnusableDrivePath) {

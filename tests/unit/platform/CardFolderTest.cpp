@@ -1,7 +1,10 @@
-// The seam's file services within the card's bounds, as the package write uses them, on both
-// systems: every layout of the table (support/CardFolders.h) is measured, written and moved
-// over, and nothing off the card is touched; a path off the card is refused; and on Windows
-// the folders a service relies on are held while it runs.
+// The seam's card, opened once, and its file services, as the package write uses them, on
+// both systems: every layout of the table (support/CardFolders.h) is measured, written and
+// moved over, and nothing off the card is touched; a path below the drive folder that would
+// leave it is refused; a card whose drive folder cannot be opened fails every service; two
+// cards stand side by side; and on Windows the folders a service relies on are held while it
+// runs.
+#include "platform/CardFolder.h"
 #include "platform/Platform.h"
 #include "platform/SystemApi.h"
 
@@ -22,9 +25,17 @@ namespace {
 
 constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
-HANDLE CreateStaging(const std::string& path) {
-    return platform::sys.CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+const char* const kFolder = "Current\\Firmware\\";
+const char* const kPackage = "Current\\Firmware\\R5610200.fw";
+const char* const kStaging = "Current\\Firmware\\R5610200.fw~";
+
+platform::CardFolder OpenCard(const std::string& drive) {
+    return platform::CardFolder(platform::sys.OpenCardFolder(drive.c_str()));
+}
+
+HANDLE CreateStaging(const platform::CardFolder& card, const char* path) {
+    return platform::sys.CardCreateFileA(card.Get(), path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 class CardLayouts : public testing::TestWithParam<CardCase> {
@@ -45,28 +56,27 @@ TEST_P(CardLayouts, FileServicesStayOnTheCard) {
         reparsePoint.emplace(root_.Path() / made.reparsePoint);
     }
 #endif
-    const std::string drive = root_.Drive(made.drive);
-    const DeclaredCardBounds bounds(drive);
-    const std::string folder = drive + "Current\\Firmware\\";
-    const std::string package = folder + "R5610200.fw";
-    const std::string staging = package + "~";
+    const platform::CardFolder card = OpenCard(root_.Drive(made.drive));
+    ASSERT_FALSE(card.IsEmpty()) << "the drive folder is opened as named, whatever it is";
 
     ULARGE_INTEGER available{};
     SetLastError(ERROR_SUCCESS);
-    const bool measured = platform::sys.GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr) != 0;
+    const bool measured =
+        platform::sys.CardGetDiskFreeSpaceExA(card.Get(), kFolder, &available, nullptr, nullptr) != 0;
     const DWORD probeError = GetLastError();
     DWORD counts[4] = {};
     const bool sized =
-        platform::sys.GetDiskFreeSpaceA(folder.c_str(), &counts[0], &counts[1], &counts[2], &counts[3]) != 0;
-    const HANDLE file = CreateStaging(staging);
+        platform::sys.CardGetDiskFreeSpaceA(card.Get(), kFolder, &counts[0], &counts[1], &counts[2], &counts[3]) != 0;
+    const HANDLE file = CreateStaging(card, kStaging);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
         EXPECT_TRUE(platform::sys.WriteFile(file, "new", 3, &written, nullptr));
         EXPECT_TRUE(platform::sys.CloseHandle(file));
     }
-    const bool moved = platform::sys.MoveFileExA(staging.c_str(), package.c_str(), kReplace) != 0;
+    const bool moved = platform::sys.CardMoveFileExA(card.Get(), kStaging, kPackage, kReplace) != 0;
     WIN32_FILE_ATTRIBUTE_DATA found{};
-    const bool looked = platform::sys.GetFileAttributesExA(package.c_str(), GetFileExInfoStandard, &found) != 0;
+    const bool looked =
+        platform::sys.CardGetFileAttributesExA(card.Get(), kPackage, GetFileExInfoStandard, &found) != 0;
 
     EXPECT_EQ(measured, row.onCard);
     EXPECT_EQ(sized, row.onCard);
@@ -88,30 +98,79 @@ TEST_P(CardLayouts, FileServicesStayOnTheCard) {
 
 INSTANTIATE_TEST_SUITE_P(Table, CardLayouts, testing::ValuesIn(kCardCases), RowName<CardCase>);
 
-// While the bounds are declared the services serve the card only: a path beside it (one
-// that merely begins like it too), or one that leaves it by "..", fails as a path not found,
-// and nothing is made there.
-TEST(CardBounds, PathsOffTheCardAreRefused) {
+// A path below the drive folder that would leave it, by ".." or from a root, fails as a path
+// not found, and nothing is made where it points.
+TEST(CardFolder, PathsLeavingTheCardAreRefused) {
     const CardRoot root;
-    const DeclaredCardBounds bounds(root.Drive("card"));
-    const std::string beside = root.Drive("card") + "..\\outside\\Firmware\\R5610200.fw";
-    const std::string sameStart = root.Path().string() + "/card-and-more.fw";
-    const std::string inside = root.Drive("card") + "Current\\Firmware\\R5610200.fw";
-    for (const std::string& path : {root.Drive("outside") + "Firmware\\R5610200.fw", beside, sameStart}) {
+    const platform::CardFolder card = OpenCard(root.Drive("card"));
+    for (const char* path : {"..\\outside\\Firmware\\R5610200.fw", "Current\\..\\..\\outside\\Firmware\\R5610200.fw",
+                             "\\outside\\Firmware\\R5610200.fw", "/outside/Firmware/R5610200.fw"}) {
         SCOPED_TRACE(path);
         SetLastError(ERROR_SUCCESS);
-        EXPECT_EQ(CreateStaging(path), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(CreateStaging(card, path), INVALID_HANDLE_VALUE);
         EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
         SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(platform::sys.MoveFileExA(inside.c_str(), path.c_str(), kReplace));
+        EXPECT_FALSE(platform::sys.CardMoveFileExA(card.Get(), kPackage, path, kReplace));
         EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
         WIN32_FILE_ATTRIBUTE_DATA found{};
         SetLastError(ERROR_SUCCESS);
-        EXPECT_FALSE(platform::sys.GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &found));
+        EXPECT_FALSE(platform::sys.CardGetFileAttributesExA(card.Get(), path, GetFileExInfoStandard, &found));
         EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
     }
     EXPECT_TRUE(fs::is_empty(root.Path() / "outside" / "Firmware"));
-    EXPECT_FALSE(fs::exists(sameStart));
+}
+
+// A drive folder that is missing or no folder opens no card, and an empty card fails every
+// service as an invalid handle, so that the probe on it finds no card.
+TEST(CardFolder, CardWhoseDriveFolderCannotBeOpenedFailsEveryService) {
+    const CardRoot root;
+    for (const std::string& drive : {root.Drive("missing"), root.Path().string() + "/outside.fw"}) {
+        SCOPED_TRACE(drive);
+        SetLastError(ERROR_SUCCESS);
+        const platform::CardFolder card = OpenCard(drive);
+        EXPECT_TRUE(card.IsEmpty());
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
+    }
+    const platform::CardFolder none;
+    ULARGE_INTEGER available{};
+    DWORD counts[4] = {};
+    WIN32_FILE_ATTRIBUTE_DATA found{};
+    const struct {
+        const char* name;
+        bool failed;
+    } services[] = {
+        {"free space", !platform::sys.CardGetDiskFreeSpaceExA(none.Get(), kFolder, &available, nullptr, nullptr)},
+        {"sectors", !platform::sys.CardGetDiskFreeSpaceA(none.Get(), kFolder, &counts[0], &counts[1], &counts[2],
+                                                         &counts[3])},
+        {"create", CreateStaging(none, kStaging) == INVALID_HANDLE_VALUE},
+        {"delete", !platform::sys.CardDeleteFileA(none.Get(), kStaging)},
+        {"move", !platform::sys.CardMoveFileExA(none.Get(), kStaging, kPackage, kReplace)},
+        {"attributes", !platform::sys.CardGetFileAttributesExA(none.Get(), kPackage, GetFileExInfoStandard, &found)},
+    };
+    for (const auto& service : services) {
+        EXPECT_TRUE(service.failed) << service.name;
+    }
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(platform::sys.CardGetDiskFreeSpaceExA(none.Get(), kFolder, &available, nullptr, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+}
+
+// Nothing is in force between two cards: each serves its own drive folder, also while the
+// other is open.
+TEST(CardFolder, TwoCardsOpenAtOnceEachServeTheirOwn) {
+    const CardRoot first;
+    const CardRoot second;
+    const platform::CardFolder one = OpenCard(first.Drive("card"));
+    const platform::CardFolder other = OpenCard(second.Drive("card"));
+    for (const platform::CardFolder* card : {&one, &other}) {
+        const HANDLE file = CreateStaging(*card, kStaging);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        EXPECT_TRUE(platform::sys.WriteFile(file, card == &one ? "one" : "two", 3, &written, nullptr));
+        EXPECT_TRUE(platform::sys.CloseHandle(file));
+    }
+    EXPECT_EQ(FileContent(first.Path() / "card" / "Current" / "Firmware" / "R5610200.fw~"), "one");
+    EXPECT_EQ(FileContent(second.Path() / "card" / "Current" / "Firmware" / "R5610200.fw~"), "two");
 }
 
 #if defined(_WIN32)
@@ -132,15 +191,15 @@ BOOL DescribeWhileMovingCurrent(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
 }
 #endif
 
-TEST(CardBounds, FoldersAreHeldWhileAServiceReliesOnThem) {
+TEST(CardFolder, FoldersAreHeldWhileAServiceReliesOnThem) {
 #if defined(_WIN32)
     const CardRoot root;
-    const DeclaredCardBounds bounds(root.Drive("card"));
+    const platform::CardFolder card = OpenCard(root.Drive("card"));
     g_current = root.Path() / "card" / "Current";
     g_moveErrors.clear();
     const ScopedOverride<decltype(platform::SystemApi::GetFileInformationByHandle)> moving{
         &platform::SystemApi::GetFileInformationByHandle, DescribeWhileMovingCurrent};
-    const HANDLE file = CreateStaging(root.Drive("card") + "Current\\Firmware\\R5610200.fw~");
+    const HANDLE file = CreateStaging(card, kStaging);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(platform::sys.CloseHandle(file));
     // Current, Firmware and the file created are asked about, each with Current held.

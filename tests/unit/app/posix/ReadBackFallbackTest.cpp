@@ -32,8 +32,11 @@ protected:
 
     bool Write() {
         DWORD written = 0;
-        return WritePackageFile(PackagePaths{folder_.c_str(), package_.c_str(), staging_.c_str()}, payload_.data(),
-                                static_cast<DWORD>(payload_.size()), &written) == WriteOutcome::Written;
+        const platform::CardFolder card(platform::sys.OpenCardFolder(card_.Path().c_str()));
+        const PackagePaths paths{"Current\\Firmware\\", "Current\\Firmware\\R5610200.fw",
+                                 "Current\\Firmware\\R5610200.fw~"};
+        return WritePackageFile(card, paths, payload_.data(), static_cast<DWORD>(payload_.size()), &written) ==
+               WriteOutcome::Written;
     }
     std::vector<std::string> Folder() const {
         std::vector<std::string> names;
@@ -47,7 +50,6 @@ protected:
     RamfsFolder card_;
     const std::string folder_ = card_.Path() + "Current/Firmware/";
     const std::string package_ = folder_ + "R5610200.fw";
-    const std::string staging_ = package_ + "~";
     const std::vector<BYTE> payload_ = std::vector<BYTE>(150000, 0xA5);
 };
 
