@@ -67,22 +67,20 @@ bool IsNoCardPattern(const CardSpace& space) {
            LowPart(space.freeBytesAvailable) == kNoCardAvailableLow && LowPart(space.totalBytes) == 0;
 }
 
-bool ProbeMemoryCard(const platform::CardFolder& card, TextString folderPath, ULARGE_INTEGER* freeBytesAvailable,
-                     ULARGE_INTEGER* totalBytes, ULARGE_INTEGER* totalFreeBytes) {
-    freeBytesAvailable->QuadPart = 0;
-    totalBytes->QuadPart = 0;
-    totalFreeBytes->QuadPart = 0;
+bool ProbeMemoryCard(const platform::CardFolder& card, const char* folder, CardSpace& space) {
+    space = CardSpace{};
+    const auto query = [&card, folder, &space] {
+        return platform::sys.CardGetDiskFreeSpaceExA(card.Get(), folder, &space.freeBytesAvailable, &space.totalBytes,
+                                                     &space.totalFreeBytes);
+    };
 
     // The camera's drive needs a moment after the first query before its counts settle.
-    BOOL result = platform::sys.CardGetDiskFreeSpaceExA(card.Get(), folderPath.Text(), freeBytesAvailable, totalBytes,
-                                                        totalFreeBytes);
+    BOOL result = query();
     platform::sys.Sleep(kProbePauseMs);
     if (result == 1) {
-        result = platform::sys.CardGetDiskFreeSpaceExA(card.Get(), folderPath.Text(), freeBytesAvailable, totalBytes,
-                                                       totalFreeBytes);
+        result = query();
     }
 
-    const CardSpace space{*freeBytesAvailable, *totalBytes, *totalFreeBytes};
     if (IsNoCardPattern(space)) {
         return false;
     }
@@ -124,23 +122,24 @@ WriteOutcome WritePackageFile(const platform::CardFolder& card, const PackagePat
     const auto outcome = [&full](bool written) {
         return written ? WriteOutcome::Written : full ? WriteOutcome::NoRoom : WriteOutcome::Failed;
     };
-    platform::FileHandle staging(platform::sys.CardCreateFileA(card.Get(), paths.staging, GENERIC_WRITE, kStagingShare,
-                                                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    platform::FileHandle staging(platform::sys.CardCreateFileA(card.Get(), paths.Staging(), GENERIC_WRITE,
+                                                               kStagingShare, nullptr, CREATE_ALWAYS,
+                                                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!mayFill(!staging.IsEmpty())) {
         // Another run's staging file stays as it is; anything else holding the name is ours.
         if (GetLastError() != ERROR_SHARING_VIOLATION) {
-            platform::sys.CardDeleteFileA(card.Get(), paths.staging);
+            platform::sys.CardDeleteFileA(card.Get(), paths.Staging());
         }
         return outcome(false);
     }
     // The handle stays open until the file has been moved, so that nobody writes the
     // verified bytes in between.
     const bool moved = mayFill(StageFile(staging, payload, payloadSize, bytesWritten)) &&
-                       ReadBackMatches(card, paths.staging, paths.folder, payload, payloadSize) &&
-                       mayFill(platform::sys.CardMoveFileExA(card.Get(), paths.staging, paths.package,
+                       ReadBackMatches(card, paths.Staging(), paths.Folder(), payload, payloadSize) &&
+                       mayFill(platform::sys.CardMoveFileExA(card.Get(), paths.Staging(), paths.Package(),
                                                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
     if (!moved) {
-        platform::sys.CardDeleteFileA(card.Get(), paths.staging);
+        platform::sys.CardDeleteFileA(card.Get(), paths.Staging());
         staging.Reset();
         return outcome(false);
     }
@@ -151,5 +150,5 @@ WriteOutcome WritePackageFile(const platform::CardFolder& card, const PackagePat
     // looked at.  Any failure from here on leaves the new package in place, reported as failed.
     const bool durable = mayFill(platform::sys.FlushFileBuffers(staging.Get()) != 0) && VolumeStillWritable(staging);
     const bool closed = mayFill(staging.Close());
-    return outcome(durable && closed && PackageInPlace(card, paths.package, payloadSize));
+    return outcome(durable && closed && PackageInPlace(card, paths.Package(), payloadSize));
 }

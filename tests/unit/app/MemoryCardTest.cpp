@@ -76,8 +76,8 @@ protected:
 
     bool Probe(std::vector<QueryAnswer> answers) {
         script.answers = std::move(answers);
-        available.QuadPart = 7;  // stale values from an earlier run must not count
-        return ProbeMemoryCard(card, TextString(kProbedFolder), &available, &total, &totalFree);
+        space.freeBytesAvailable.QuadPart = 7;  // stale values from an earlier run must not count
+        return ProbeMemoryCard(card, kProbedFolder, space);
     }
 
     ProbeScript script;
@@ -88,16 +88,16 @@ protected:
         &platform::SystemApi::CardGetDiskFreeSpaceExA, ScriptedFreeSpace};
     ScopedOverride<decltype(platform::SystemApi::Sleep)> sleep{&platform::SystemApi::Sleep,
                                                                [](DWORD ms) { RecordedSleep(ms); }};
-    ULARGE_INTEGER available{}, total{}, totalFree{};
+    CardSpace space{};
 };
 
 TEST_F(ProbeTest, QueriesTwiceAroundTheSettlingPauseAndTheSecondCounts) {
     EXPECT_TRUE(Probe({{1, 100, 200, 100}, {1, 5000, 8000, 6000}}));
     EXPECT_EQ(script.events, (std::vector<std::string>{"query Current\\Firmware\\", "sleep 1000",
                                                        "query Current\\Firmware\\"}));
-    EXPECT_EQ(available.QuadPart, 5000u);
-    EXPECT_EQ(total.QuadPart, 8000u);
-    EXPECT_EQ(totalFree.QuadPart, 6000u);
+    EXPECT_EQ(space.freeBytesAvailable.QuadPart, 5000u);
+    EXPECT_EQ(space.totalBytes.QuadPart, 8000u);
+    EXPECT_EQ(space.totalFreeBytes.QuadPart, 6000u);
 }
 
 TEST_F(ProbeTest, FailedFirstQueryStillPausesAndIsNotRepeated) {
@@ -216,7 +216,7 @@ const char* const kStaging = "Current\\Firmware\\R5610200.fw~";
 class WriteTest : public ::testing::Test {
 protected:
     bool Write() {
-        outcome = WritePackageFile(folder, PackagePaths{kFolder, kPackage, kStaging}, payload.data(),
+        outcome = WritePackageFile(folder, PackagePaths("R5610200.fw"), payload.data(),
                                    static_cast<DWORD>(payload.size()), &written);
         return outcome == WriteOutcome::Written;
     }
@@ -484,8 +484,8 @@ protected:
     platform::CardFolder OpenCard() const { return platform::CardFolder(platform::sys.OpenCardFolder(drive_.c_str())); }
     static bool Write(const platform::CardFolder& card, const std::vector<BYTE>& payload) {
         DWORD written = 0;
-        return WritePackageFile(card, PackagePaths{kFolder, kPackage, kStaging}, payload.data(),
-                                static_cast<DWORD>(payload.size()), &written) == WriteOutcome::Written;
+        return WritePackageFile(card, PackagePaths("R5610200.fw"), payload.data(), static_cast<DWORD>(payload.size()),
+                                &written) == WriteOutcome::Written;
     }
     static std::vector<BYTE> Contents(const std::string& path) {
         std::ifstream file(path, std::ios::binary);

@@ -32,8 +32,8 @@ TEST_P(CardLayoutLocale, PathIsUtf8) {
     };
     for (const auto& row : rows) {
         const WideStringHandle path(row.wide);
-        EXPECT_NO_THROW(CardLayout::CheckDrivePath(path)) << row.narrow;
-        const CardLayout layout(path, "R5610200.fw");
+        EXPECT_NO_THROW(CardLayout{path}) << row.narrow;
+        const CardLayout layout(path);
         EXPECT_STREQ(layout.Drive(), row.narrow);
     }
 }
@@ -41,7 +41,7 @@ TEST_P(CardLayoutLocale, PathIsUtf8) {
 // Exact all the same: what is no character names no folder.
 TEST_P(CardLayoutLocale, LoneSurrogateIsRefused) {
     const OLECHAR lone[] = {u'/', 0xD800, u'/', 0};
-    EXPECT_THROW(CardLayout::CheckDrivePath(WideStringHandle(lone)), _com_error);
+    EXPECT_THROW(CardLayout{WideStringHandle(lone)}, _com_error);
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, CardLayoutLocale, testing::Values("C", "C.UTF-8"),

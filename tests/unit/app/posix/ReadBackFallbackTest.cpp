@@ -33,10 +33,8 @@ protected:
     bool Write() {
         DWORD written = 0;
         const platform::CardFolder card(platform::sys.OpenCardFolder(card_.Path().c_str()));
-        const PackagePaths paths{"Current\\Firmware\\", "Current\\Firmware\\R5610200.fw",
-                                 "Current\\Firmware\\R5610200.fw~"};
-        return WritePackageFile(card, paths, payload_.data(), static_cast<DWORD>(payload_.size()), &written) ==
-               WriteOutcome::Written;
+        return WritePackageFile(card, PackagePaths("R5610200.fw"), payload_.data(),
+                                static_cast<DWORD>(payload_.size()), &written) == WriteOutcome::Written;
     }
     std::vector<std::string> Folder() const {
         std::vector<std::string> names;
