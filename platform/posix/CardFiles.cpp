@@ -1,11 +1,15 @@
 // The card's services over POSIX files.  The card is its drive folder's descriptor, encoded
 // as a handle; every path below it is resolved relative to it (PathBeneath), and the
-// services act there as the substitute's own Win32 services do (Files.h).
+// services act there as the substitute's own Win32 services do (NamedFiles.h,
+// FileInformation.h, VolumeQueries.h).
 #include "platform/CardFiles.h"
 
 #include "platform/posix/Descriptor.h"
-#include "platform/posix/Files.h"
+#include "platform/posix/DescriptorHandles.h"
+#include "platform/posix/FileInformation.h"
+#include "platform/posix/NamedFiles.h"
 #include "platform/posix/PathBeneath.h"
+#include "platform/posix/VolumeQueries.h"
 
 namespace platform::card {
 namespace {

@@ -105,6 +105,8 @@ DWORD WalkError(int error) {
 
 }  // namespace
 
+DWORD NameError(int error) { return error == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(error); }
+
 Descriptor OpenFolderAsNamed(const char* path) {
     Descriptor folder(open(path, kFolderFlags));
     if (folder.IsEmpty()) {

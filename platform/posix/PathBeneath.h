@@ -14,10 +14,16 @@
 #pragma once
 
 #include "platform/posix/Descriptor.h"
+#include "platform/posix/Win32Api.h"
 
 #include <climits>
 
 namespace platform::posix {
+
+// The Windows error of a last name that could not be reached in the folder a PathBeneath
+// opened: "file not found" for a missing name, as Windows tells it apart from a missing
+// folder.
+DWORD NameError(int error);
 
 // The folder at `path`, opened as named, links and all (the drive folder of a card, or the
 // folder of an ordinary path); empty with the thread's last error set when it cannot be:
