@@ -1,6 +1,6 @@
 // A path made narrow for the card's file services, in the code page they take
 // (platform::kPathCodePage), exactly: no character replaced by a look-alike (a full-width
-// backslash by '\\') or by a default character, and no zero inside its stored length, so that
+// backslash by '\') or by a default character, and no zero inside its stored length, so that
 // the narrow path names the folder or file the wide one does.
 #pragma once
 

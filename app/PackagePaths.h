@@ -1,4 +1,4 @@
-// Where the package lands below a card's drive folder: the package folder "Current\\Firmware\\",
+// Where the package lands below a card's drive folder: the package folder "Current\Firmware\",
 // the package in it and its staging file beside it, in the narrow form that the card's file
 // services take.
 #pragma once

@@ -68,7 +68,7 @@ struct SystemApi {
     //
     // The file services after them are the Win32 ones of the same names, each given a card
     // and, for its path, one below the card's drive folder: the program's own names
-    // separated by ''.  No folder below the drive folder is reached through a symbolic
+    // separated by '\'.  No folder below the drive folder is reached through a symbolic
     // link, a junction, a mount point, "." or "..", and the last name is never followed
     // (refused where it would have to be); such a folder, and a path that begins with a
     // separator, fail the service with ERROR_PATH_NOT_FOUND.  POSIX holds the drive folder's
