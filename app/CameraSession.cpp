@@ -41,8 +41,8 @@ LONG CameraSession::CountMatching(const WideStringHandle& modelName, ScopedVaria
     return matches;
 }
 
-void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& item, const ScopedVariant& index,
-                           WideStringHandle& drivePath, TextString& driveName) {
+CardLayout CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& item, const ScopedVariant& index,
+                                 TextString& driveName) {
     {
         ScopedVariant result;
         camera::GetCameraAt(collection_, index.Value(), result.Receive());
@@ -56,12 +56,11 @@ void CameraSession::Select(const WideStringHandle& modelName, ScopedVariant& ite
         ThrowComError(kCameraListChanged);
     }
     // The drive's name is taken first, so that message 135 names the drive even when its
-    // path is refused; the path is checked before anything is built on it.
-    WideStringHandle path = camera::GetDrivePath(camera_);
+    // path is refused; the layout checks the path before anything is built on it.
+    const WideStringHandle path = camera::GetDrivePath(camera_);
     const TextString narrow(path);
     driveName = narrow.Left(platform::DriveNameLength(narrow.Text()));
-    CardLayout::CheckDrivePath(path);
-    drivePath = path;
+    return CardLayout(path);
 }
 
 void CameraSession::CheckPresent() { camera::GetModelName(camera_); }

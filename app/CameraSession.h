@@ -6,6 +6,7 @@
 // failure raises _com_error; nothing is caught here.
 #pragma once
 
+#include "app/CardLayout.h"
 #include "camera/CameraInterfaces.h"
 #include "com/InterfaceRef.h"
 #include "com/ScopedVariant.h"
@@ -30,10 +31,12 @@ public:
                        TraceScope& trace);
 
     // Selects the camera at the position `index` holds, checks that it is still a camera of
-    // the model, and reads the drive's name for messages (its letter on Windows) and its
-    // drive path, which must be one the card's layout accepts.
-    void Select(const WideStringHandle& modelName, ScopedVariant& item, const ScopedVariant& index,
-                WideStringHandle& drivePath, TextString& driveName);
+    // the model, and reads its drive: the drive's name for messages (its letter on Windows)
+    // into `driveName`, taken first so that a drive path the card's layout refuses is named
+    // too, and the card's layout on its drive path, which checks it once (raising
+    // _com_error for a path it refuses).
+    CardLayout Select(const WideStringHandle& modelName, ScopedVariant& item, const ScopedVariant& index,
+                      TextString& driveName);
 
     // Raises if the selected camera has gone away.
     void CheckPresent();

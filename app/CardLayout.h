@@ -1,6 +1,6 @@
-// Where the package lands on the camera's card: the drive path the component reports,
-// checked before anything is built on it, and the package folder "Current\Firmware\", the
-// package and its staging file below it, in the narrow form that the file services take.
+// The camera's card as the camera component names it: its drive path, checked once, at the
+// selection, before anything is built on it or the card is opened, and kept in the narrow
+// form that the file services take.  What lies below the drive folder is PackagePaths'.
 #pragma once
 
 #include "com/WideStringHandle.h"
@@ -8,31 +8,16 @@
 
 class CardLayout {
 public:
-    // Raises _com_error unless `drivePath` converts exactly (no character replaced by a
-    // look-alike or a default character, no zero inside) and names a folder absolutely,
-    // ending in a separator, with no "." or ".." component, so that "Current\Firmware\..."
-    // appended to it stays on the card.
-    static void CheckDrivePath(const WideStringHandle& drivePath);
-
-    // The paths on the card at `drivePath` (checked as above), the package named
-    // `packageName`.  Raises _com_error when a path cannot be built or converted.
-    CardLayout(const WideStringHandle& drivePath, const char* packageName);
+    // Raises _com_error unless `drivePath` converts exactly (NarrowPath.h) and names a
+    // folder absolutely, ending in a separator, with no "." or ".." component, so that the
+    // card opened on it is the folder the path seems to name.
+    explicit CardLayout(const WideStringHandle& drivePath);
     CardLayout(const CardLayout&) = delete;
     CardLayout& operator=(const CardLayout&) = delete;
 
-    // The drive path, narrow: the card's drive folder, which every path below begins with.
+    // The card's drive folder, which the card is opened on.
     const char* Drive() const { return drive_.Text(); }
-    // "<drive>Current\Firmware\": the folder probed for free space, whose volume's sector
-    // size serves the read-back.
-    const char* Folder() const { return folder_.Text(); }
-    const char* Package() const { return package_.Text(); }
-    // Beside the package: a name that differs from the package's whatever that is, that no
-    // camera acts on, and that FAT short and long names alike can hold.
-    const char* Staging() const { return staging_.Text(); }
 
 private:
     TextString drive_;
-    TextString folder_;
-    TextString package_;
-    TextString staging_;
 };

@@ -1,6 +1,6 @@
 #include "app/MemoryCard.h"
 
-#include "app/FileHandle.h"
+#include "platform/FileHandle.h"
 #include "app/ReadBack.h"
 #include "app/VolumeUnits.h"
 #include "platform/SystemApi.h"
@@ -20,7 +20,8 @@ constexpr DWORD kStagingShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
 // The payload in one write straight from the loaded resource to `staging`, flushed to the
 // card: true when every byte was written and flushed.  A short count is a failure, not a
 // reason to retry; reported without an error of its own, it says nothing of the card's room.
-bool StageFile(const FileHandle& staging, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
+bool StageFile(const platform::FileHandle& staging, const BYTE* payload, DWORD payloadSize,
+               DWORD* bytesWritten) {
     if (!platform::sys.WriteFile(staging.Get(), payload, payloadSize, bytesWritten, nullptr)) {
         return false;
     }
@@ -40,9 +41,9 @@ bool RoomRanOut() {
 }
 
 // The package as the card holds it under its own name: a regular file of `size` bytes.
-bool PackageInPlace(const char* package, DWORD size) {
+bool PackageInPlace(const platform::CardFolder& card, const char* package, DWORD size) {
     WIN32_FILE_ATTRIBUTE_DATA found{};
-    if (!platform::sys.GetFileAttributesExA(package, GetFileExInfoStandard, &found)) {
+    if (!platform::sys.CardGetFileAttributesExA(card.Get(), package, GetFileExInfoStandard, &found)) {
         return false;
     }
     constexpr DWORD kNoFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
@@ -52,7 +53,7 @@ bool PackageInPlace(const char* package, DWORD size) {
 // A volume that stopped taking writes during the run: a system turns a file system it finds
 // inconsistent read-only, and what it was given last may never reach the card.  Not known
 // is not writable.
-bool VolumeStillWritable(const FileHandle& file) {
+bool VolumeStillWritable(const platform::FileHandle& file) {
     DWORD flags = 0;
     return platform::sys.GetVolumeInformationByHandleW(file.Get(), nullptr, 0, nullptr, nullptr, &flags, nullptr,
                                                        0) != 0 &&
@@ -66,41 +67,40 @@ bool IsNoCardPattern(const CardSpace& space) {
            LowPart(space.freeBytesAvailable) == kNoCardAvailableLow && LowPart(space.totalBytes) == 0;
 }
 
-bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, ULARGE_INTEGER* totalBytes,
-                     ULARGE_INTEGER* totalFreeBytes) {
-    freeBytesAvailable->QuadPart = 0;
-    totalBytes->QuadPart = 0;
-    totalFreeBytes->QuadPart = 0;
+bool ProbeMemoryCard(const platform::CardFolder& card, const char* folder, CardSpace& space) {
+    space = CardSpace{};
+    const auto query = [&card, folder, &space] {
+        return platform::sys.CardGetDiskFreeSpaceExA(card.Get(), folder, &space.freeBytesAvailable, &space.totalBytes,
+                                                     &space.totalFreeBytes);
+    };
 
     // The camera's drive needs a moment after the first query before its counts settle.
-    BOOL result = platform::sys.GetDiskFreeSpaceExA(folderPath.Text(), freeBytesAvailable, totalBytes,
-                                                    totalFreeBytes);
+    BOOL result = query();
     platform::sys.Sleep(kProbePauseMs);
     if (result == 1) {
-        result = platform::sys.GetDiskFreeSpaceExA(folderPath.Text(), freeBytesAvailable, totalBytes,
-                                                   totalFreeBytes);
+        result = query();
     }
 
-    const CardSpace space{*freeBytesAvailable, *totalBytes, *totalFreeBytes};
     if (IsNoCardPattern(space)) {
         return false;
     }
     return result != 0;
 }
 
-void RemoveLeftoverStaging(const char* stagingPath) {
+void RemoveLeftoverStaging(const platform::CardFolder& card, const char* stagingPath) {
     // Held while it goes, so that a staging file another run is writing right now stays: that
     // run holds it against writers, and this open fails.  Nothing there is the usual case.
-    FileHandle leftover(platform::sys.CreateFileA(stagingPath, GENERIC_WRITE, kStagingShare, nullptr, OPEN_EXISTING,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (leftover.IsOpen()) {
-        platform::sys.DeleteFileA(stagingPath);
+    platform::FileHandle leftover(platform::sys.CardCreateFileA(card.Get(), stagingPath, GENERIC_WRITE, kStagingShare,
+                                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                                                nullptr));
+    if (!leftover.IsEmpty()) {
+        platform::sys.CardDeleteFileA(card.Get(), stagingPath);
     }
 }
 
-ULONGLONG AllocationUnit(const char* folderPath) {
+ULONGLONG AllocationUnit(const platform::CardFolder& card, const char* folderPath) {
     VolumeUnits units;
-    return QueryVolumeUnits(folderPath, &units) && units.cluster != 0 ? units.cluster : 1;
+    return QueryVolumeUnits(card, folderPath, &units) && units.cluster != 0 ? units.cluster : 1;
 }
 
 bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INTEGER& freeBytesAvailable) {
@@ -109,7 +109,8 @@ bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INT
     return units > freeBytesAvailable.QuadPart / unit;
 }
 
-WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten) {
+WriteOutcome WritePackageFile(const platform::CardFolder& card, const PackagePaths& paths, const BYTE* payload,
+                              DWORD payloadSize, DWORD* bytesWritten) {
     *bytesWritten = 0;
     bool full = false;
     // A step that may fail for lack of room, noted as it fails, before anything else sets
@@ -121,24 +122,25 @@ WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DW
     const auto outcome = [&full](bool written) {
         return written ? WriteOutcome::Written : full ? WriteOutcome::NoRoom : WriteOutcome::Failed;
     };
-    FileHandle staging(platform::sys.CreateFileA(paths.staging, GENERIC_WRITE, kStagingShare, nullptr, CREATE_ALWAYS,
-                                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!mayFill(staging.IsOpen())) {
+    platform::FileHandle staging(platform::sys.CardCreateFileA(card.Get(), paths.Staging(), GENERIC_WRITE,
+                                                               kStagingShare, nullptr, CREATE_ALWAYS,
+                                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!mayFill(!staging.IsEmpty())) {
         // Another run's staging file stays as it is; anything else holding the name is ours.
         if (GetLastError() != ERROR_SHARING_VIOLATION) {
-            platform::sys.DeleteFileA(paths.staging);
+            platform::sys.CardDeleteFileA(card.Get(), paths.Staging());
         }
         return outcome(false);
     }
     // The handle stays open until the file has been moved, so that nobody writes the
     // verified bytes in between.
     const bool moved = mayFill(StageFile(staging, payload, payloadSize, bytesWritten)) &&
-                       ReadBackMatches(paths.staging, paths.folder, payload, payloadSize) &&
-                       mayFill(platform::sys.MoveFileExA(paths.staging, paths.package,
-                                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
+                       ReadBackMatches(card, paths.Staging(), paths.Folder(), payload, payloadSize) &&
+                       mayFill(platform::sys.CardMoveFileExA(card.Get(), paths.Staging(), paths.Package(),
+                                                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
     if (!moved) {
-        platform::sys.DeleteFileA(paths.staging);
-        staging.Close();
+        platform::sys.CardDeleteFileA(card.Get(), paths.Staging());
+        staging.Reset();
         return outcome(false);
     }
     // The move is done, the file is the package.  On FAT its folder entry holds its first
@@ -148,5 +150,5 @@ WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DW
     // looked at.  Any failure from here on leaves the new package in place, reported as failed.
     const bool durable = mayFill(platform::sys.FlushFileBuffers(staging.Get()) != 0) && VolumeStillWritable(staging);
     const bool closed = mayFill(staging.Close());
-    return outcome(durable && closed && PackageInPlace(paths.package, payloadSize));
+    return outcome(durable && closed && PackageInPlace(card, paths.Package(), payloadSize));
 }

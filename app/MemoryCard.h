@@ -1,8 +1,10 @@
-// The memory-card probe and the package write.
+// The memory-card probe and the package write, on a card opened for them: every path here
+// lies below the card's drive folder.
 #pragma once
 
+#include "app/PackagePaths.h"
+#include "platform/CardFolder.h"
 #include "platform/Platform.h"
-#include "text/TextString.h"
 
 // Free-space counts of the volume that holds a folder, as the free-space query reports them.
 struct CardSpace {
@@ -15,34 +17,26 @@ struct CardSpace {
 // free in all 64 bits, available's low half 0xFFFF0000, total's low half 0.
 bool IsNoCardPattern(const CardSpace& space);
 
-// Queries the free space of `folderPath` twice, 1000 ms apart (the second query only after a
-// successful first), and says whether a usable card is present.  The counters are zeroed
-// first and hold the counts of the query that counts.  Raises nothing.
-bool ProbeMemoryCard(TextString folderPath, ULARGE_INTEGER* freeBytesAvailable, ULARGE_INTEGER* totalBytes,
-                     ULARGE_INTEGER* totalFreeBytes);
+// Queries the free space of `folder` on the card twice, 1000 ms apart (the second query only
+// after a successful first), and says whether a usable card is present.  `space` is zeroed
+// first and holds the counts of the query that counts.  A card that could not be opened
+// fails the query: the pause is still made, and no card is found.  Raises nothing.
+bool ProbeMemoryCard(const platform::CardFolder& card, const char* folder, CardSpace& space);
 
 // Removes the staging file that an interrupted run may have left beside the package, so that
 // its space counts as free when the card is probed.  The name is this program's own; an
 // older package stays until a new one has been verified.
-void RemoveLeftoverStaging(const char* stagingPath);
+void RemoveLeftoverStaging(const platform::CardFolder& card, const char* stagingPath);
 
-// The allocation unit of the volume that holds `folderPath` (a cluster: sectors per cluster
-// times bytes per sector); 1 where the volume does not tell it, so that bytes are compared.
-ULONGLONG AllocationUnit(const char* folderPath);
+// The allocation unit of the volume that holds `folderPath` on the card (a cluster: sectors
+// per cluster times bytes per sector); 1 where the volume does not tell it, so that bytes are
+// compared.
+ULONGLONG AllocationUnit(const platform::CardFolder& card, const char* folderPath);
 
 // True when a file of `payloadSize` bytes does not fit into the space available to the
 // caller on a volume whose allocation unit is `unit` bytes: the file takes whole units, and
 // one more unit is kept for the staging file's folder entry (compared in 64 bits).
 bool PayloadExceedsFreeSpace(DWORD payloadSize, ULONGLONG unit, const ULARGE_INTEGER& freeBytesAvailable);
-
-// Where the package is written, as the card's layout gives it: the package folder (its
-// volume's sector size serves the read-back), the package's path, and the staging path in
-// the same folder.
-struct PackagePaths {
-    const char* folder;
-    const char* package;
-    const char* staging;
-};
 
 // Writes the package so that the package's name only ever holds a complete package: the
 // payload goes in one write to the staging file (replacing one an interrupted run left),
@@ -59,4 +53,5 @@ struct PackagePaths {
 // failed for lack of room (the create, the write, a flush, the move, the close) makes it
 // NoRoom.
 enum class WriteOutcome { Written, NoRoom, Failed };
-WriteOutcome WritePackageFile(const PackagePaths& paths, const BYTE* payload, DWORD payloadSize, DWORD* bytesWritten);
+WriteOutcome WritePackageFile(const platform::CardFolder& card, const PackagePaths& paths, const BYTE* payload,
+                              DWORD payloadSize, DWORD* bytesWritten);

@@ -2,16 +2,16 @@
 
 #include <cstring>
 
-#include "app/FileHandle.h"
+#include "platform/FileHandle.h"
 #include "app/VolumeUnits.h"
 #include "platform/SystemApi.h"
 
 namespace {
 
 // The volume's bytes per sector when the chunk buffer's alignment covers it; 0 otherwise.
-DWORD UsableSectorSize(const char* folderPath) {
+DWORD UsableSectorSize(const platform::CardFolder& card, const char* folder) {
     VolumeUnits units;
-    if (!QueryVolumeUnits(folderPath, &units)) {
+    if (!QueryVolumeUnits(card, folder, &units)) {
         return 0;
     }
     const DWORD bytesPerSector = units.bytesPerSector;
@@ -21,16 +21,18 @@ DWORD UsableSectorSize(const char* folderPath) {
 
 }  // namespace
 
-bool ReadBackMatches(const char* filePath, const char* folderPath, const BYTE* expected, DWORD size) {
-    const DWORD sector = UsableSectorSize(folderPath);
+bool ReadBackMatches(const platform::CardFolder& card, const char* name, const char* folder, const BYTE* expected,
+                     DWORD size) {
+    const DWORD sector = UsableSectorSize(card, folder);
     if (sector == 0) {
         return false;
     }
     alignas(kReadBackLargestSector) BYTE chunk[kReadBackChunk];
     // Beside the writer's handle, which stays open: it is let write, and keeps others from it.
-    FileHandle file(platform::sys.CreateFileA(filePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
-    if (!file.IsOpen()) {
+    platform::FileHandle file(platform::sys.CardCreateFileA(card.Get(), name, GENERIC_READ,
+                                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                            FILE_FLAG_NO_BUFFERING, nullptr));
+    if (file.IsEmpty()) {
         return false;
     }
 

@@ -2,6 +2,7 @@
 // written.
 #pragma once
 
+#include "platform/CardFolder.h"
 #include "platform/Platform.h"
 
 // Bytes read per request into one buffer on the stack, aligned for the largest sector size
@@ -10,9 +11,10 @@
 constexpr DWORD kReadBackChunk = 64 * 1024;
 constexpr DWORD kReadBackLargestSector = 4096;
 
-// True when the file at `filePath` holds exactly the `size` bytes at `expected`.  The file is
-// read without the system's cache (what is compared is what the device returns), in
-// chunks aligned to the sector size of the volume that holds `folderPath`, into a buffer
-// aligned to it.  A volume whose sector size is no power of two up to
-// kReadBackLargestSector, or any failure to open, read or close, counts as a mismatch.
-bool ReadBackMatches(const char* filePath, const char* folderPath, const BYTE* expected, DWORD size);
+// True when the file `name` on the card holds exactly the `size` bytes at `expected`.  The
+// file is read without the system's cache (what is compared is what the device returns), in
+// chunks aligned to the sector size of the volume that holds `folder`, into a buffer aligned
+// to it.  A volume whose sector size is no power of two up to kReadBackLargestSector, or any
+// failure to open, read or close, counts as a mismatch.
+bool ReadBackMatches(const platform::CardFolder& card, const char* name, const char* folder, const BYTE* expected,
+                     DWORD size);

@@ -1,10 +1,10 @@
 #include "app/UpgradeDriver.h"
 
 #include "app/CameraSession.h"
-#include "app/CardBounds.h"
 #include "app/CardLayout.h"
 #include "app/MemoryCard.h"
 #include "app/MessageId.h"
+#include "app/PackagePaths.h"
 #include "camera/CameraCalls.h"
 #include "com/ComError.h"
 #include "platform/SystemApi.h"
@@ -58,11 +58,11 @@ UpgradeDriver::Ending UpgradeDriver::Converse() {
         return Ending::Early;
     }
 
-    session.Select(modelName_, itemVariant_, indexVariant_, drivePath_, driveName_);
-    return UpgradeSelectedCamera(session);
+    const CardLayout layout = session.Select(modelName_, itemVariant_, indexVariant_, driveName_);
+    return UpgradeSelectedCamera(session, layout);
 }
 
-UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& session) {
+UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& session, const CardLayout& layout) {
     versionLabel_ = LoadEmbeddedText(module_, kVersionLabelData);
     payload_ = LocateEmbeddedData(module_, kPayloadData);
 
@@ -74,30 +74,32 @@ UpgradeDriver::Ending UpgradeDriver::UpgradeSelectedCamera(CameraSession& sessio
         return Ending::Early;
     }
 
-    const CardLayout card(drivePath_, LoadEmbeddedText(module_, kPackageFileNameData).Text());
+    const PackagePaths package(LoadEmbeddedText(module_, kPackageFileNameData).Text());
     session.CheckPresent();
     int lastMessage = 0;
-    const Ending ending = WorkOnCard(card, lastMessage);
+    const Ending ending = WorkOnCard(layout, package, lastMessage);
     LoadMessage(lastMessage);
     ShowMessage(MB_OK);
     return ending;
 }
 
-UpgradeDriver::Ending UpgradeDriver::WorkOnCard(const CardLayout& card, int& lastMessage) {
-    const CardBounds bounds(card);
-    RemoveLeftoverStaging(card.Staging());
-    if (!ProbeMemoryCard(TextString(card.Folder()), &freeBytesAvailable_, &totalBytes_, &totalFreeBytes_)) {
+UpgradeDriver::Ending UpgradeDriver::WorkOnCard(const CardLayout& layout, const PackagePaths& package,
+                                                int& lastMessage) {
+    // Opened once for the card's part.  A drive folder that cannot be opened leaves the card
+    // empty, and every service on it fails: the probe still pauses, and finds no card.
+    const platform::CardFolder card(platform::sys.OpenCardFolder(layout.Drive()));
+    RemoveLeftoverStaging(card, package.Staging());
+    if (!ProbeMemoryCard(card, package.Folder(), space_)) {
         lastMessage = kMsgNoCard;
         return Ending::Early;
     }
 
-    if (PayloadExceedsFreeSpace(payload_.size, AllocationUnit(card.Folder()), freeBytesAvailable_)) {
+    if (PayloadExceedsFreeSpace(payload_.size, AllocationUnit(card, package.Folder()), space_.freeBytesAvailable)) {
         lastMessage = kMsgCardFull;
         return Ending::Early;
     }
 
-    const WriteOutcome written = WritePackageFile(PackagePaths{card.Folder(), card.Package(), card.Staging()},
-                                                 payload_.data, payload_.size, &bytesWritten_);
+    const WriteOutcome written = WritePackageFile(card, package, payload_.data, payload_.size, &bytesWritten_);
     lastMessage = written == WriteOutcome::Written  ? kMsgUpgradeDone
                   : written == WriteOutcome::NoRoom ? kMsgCardFull
                                                     : kMsgUpgradeFailed;

@@ -4,10 +4,12 @@
 // One straight sequence on one thread.  The members are the procedure's state in the order
 // it is created; they are destroyed in the reverse order, which is the teardown order:
 // version label, drive name, caption, message text, index variant, item variant, model
-// name, drive path, manager, and the trace scope last.
+// name, manager, and the trace scope last.  The card's layout, which the selection makes
+// of the drive path, lives from the selection to the end of the conversation.
 #pragma once
 
 #include "app/EmbeddedData.h"
+#include "app/MemoryCard.h"
 #include "camera/CameraInterfaces.h"
 #include "com/InterfaceRef.h"
 #include "com/ScopedVariant.h"
@@ -33,10 +35,10 @@ private:
     enum class Ending { Normal, Early };
 
     Ending Converse();
-    Ending UpgradeSelectedCamera(CameraSession& session);
-    // The card's part, within the card's bounds: the leftover removal, the probe, the room
+    Ending UpgradeSelectedCamera(CameraSession& session, const CardLayout& layout);
+    // The card's part, on the card opened for it: the leftover removal, the probe, the room
     // check and the write.  `lastMessage` receives the message that ends the run.
-    Ending WorkOnCard(const CardLayout& card, int& lastMessage);
+    Ending WorkOnCard(const CardLayout& layout, const PackagePaths& package, int& lastMessage);
     void ReportComponentFailure();
 
     void LoadMessage(int id);
@@ -46,7 +48,6 @@ private:
     HMODULE module_;
     Catalogue catalogue_;
     InterfaceRef<CameraManager> manager_;
-    WideStringHandle drivePath_;
     WideStringHandle modelName_;
     ScopedVariant itemVariant_;
     ScopedVariant indexVariant_;
@@ -56,8 +57,6 @@ private:
     TextString versionLabel_;
     bool softwareReached_ = false;
     EmbeddedBytes payload_;
-    ULARGE_INTEGER freeBytesAvailable_{};
-    ULARGE_INTEGER totalBytes_{};
-    ULARGE_INTEGER totalFreeBytes_{};
+    CardSpace space_{};
     DWORD bytesWritten_ = 0;
 };

@@ -2,13 +2,13 @@
 
 #include "platform/SystemApi.h"
 
-bool QueryVolumeUnits(const char* folderPath, VolumeUnits* units) {
+bool QueryVolumeUnits(const platform::CardFolder& card, const char* folder, VolumeUnits* units) {
     DWORD sectorsPerCluster = 0;
     DWORD bytesPerSector = 0;
     DWORD freeClusters = 0;
     DWORD totalClusters = 0;
-    if (!platform::sys.GetDiskFreeSpaceA(folderPath, &sectorsPerCluster, &bytesPerSector, &freeClusters,
-                                         &totalClusters)) {
+    if (!platform::sys.CardGetDiskFreeSpaceA(card.Get(), folder, &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                                             &totalClusters)) {
         return false;
     }
     units->bytesPerSector = bytesPerSector;

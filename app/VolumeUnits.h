@@ -1,6 +1,7 @@
 // The sizes a card's volume works in, as the volume tells them.
 #pragma once
 
+#include "platform/CardFolder.h"
 #include "platform/Platform.h"
 
 struct VolumeUnits {
@@ -8,5 +9,5 @@ struct VolumeUnits {
     ULONGLONG cluster = 0;     // the allocation unit: sectors per cluster times bytes per sector
 };
 
-// The units of the volume that holds `folderPath`; false when the query fails.
-bool QueryVolumeUnits(const char* folderPath, VolumeUnits* units);
+// The units of the volume that holds `folder` on the card; false when the query fails.
+bool QueryVolumeUnits(const platform::CardFolder& card, const char* folder, VolumeUnits* units);

@@ -1,8 +1,7 @@
 #include "platform/Platform.h"
 #include "platform/SystemApi.h"
 
-#include "platform/CardBounds.h"
-#include "platform/FileServices.h"
+#include "platform/CardFiles.h"
 #include "platform/SideBySide.h"
 
 namespace platform {
@@ -87,20 +86,20 @@ constexpr SystemApi MakeDefaults() {
     api.CoCreateSideBySide = CoCreateSideBySide;
     api.GetSystemDefaultLangID = GetSystemDefaultLangIDImpl;
     api.MessageBoxA = MessageBoxAImpl;
-    api.GetDiskFreeSpaceExA = files::GetDiskFreeSpaceExA;
-    api.CreateFileA = files::CreateFileA;
     api.WriteFile = WriteFileImpl;
     api.FlushFileBuffers = FlushFileBuffersImpl;
     api.CloseHandle = CloseHandleImpl;
-    api.DeleteFileA = files::DeleteFileA;
-    api.GetDiskFreeSpaceA = files::GetDiskFreeSpaceA;
     api.ReadFile = ReadFileImpl;
-    api.MoveFileExA = files::MoveFileExA;
-    api.GetFileAttributesExA = files::GetFileAttributesExA;
     api.GetVolumeInformationByHandleW = GetVolumeInformationByHandleWImpl;
     api.Sleep = SleepImpl;
-    api.BeginCardBounds = BeginCardBounds;
-    api.EndCardBounds = EndCardBounds;
+    api.OpenCardFolder = card::OpenCardFolder;
+    api.CloseCardFolder = card::CloseCardFolder;
+    api.CardCreateFileA = card::CreateFileA;
+    api.CardDeleteFileA = card::DeleteFileA;
+    api.CardMoveFileExA = card::MoveFileExA;
+    api.CardGetFileAttributesExA = card::GetFileAttributesExA;
+    api.CardGetDiskFreeSpaceExA = card::GetDiskFreeSpaceExA;
+    api.CardGetDiskFreeSpaceA = card::GetDiskFreeSpaceA;
     api.GetFileInformationByHandle = GetFileInformationByHandleImpl;
     api.QueryPerformanceCounter = QueryPerformanceCounterImpl;
     return api;

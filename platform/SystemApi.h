@@ -8,8 +8,9 @@
 // scope (tests/support/FaultInjection.h) to fail the n-th allocation or conversion, to
 // answer a message box, to report a card's free space, to check that a block went back to
 // the allocator it came from, and so on.  Every entry has the signature of the Win32
-// function it stands for, in the default calling convention; the card's bounds, which no
-// Win32 function stands for, are this system's own.
+// function it stands for, in the default calling convention; the card's services, which no
+// Win32 function stands for, are this system's own, shaped after the Win32 ones they
+// resemble.
 #pragma once
 
 #include "platform/Platform.h"
@@ -67,44 +68,51 @@ struct SystemApi {
     // The services of the upgrade procedure.
     LANGID (*GetSystemDefaultLangID)();
     int (*MessageBoxA)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-    BOOL (*GetDiskFreeSpaceExA)(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable, PULARGE_INTEGER totalBytes,
-                                PULARGE_INTEGER totalFreeBytes);
-    HANDLE (*CreateFileA)(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                          DWORD disposition, DWORD flags, HANDLE templateFile);
     BOOL (*WriteFile)(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
     BOOL (*FlushFileBuffers)(HANDLE file);
     BOOL (*CloseHandle)(HANDLE handle);
-    BOOL (*DeleteFileA)(LPCSTR name);
-    // The staged write's read-back and publication: the sector size of the volume (unbuffered
-    // reads are aligned to it), the reads, and the move of the staged file over the package,
-    // which with MOVEFILE_WRITE_THROUGH also puts the folder's new entry on the card.
-    BOOL (*GetDiskFreeSpaceA)(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
-                              LPDWORD freeClusters, LPDWORD totalClusters);
+    // The staged write's read-back, and whether the volume still takes writes (a system may
+    // turn a file system it finds inconsistent read-only while the write goes on).
     BOOL (*ReadFile)(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
-    BOOL (*MoveFileExA)(LPCSTR existing, LPCSTR newName, DWORD flags);
-    // What the card holds under the package's name once it has been moved there, and whether
-    // the volume still takes writes (a system may turn a file system it finds inconsistent
-    // read-only while the write goes on).
-    BOOL (*GetFileAttributesExA)(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information);
     BOOL (*GetVolumeInformationByHandleW)(HANDLE file, LPWSTR volumeName, DWORD volumeNameSize, LPDWORD serialNumber,
                                           LPDWORD maximumComponentLength, LPDWORD fileSystemFlags,
                                           LPWSTR fileSystemName, DWORD fileSystemNameSize);
     void (*Sleep)(DWORD milliseconds);
 
-    // The card's bounds.  From BeginCardBounds until EndCardBounds the path services above
-    // (CreateFileA, DeleteFileA, MoveFileExA, GetFileAttributesExA and both free-space
-    // queries) serve only paths that begin with `driveFolder`, the card's drive folder, and
-    // fail any other with ERROR_PATH_NOT_FOUND; what follows the drive folder is resolved on
-    // the card: no folder below it is reached through a symbolic link, a junction, a mount
-    // point or "..", and the last name is never followed (refused where it would have to be).
-    // A folder that is one fails the service with ERROR_PATH_NOT_FOUND.  POSIX opens each
-    // folder relative to the one above and every name relative to its folder; Windows opens
-    // each folder without following reparse points and holds it against being moved or
-    // removed while the service runs.  The drive folder itself is opened as named: where the
-    // system mounts the card is its own business.  One card at a time.
-    void (*BeginCardBounds)(LPCSTR driveFolder);
-    void (*EndCardBounds)();
-    // What a handle's file is (attributes, volume, identity): what Windows' file services ask
+    // The card, which no Win32 function stands for.  OpenCardFolder opens the card's drive
+    // folder as the camera component named it (where the system mounts the card is its own
+    // business) and hands out the card, which CloseCardFolder closes; INVALID_HANDLE_VALUE
+    // with the last error set (ERROR_PATH_NOT_FOUND for no such folder) when it cannot.
+    // Cards are independent of each other: any number may be open at once.
+    //
+    // The file services after them are the Win32 ones of the same names, each given a card
+    // and, for its path, one below the card's drive folder: the program's own names
+    // separated by '\'.  No folder below the drive folder is reached through a symbolic
+    // link, a junction, a mount point, "." or "..", and the last name is never followed
+    // (refused where it would have to be); such a folder, and a path that begins with a
+    // separator, fail the service with ERROR_PATH_NOT_FOUND.  POSIX holds the drive folder's
+    // descriptor and opens each folder relative to the one above, every name relative to its
+    // folder; Windows holds the drive folder open and, while a service runs, each folder
+    // below it, opened without following reparse points, against being moved or removed.
+    // A card that is not open (one whose drive folder could not be opened) fails every
+    // service with ERROR_INVALID_HANDLE.
+    HANDLE (*OpenCardFolder)(LPCSTR driveFolder);
+    BOOL (*CloseCardFolder)(HANDLE card);
+    HANDLE (*CardCreateFileA)(HANDLE card, LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE templateFile);
+    BOOL (*CardDeleteFileA)(HANDLE card, LPCSTR name);
+    // The move of the staged file over the package, which with MOVEFILE_WRITE_THROUGH also
+    // puts the folder's new entry on the card.
+    BOOL (*CardMoveFileExA)(HANDLE card, LPCSTR existing, LPCSTR newName, DWORD flags);
+    // What the card holds under the package's name once it has been moved there.
+    BOOL (*CardGetFileAttributesExA)(HANDLE card, LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information);
+    BOOL (*CardGetDiskFreeSpaceExA)(HANDLE card, LPCSTR directory, PULARGE_INTEGER freeBytesAvailable,
+                                    PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes);
+    // The volume's units: its clusters for the room check, its sectors for the read-back's
+    // unbuffered reads.
+    BOOL (*CardGetDiskFreeSpaceA)(HANDLE card, LPCSTR directory, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
+                                  LPDWORD freeClusters, LPDWORD totalClusters);
+    // What a handle's file is (attributes, volume, identity): what Windows' card services ask
     // of each folder below the card's drive folder, and so where a test makes one a reparse
     // point that the host cannot make.
     BOOL (*GetFileInformationByHandle)(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);

@@ -14,7 +14,7 @@ void AppendLogLine(const char* path, const std::string& line) noexcept {
     const platform::posix::Descriptor log(
         open(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
     struct stat status {};
-    if (log.IsOpen() && fstat(log.Get(), &status) == 0 && S_ISREG(status.st_mode)) {
+    if (!log.IsEmpty() && fstat(log.Get(), &status) == 0 && S_ISREG(status.st_mode)) {
         // One write, so that the lines of two processes never interleave within a line.
         char end[] = "\n";
         iovec parts[] = {{const_cast<char*>(line.data()), line.size()}, {end, 1}};

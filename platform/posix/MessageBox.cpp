@@ -22,6 +22,7 @@
 // accepted and ignored.
 #include "platform/Platform.h"
 #include "platform/posix/DesktopMessageBox.h"
+#include "platform/posix/Descriptor.h"
 #include "platform/posix/LineBreaks.h"
 
 #include <cerrno>
@@ -158,33 +159,31 @@ constexpr int kSequenceWaitMs = 50;
 // The controlling terminal, opened for one box; its modes are restored on every path.
 class Terminal {
 public:
-    Terminal() : descriptor_(open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC)) {}
+    Terminal() : terminal_(open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC)) {}
+    // Restores the modes before the terminal is closed.
     ~Terminal() {
         if (modesChanged_) {
-            tcsetattr(descriptor_, TCSADRAIN, &saved_);
-        }
-        if (descriptor_ >= 0) {
-            close(descriptor_);
+            tcsetattr(terminal_.Get(), TCSADRAIN, &saved_);
         }
     }
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
 
-    bool IsOpen() const { return descriptor_ >= 0; }
-    int Descriptor() const { return descriptor_; }
+    bool IsEmpty() const { return terminal_.IsEmpty(); }
+    int Descriptor() const { return terminal_.Get(); }
     const termios& SavedModes() const { return saved_; }
 
     // Keys one at a time, without echo, line editing or signal keys; typed-ahead input is
     // discarded.
     bool StartRawInput() {
-        if (tcgetattr(descriptor_, &saved_) != 0) {
+        if (tcgetattr(terminal_.Get(), &saved_) != 0) {
             return false;
         }
         termios raw = saved_;
         raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
-        if (tcsetattr(descriptor_, TCSAFLUSH, &raw) != 0) {
+        if (tcsetattr(terminal_.Get(), TCSAFLUSH, &raw) != 0) {
             return false;
         }
         modesChanged_ = true;
@@ -193,7 +192,7 @@ public:
 
     bool Write(const char* text, std::size_t length) {
         while (length > 0) {
-            const ssize_t count = write(descriptor_, text, length);
+            const ssize_t count = write(terminal_.Get(), text, length);
             if (count < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -244,7 +243,7 @@ public:
     int ReadKey() {
         unsigned char key = 0;
         for (;;) {
-            const ssize_t count = read(descriptor_, &key, 1);
+            const ssize_t count = read(terminal_.Get(), &key, 1);
             if (count == 1) {
                 return key;
             }
@@ -256,7 +255,7 @@ public:
     }
 
     bool InputWithin(int milliseconds) {
-        pollfd entry{descriptor_, POLLIN, 0};
+        pollfd entry{terminal_.Get(), POLLIN, 0};
         return poll(&entry, 1, milliseconds) > 0 && (entry.revents & POLLIN) != 0;
     }
 
@@ -267,7 +266,7 @@ public:
     }
 
 private:
-    int descriptor_;
+    platform::posix::Descriptor terminal_;
     termios saved_{};
     bool modesChanged_ = false;
 };
@@ -295,7 +294,7 @@ int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
     }
 
     Terminal terminal;
-    if (!terminal.IsOpen()) {
+    if (terminal.IsEmpty()) {
         ReportNoTerminal();
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;

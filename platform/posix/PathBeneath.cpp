@@ -1,7 +1,7 @@
 #include "platform/posix/PathBeneath.h"
 
-#include "platform/CardBounds.h"
 #include "platform/Platform.h"
+#include "platform/posix/Descriptor.h"
 #include "platform/posix/ErrnoError.h"
 
 #include <cerrno>
@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #if defined(__linux__)
 #include <linux/openat2.h>
 #include <sys/syscall.h>
@@ -38,46 +39,43 @@ bool HoldsDots(const char* relative) {
 }
 
 // The folders of `relative` beneath `drive`, one openat each, none of them a link nor on
-// another file system than `drive`.  A new descriptor, or -1 with errno set.
-int OpenOneAtATime(int drive, char* relative) {
+// another file system than `drive`.  Empty, with errno set, when one is.
+Descriptor OpenOneAtATime(int drive, char* relative) {
     struct stat driveInfo {};
     if (fstat(drive, &driveInfo) != 0) {
-        return -1;
+        return Descriptor();
     }
-    int folder = -1;
+    Descriptor folder;
     for (char* part = relative; *part != '\0';) {
         const std::size_t length = std::strcspn(part, "/");
         char* next = part + length;
         const bool last = *next == '\0';
         *next = '\0';
-        const int opened = length == 0 ? -2 : openat(folder < 0 ? drive : folder, part, kFolderFlags | O_NOFOLLOW);
+        Descriptor opened;
+        if (length != 0) {
+            opened.Reset(openat(folder.IsEmpty() ? drive : folder.Get(), part, kFolderFlags | O_NOFOLLOW));
+        }
         const int error = errno;
         if (!last) {
             *next = '/';
             ++next;
         }
         part = next;
-        if (opened == -2) {
+        if (length == 0) {
             continue;
         }
         struct stat info {};
-        const bool sameVolume = opened >= 0 && fstat(opened, &info) == 0 && info.st_dev == driveInfo.st_dev;
-        if (folder >= 0) {
-            close(folder);
-        }
+        const bool sameVolume = !opened.IsEmpty() && fstat(opened.Get(), &info) == 0 && info.st_dev == driveInfo.st_dev;
         if (!sameVolume) {
-            if (opened >= 0) {
-                close(opened);
-            }
-            errno = opened >= 0 ? EXDEV : error;
-            return -1;
+            errno = opened.IsEmpty() ? error : EXDEV;
+            return Descriptor();
         }
-        folder = opened;
+        folder = std::move(opened);
     }
-    return folder >= 0 ? folder : dup(drive);
+    return folder.IsEmpty() ? Descriptor(dup(drive)) : std::move(folder);
 }
 
-int OpenFoldersBeneath(int drive, char* relative, PathBeneath::Walk walk) {
+Descriptor OpenFoldersBeneath(int drive, char* relative, PathBeneath::Walk walk) {
 #if defined(SYS_openat2)
     if (walk == PathBeneath::Walk::kBest) {
         open_how how{};
@@ -85,11 +83,11 @@ int OpenFoldersBeneath(int drive, char* relative, PathBeneath::Walk walk) {
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
         const long folder = syscall(SYS_openat2, drive, relative, &how, sizeof how);
         if (folder >= 0) {
-            return static_cast<int>(folder);
+            return Descriptor(static_cast<int>(folder));
         }
         // Kernels before 5.6 lack the call; some sandboxes refuse calls they do not know.
         if (errno != ENOSYS && errno != EPERM && errno != E2BIG) {
-            return -1;
+            return Descriptor();
         }
     }
 #else
@@ -107,86 +105,90 @@ DWORD WalkError(int error) {
 
 }  // namespace
 
-PathBeneath::PathBeneath(const char* path, Walk walk) {
-    if (path == nullptr) {
-        SetLastError(ERROR_PATH_NOT_FOUND);
+DWORD NameError(int error) { return error == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(error); }
+
+Descriptor OpenFolderAsNamed(const char* path) {
+    Descriptor folder(open(path, kFolderFlags));
+    if (folder.IsEmpty()) {
+        SetLastError(WalkError(errno));
+    }
+    return folder;
+}
+
+PathBeneath::PathBeneath(const char* path) {
+    char text[PATH_MAX];
+    if (!CopiedWithSlashes(path, text)) {
         return;
     }
-    const std::size_t length = std::strlen(path);
-    if (length >= sizeof name_) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return;
+    // text[0, end) is the folder (with its '/'), the rest the name.
+    std::size_t end = std::strlen(text);
+    while (end > 0 && text[end - 1] != '/') {
+        --end;
     }
-    const CardPlace place = PlaceOf(path);
-    if (place.kind == CardPlace::kOffCard) {
+    SetName(text + end);
+    text[end] = '\0';
+    folder_ = OpenFolderAsNamed(end == 0 ? "." : text);
+}
+
+PathBeneath::PathBeneath(int drive, const char* below, Walk walk) {
+    // A path from a root would leave the drive folder at once.
+    if (below != nullptr && (*below == '\\' || *below == '/')) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return;
     }
     char text[PATH_MAX];
-    std::memcpy(text, path, length + 1);
-
-    // '\' separates as on Windows, except in the card's drive folder, whose bytes are named
-    // as the system has them.
-    const std::size_t driveLength = place.kind == CardPlace::kOnCard ? place.driveLength : 0;
-    for (char* p = text + driveLength; *p != '\0'; ++p) {
-        *p = *p == '\\' ? '/' : *p;
+    if (!CopiedWithSlashes(below, text)) {
+        return;
     }
-    std::size_t total = length;
-    while (total > 1 && text[total - 1] == '/') {
-        text[--total] = '\0';
-    }
-    // Beneath the drive folder when something is named below it; the drive folder itself,
-    // like an ordinary path, is a name in the folder above, opened as named.
-    beneath_ = place.kind == CardPlace::kOnCard && total > driveLength;
-    std::size_t end = beneath_ ? driveLength : total;
-    if (!beneath_) {
-        while (end > 0 && text[end - 1] != '/') {
-            --end;
+    if (text[0] == '\0') {
+        // The drive folder itself.
+        SetName(text);
+        folder_.Reset(dup(drive));
+        if (folder_.IsEmpty()) {
+            SetLastError(ErrorFromErrno(errno));
         }
-        if (end == 0 && text[0] == '/') {
-            end = 1;
-        }
+        return;
     }
-    // text[0, end) is the drive folder (with its '/'), text[end, total) the rest, whose last
-    // component is the name.
-    char* rest = text + end;
-    char* lastSlash = std::strrchr(rest, '/');
-    char* name = lastSlash != nullptr ? lastSlash + 1 : rest;
-    std::memcpy(name_, *name != '\0' ? name : ".", (*name != '\0' ? std::strlen(name) : 1) + 1);
-    if (lastSlash != nullptr) {
-        *lastSlash = '\0';
-    } else {
-        *rest = '\0';
-    }
-    if (beneath_ && (HoldsDots(rest) || HoldsDots(name_))) {
+    // text holds the folders below the drive folder, then the name after the last '/'.
+    beneath_ = true;
+    char* lastSlash = std::strrchr(text, '/');
+    SetName(lastSlash != nullptr ? lastSlash + 1 : text);
+    *(lastSlash != nullptr ? lastSlash : text) = '\0';
+    if (HoldsDots(text) || HoldsDots(name_)) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return;
     }
-
-    char drivePath[PATH_MAX];
-    std::memcpy(drivePath, text, end);
-    drivePath[end] = '\0';
-    const int drive = open(end == 0 ? "." : drivePath, kFolderFlags);
-    if (drive < 0) {
+    folder_ = text[0] == '\0' ? Descriptor(dup(drive)) : OpenFoldersBeneath(drive, text, walk);
+    if (folder_.IsEmpty()) {
         SetLastError(WalkError(errno));
-        return;
-    }
-    if (*rest == '\0') {
-        folder_ = drive;
-        return;
-    }
-    folder_ = OpenFoldersBeneath(drive, rest, walk);
-    const int error = errno;
-    close(drive);
-    if (folder_ < 0) {
-        SetLastError(WalkError(error));
     }
 }
 
-PathBeneath::~PathBeneath() {
-    if (folder_ >= 0) {
-        close(folder_);
+bool PathBeneath::CopiedWithSlashes(const char* path, char (&text)[PATH_MAX]) {
+    if (path == nullptr) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
     }
+    const std::size_t length = std::strlen(path);
+    if (length >= sizeof text) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    std::size_t total = 0;
+    for (; total < length; ++total) {
+        text[total] = path[total] == '\\' ? '/' : path[total];
+    }
+    // A trailing separator names the folder before it; the root keeps its own.
+    while (total > 1 && text[total - 1] == '/') {
+        --total;
+    }
+    text[total] = '\0';
+    return true;
+}
+
+void PathBeneath::SetName(const char* name) {
+    const char* given = *name != '\0' ? name : ".";
+    std::memcpy(name_, given, std::strlen(given) + 1);
 }
 
 }  // namespace platform::posix

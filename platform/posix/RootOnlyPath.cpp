@@ -47,7 +47,7 @@ std::string TakeName(std::string& rest) {
 // `folder` opened from `at` and judged by its descriptor, with its status in `status`.
 bool OpenFolder(int at, const char* name, Descriptor& folder, struct stat& status) {
     Descriptor opened(openat(at, name, kFolderFlags));
-    if (!opened.IsOpen() || fstat(opened.Get(), &status) != 0 || !FolderIsRoots(status)) {
+    if (opened.IsEmpty() || fstat(opened.Get(), &status) != 0 || !FolderIsRoots(status)) {
         return false;
     }
     folder = std::move(opened);
@@ -126,7 +126,7 @@ RootOnlyPath::Outcome RootOnlyPath::Walk(std::string rest) {
         }
         Descriptor file(openat(folder.Get(), name.c_str(), kFileFlags));
         struct stat opened {};
-        if (!file.IsOpen() || fstat(file.Get(), &opened) != 0 || !FileIsRoots(opened)) {
+        if (file.IsEmpty() || fstat(file.Get(), &opened) != 0 || !FileIsRoots(opened)) {
             return Outcome::kRefused;
         }
         folder_ = std::move(folder);

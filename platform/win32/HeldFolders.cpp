@@ -1,6 +1,5 @@
 #include "platform/win32/HeldFolders.h"
 
-#include "platform/CardBounds.h"
 #include "platform/SystemApi.h"
 
 #include <cstring>
@@ -22,26 +21,26 @@ bool Fail(DWORD error) {
 
 }  // namespace
 
-HeldFolders::HeldFolders(LPCSTR path, Last last) {
-    const CardPlace place = PlaceOf(path);
-    onCard_ = place.kind == CardPlace::kOnCard;
-    if (place.kind == CardPlace::kNoBounds) {
-        held_ = true;
-    } else if (place.kind == CardPlace::kOffCard) {
+HeldFolders::HeldFolders(LPCSTR drive, LPCSTR below, Last last) {
+    if (below == nullptr || *below == '\\' || *below == '/') {
+        // A path from a root would leave the drive folder at once.
         Fail(ERROR_PATH_NOT_FOUND);
-    } else {
-        HoldBelow(path, place.driveLength, last);
+        return;
     }
-}
-
-void HeldFolders::HoldBelow(LPCSTR path, std::size_t driveLength, Last last) {
-    char text[MAX_PATH];
-    const std::size_t length = std::strlen(path);
-    if (length >= sizeof text) {
+    const std::size_t driveLength = std::strlen(drive);
+    const std::size_t belowLength = std::strlen(below);
+    if (driveLength + belowLength >= sizeof path_) {
         Fail(ERROR_FILENAME_EXCED_RANGE);
         return;
     }
-    std::memcpy(text, path, length + 1);
+    std::memcpy(path_, drive, driveLength);
+    std::memcpy(path_ + driveLength, below, belowLength + 1);
+    HoldBelow(driveLength, last);
+}
+
+void HeldFolders::HoldBelow(std::size_t driveLength, Last last) {
+    char text[MAX_PATH];
+    std::memcpy(text, path_, sizeof text);
     // The components below the drive folder, walked by characters of the ANSI code page, in
     // which a trail byte may equal '\'.
     std::size_t starts[kMostFolders];
@@ -89,19 +88,20 @@ void HeldFolders::HoldBelow(LPCSTR path, std::size_t driveLength, Last last) {
 // Opens the folder `prefix` names and checks it; false with the last error set when it is
 // none of the card's folders.
 bool HeldFolders::Hold(char* prefix, bool last) {
-    const HANDLE folder =
-        ::CreateFileA(prefix, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) {
+    KernelHandle& folder = folders_[count_];
+    folder.Reset(::CreateFileA(prefix, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                               nullptr));
+    if (folder.IsEmpty()) {
         // A folder the path goes through that is missing is a path not found; the last one
         // fails as the service would.
         const DWORD error = GetLastError();
         return Fail(!last && error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
     }
-    folders_[count_++] = folder;
+    ++count_;
     BY_HANDLE_FILE_INFORMATION opened{};
     WIN32_FILE_ATTRIBUTE_DATA named{};
-    if (!sys.GetFileInformationByHandle(folder, &opened) ||
+    if (!sys.GetFileInformationByHandle(folder.Get(), &opened) ||
         !::GetFileAttributesExA(prefix, GetFileExInfoStandard, &named)) {
         return false;
     }
@@ -112,14 +112,6 @@ bool HeldFolders::Hold(char* prefix, bool last) {
         return Fail(last ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND);
     }
     return true;
-}
-
-HeldFolders::~HeldFolders() {
-    const DWORD error = GetLastError();
-    while (count_ > 0) {
-        ::CloseHandle(folders_[--count_]);
-    }
-    SetLastError(error);
 }
 
 }  // namespace platform::win32

@@ -1,5 +1,6 @@
-// The folders between the card's drive folder and the last name of a path on the card, each
-// opened without following a reparse point and held while a file service relies on them.
+// The folders between a card's drive folder and the last name of a path below it, each
+// opened without following a reparse point and held while a card's file service relies on
+// them.
 //
 // Windows resolves a path anew in every call: holding each folder (with data access, so
 // that the share mode counts, and without FILE_SHARE_DELETE) keeps it from being moved,
@@ -13,6 +14,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/win32/Handles.h"
 
 #include <cstddef>
 
@@ -24,31 +26,31 @@ public:
     // folder the service measures (the free-space queries), held and checked like the others.
     enum class Last { kName, kFolder };
 
-    // Holds the folders of `path` when it lies on the card; an ordinary path (no card's
-    // bounds declared) holds nothing.  On failure Held() is false and the thread's last error
-    // says why: ERROR_PATH_NOT_FOUND for a path off the card, for a "." or ".." below the
-    // drive folder and for a folder that is missing, no folder or a reparse point; a last
-    // folder that is missing or no folder fails as Windows fails it (ERROR_FILE_NOT_FOUND,
-    // ERROR_DIRECTORY).
-    HeldFolders(LPCSTR path, Last last);
-    // Closes every folder; the caller's last error is kept.
-    ~HeldFolders();
+    // Holds the folders of `below` a card's drive folder `drive` (which ends in a separator).
+    // On failure Held() is false and the thread's last error says why: ERROR_PATH_NOT_FOUND
+    // for a path that begins with a separator, for a "." or ".." and for a folder that is
+    // missing, no folder or a reparse point; a last folder that is missing or no folder
+    // fails as Windows fails it (ERROR_FILE_NOT_FOUND, ERROR_DIRECTORY).
+    HeldFolders(LPCSTR drive, LPCSTR below, Last last);
     HeldFolders(const HeldFolders&) = delete;
     HeldFolders& operator=(const HeldFolders&) = delete;
 
     bool Held() const { return held_; }
-    bool OnCard() const { return onCard_; }
+    // The drive folder and the path below it: what the service's own call is given, once the
+    // folders are held.
+    LPCSTR Path() const { return path_; }
 
 private:
-    void HoldBelow(LPCSTR path, std::size_t driveLength, Last last);
+    void HoldBelow(std::size_t driveLength, Last last);
     bool Hold(char* prefix, bool last);
 
     // A path shorter than MAX_PATH bytes has at most this many components, each of one byte
     // or more after a separator.
     static constexpr int kMostFolders = MAX_PATH / 2;
-    HANDLE folders_[kMostFolders] = {};
+    char path_[MAX_PATH] = {};
+    // Closed as the holder goes, the last held first; the caller's last error is kept.
+    KernelHandle folders_[kMostFolders];
     int count_ = 0;
-    bool onCard_ = false;
     bool held_ = false;
 };
 

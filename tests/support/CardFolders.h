@@ -1,6 +1,6 @@
 // Cards as folders of a test, and the one table of layouts below a card's drive folder that
-// the file services must keep to: the seam's services run through it on both systems
-// (tests/unit/platform/CardBoundsTest.cpp), the POSIX walk with either way of walking
+// the card's file services must keep to: the seam's services run through it on both systems
+// (tests/unit/platform/CardFolderTest.cpp), the POSIX walk with either way of walking
 // (tests/unit/platform/posix/PathBeneathTest.cpp).
 //
 // Links and mounts are made for real on POSIX.  Wine 8 makes no reparse point
@@ -58,15 +58,6 @@ public:
 
 private:
     std::filesystem::path root_;
-};
-
-// The card's bounds declared for one scope, as the core declares them.
-class DeclaredCardBounds {
-public:
-    explicit DeclaredCardBounds(const std::string& driveFolder) { platform::sys.BeginCardBounds(driveFolder.c_str()); }
-    ~DeclaredCardBounds() { platform::sys.EndCardBounds(); }
-    DeclaredCardBounds(const DeclaredCardBounds&) = delete;
-    DeclaredCardBounds& operator=(const DeclaredCardBounds&) = delete;
 };
 
 #if defined(_WIN32)

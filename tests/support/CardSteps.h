@@ -1,5 +1,5 @@
-// The package write's calls by step, over the file services in force (an InMemoryCard, or
-// the system's own): each call is logged by what it is for, and one step can be made to
+// The package write's calls by step, over the card's file services in force (an InMemoryCard,
+// or the system's own): each call is logged by what it is for, and one step can be made to
 // fail.  A row that fails "open read-back" fails that open whatever else the write does
 // before it, where failing the third CreateFileA would quietly fail another step once the
 // calls are reordered.
@@ -12,8 +12,8 @@
 // writer's handle, before a move) or "close after move", and "attributes" (the package
 // looked at by name).
 //
-// Replaces, for its life, the same services as InMemoryCard, calling the ones it found.  One
-// at a time.
+// Replaces, for its life, the same file services as InMemoryCard, calling the ones it found;
+// the card's opening and closing are not steps of the write.  One at a time.
 #pragma once
 
 #include "platform/Platform.h"
@@ -77,8 +77,8 @@ private:
     }
     static std::uintptr_t Key(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
-    static HANDLE Create(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                         DWORD flags, HANDLE templateFile) {
+    static HANDLE Create(HANDLE card, LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                         DWORD disposition, DWORD flags, HANDLE templateFile) {
         CardSteps& steps = *current_;
         const Kind kind = access == GENERIC_READ       ? Kind::kReadBack
                           : disposition == CREATE_ALWAYS ? Kind::kStaging
@@ -87,7 +87,8 @@ private:
                            : kind == Kind::kStaging ? "create staging"
                                                     : "open leftover";
         const HANDLE file = steps.Step(step, INVALID_HANDLE_VALUE, false, [&] {
-            return steps.swap_.Saved().CreateFileA(name, access, share, security, disposition, flags, templateFile);
+            return steps.swap_.Saved().CardCreateFileA(card, name, access, share, security, disposition, flags,
+                                                       templateFile);
         });
         if (file != INVALID_HANDLE_VALUE) {
             steps.handles_[Key(file)] = Held{kind, false};
@@ -133,21 +134,25 @@ private:
         return steps.Step(step, FALSE, true, [&] { return steps.swap_.Saved().CloseHandle(handle); });
     }
 
-    static BOOL Delete(LPCSTR name) {
-        return current_->Step("delete", FALSE, false, [&] { return current_->swap_.Saved().DeleteFileA(name); });
+    static BOOL Delete(HANDLE card, LPCSTR name) {
+        return current_->Step("delete", FALSE, false,
+                              [&] { return current_->swap_.Saved().CardDeleteFileA(card, name); });
     }
 
-    static BOOL Sectors(LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+    static BOOL Sectors(HANDLE card, LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
                         LPDWORD totalClusters) {
         CardSteps& steps = *current_;
         return steps.Step(steps.StagingHeld() ? "sector size" : "allocation unit", FALSE, false, [&] {
-            return steps.swap_.Saved().GetDiskFreeSpaceA(root, perCluster, bytesPerSector, freeClusters, totalClusters);
+            return steps.swap_.Saved().CardGetDiskFreeSpaceA(card, root, perCluster, bytesPerSector, freeClusters,
+                                                             totalClusters);
         });
     }
 
-    static BOOL Move(LPCSTR existing, LPCSTR newName, DWORD flags) {
+    static BOOL Move(HANDLE card, LPCSTR existing, LPCSTR newName, DWORD flags) {
         CardSteps& steps = *current_;
-        const BOOL moved = steps.Step("move", FALSE, false, [&] { return steps.swap_.Saved().MoveFileExA(existing, newName, flags); });
+        const BOOL moved = steps.Step("move", FALSE, false, [&] {
+            return steps.swap_.Saved().CardMoveFileExA(card, existing, newName, flags);
+        });
         if (moved) {
             for (auto& open : steps.handles_) {
                 open.second.moved = open.second.moved || open.second.kind == Kind::kStaging;
@@ -156,9 +161,10 @@ private:
         return moved;
     }
 
-    static BOOL Attributes(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
-        return current_->Step("attributes", FALSE, false,
-                              [&] { return current_->swap_.Saved().GetFileAttributesExA(name, level, information); });
+    static BOOL Attributes(HANDLE card, LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+        return current_->Step("attributes", FALSE, false, [&] {
+            return current_->swap_.Saved().CardGetFileAttributesExA(card, name, level, information);
+        });
     }
 
     static BOOL Volume(HANDLE file, LPWSTR name, DWORD nameSize, LPDWORD serial, LPDWORD longest, LPDWORD flags,

@@ -1,19 +1,23 @@
-// A memory card in memory behind the file services of the package write: files by path, open
-// handles with their position, and the volume's sector size.  Unbuffered reads are checked as
+// A memory card in memory behind the card's services of the package write: the card itself,
+// files by their path below its drive folder, open handles with their position, and the
+// volume's sector size.  Unbuffered reads are checked as
 // the device would take them (a sector-aligned buffer, whole sectors from whole-sector
 // offsets, the read-back's chunk); the handles and flags the package write uses are checked
 // as it must use them.  The card can keep other bytes than it is given, take fewer than
 // asked, report its volume read-only, and describe the package otherwise than it holds it.
 // Which call fails, and the log of the calls by step, are CardSteps' (installed after it).
 //
-// Replaces, for its life: CreateFileA, WriteFile, ReadFile, FlushFileBuffers, CloseHandle,
-// DeleteFileA, GetDiskFreeSpaceA, MoveFileExA, GetFileAttributesExA and
-// GetVolumeInformationByHandleW.  One card at a time.
+// Replaces, for its life: OpenCardFolder, CloseCardFolder, CardCreateFileA, WriteFile,
+// ReadFile, FlushFileBuffers, CloseHandle, CardDeleteFileA, CardGetDiskFreeSpaceA,
+// CardMoveFileExA, CardGetFileAttributesExA and GetVolumeInformationByHandleW; every service
+// must be given the card while it is open.  One card at a time.
 #pragma once
 
 #include "app/ReadBack.h"
+#include "platform/CardFolder.h"
 #include "platform/Platform.h"
 #include "platform/SystemApi.h"
+#include "support/FaultInjection.h"
 #include "support/FileServicesSwap.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +30,8 @@
 
 class InMemoryCard {
 public:
-    // The card's files lie in `folder`, whose volume the sector size is asked of.
+    // The card's files lie in `folder` below its drive folder, whose volume the sector size is
+    // asked of.
     explicit InMemoryCard(std::string folder) : folder_(std::move(folder)) { current_ = this; }
     ~InMemoryCard() { current_ = nullptr; }
     InMemoryCard(const InMemoryCard&) = delete;
@@ -42,6 +47,9 @@ public:
     std::vector<BYTE> (*stores)(const BYTE* data, DWORD size) = nullptr;
     const void* writtenFrom = nullptr;         // where the last write took its bytes from
 
+    // The card opened through the seam, as the package write is given it.
+    platform::CardFolder Open() const { return platform::CardFolder(platform::sys.OpenCardFolder("E:\\")); }
+
     bool AllClosed() const { return handles_.empty(); }
     std::vector<std::string> FileNames() const {
         std::vector<std::string> names;
@@ -54,23 +62,39 @@ public:
 private:
     friend class FileServicesSwap<InMemoryCard>;
 
-    struct Open {
+    struct OpenFile {
         std::string path;
         bool forReading;
         std::size_t position;
     };
 
-    Open& Handle(HANDLE handle) {
+    OpenFile& Handle(HANDLE handle) {
         const auto found = handles_.find(reinterpret_cast<std::uintptr_t>(handle));
         EXPECT_NE(found, handles_.end()) << "a handle that is not open";
         return found == handles_.end() ? stray_ : found->second;
     }
-    bool OnCard(LPCSTR path) const { return std::string(path).rfind(folder_, 0) == 0; }
+    // Whether the service was given this card, open, and a path in its folder.
+    bool OnCard(HANDLE card, LPCSTR path) const {
+        return card == kCard && cardOpen_ && std::string(path).rfind(folder_, 0) == 0;
+    }
 
-    static HANDLE Create(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
-                         DWORD flags, HANDLE templateFile) {
+    static HANDLE OpenCard(LPCSTR drive) {
+        EXPECT_FALSE(current_->cardOpen_) << "the card opened twice";
+        EXPECT_STREQ(drive, "E:\\");
+        current_->cardOpen_ = true;
+        return kCard;
+    }
+
+    static BOOL CloseCard(HANDLE card) {
+        EXPECT_TRUE(card == kCard && current_->cardOpen_) << "a card that is not open";
+        current_->cardOpen_ = false;
+        return TRUE;
+    }
+
+    static HANDLE Create(HANDLE onCard, LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                         DWORD disposition, DWORD flags, HANDLE templateFile) {
         InMemoryCard& card = *current_;
-        EXPECT_TRUE(card.OnCard(name)) << name;
+        EXPECT_TRUE(card.OnCard(onCard, name)) << name;
         EXPECT_EQ(security, nullptr);
         EXPECT_EQ(templateFile, nullptr);
         const bool forReading = access == GENERIC_READ;
@@ -92,14 +116,14 @@ private:
             card.files[name].clear();  // created anew or replaced, never appended to
         }
         card.nextHandle_ += 8;
-        card.handles_[card.nextHandle_] = Open{name, forReading, 0};
+        card.handles_[card.nextHandle_] = OpenFile{name, forReading, 0};
         return reinterpret_cast<HANDLE>(card.nextHandle_);
     }
 
     static BOOL Write(HANDLE handle, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
         InMemoryCard& card = *current_;
         EXPECT_EQ(overlapped, nullptr);
-        const Open& file = card.Handle(handle);
+        const OpenFile& file = card.Handle(handle);
         EXPECT_FALSE(file.forReading);
         card.writtenFrom = data;
         const DWORD taken = size - card.shortBy;
@@ -115,7 +139,7 @@ private:
     static BOOL Read(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
         InMemoryCard& card = *current_;
         EXPECT_EQ(overlapped, nullptr);
-        Open& file = card.Handle(handle);
+        OpenFile& file = card.Handle(handle);
         EXPECT_TRUE(file.forReading);
         // What an unbuffered read requires.
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer) % card.sector, 0u) << "buffer not sector-aligned";
@@ -142,8 +166,8 @@ private:
         return TRUE;
     }
 
-    static BOOL Delete(LPCSTR name) {
-        EXPECT_TRUE(current_->OnCard(name)) << name;
+    static BOOL Delete(HANDLE card, LPCSTR name) {
+        EXPECT_TRUE(current_->OnCard(card, name)) << name;
         if (current_->files.erase(name) == 0) {
             SetLastError(ERROR_FILE_NOT_FOUND);
             return FALSE;
@@ -151,8 +175,9 @@ private:
         return TRUE;
     }
 
-    static BOOL Sectors(LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+    static BOOL Sectors(HANDLE card, LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
                         LPDWORD totalClusters) {
+        EXPECT_TRUE(current_->OnCard(card, root)) << root;
         EXPECT_EQ(root, current_->folder_);
         *perCluster = 8;
         *bytesPerSector = current_->sector;
@@ -163,9 +188,9 @@ private:
 
     // The package write's only move, and only while the writer holds the file and nobody
     // reads it: open handles follow their file to its new name.
-    static BOOL Move(LPCSTR existing, LPCSTR newName, DWORD flags) {
+    static BOOL Move(HANDLE onCard, LPCSTR existing, LPCSTR newName, DWORD flags) {
         InMemoryCard& card = *current_;
-        EXPECT_TRUE(card.OnCard(existing) && card.OnCard(newName)) << existing << " -> " << newName;
+        EXPECT_TRUE(card.OnCard(onCard, existing) && card.OnCard(onCard, newName)) << existing << " -> " << newName;
         EXPECT_EQ(flags, static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
         EXPECT_EQ(card.handles_.size(), 1u) << "moved while the read-back's handle is open, or without the writer's";
         const auto found = card.files.find(existing);
@@ -183,7 +208,8 @@ private:
         return TRUE;
     }
 
-    static BOOL Attributes(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    static BOOL Attributes(HANDLE card, LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+        EXPECT_TRUE(current_->OnCard(card, name)) << name;
         EXPECT_EQ(level, GetFileExInfoStandard);
         const auto found = current_->files.find(name);
         if (found == current_->files.end()) {
@@ -205,11 +231,19 @@ private:
         return TRUE;
     }
 
+    // What the card is to the services: no file's handle and no system's.
+    static inline const HANDLE kCard = reinterpret_cast<HANDLE>(std::uintptr_t{0xCA4D});
+
     std::string folder_;
-    std::map<std::uintptr_t, Open> handles_;
+    bool cardOpen_ = false;
+    std::map<std::uintptr_t, OpenFile> handles_;
     std::uintptr_t nextHandle_ = 0x100;
-    Open stray_{};
+    OpenFile stray_{};
     static inline InMemoryCard* current_ = nullptr;
 
+    ScopedOverride<decltype(platform::SystemApi::OpenCardFolder)> openCard_{&platform::SystemApi::OpenCardFolder,
+                                                                             OpenCard};
+    ScopedOverride<decltype(platform::SystemApi::CloseCardFolder)> closeCard_{&platform::SystemApi::CloseCardFolder,
+                                                                               CloseCard};
     FileServicesSwap<InMemoryCard> swap_;
 };

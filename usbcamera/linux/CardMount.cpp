@@ -73,7 +73,7 @@ bool WaitForMount(const std::vector<Volume>& volumes, int waitMs, MountPoint& fo
             break;
         }
         pollfd change{table.Get(), POLLPRI, 0};
-        poll(&change, table.IsOpen() ? 1 : 0, static_cast<int>(left < kRecheckMs ? left : kRecheckMs));
+        poll(&change, table.IsEmpty() ? 0 : 1, static_cast<int>(left < kRecheckMs ? left : kRecheckMs));
         mounted = FindAny(table.Get(), volumes, found);
     }
     return mounted;

@@ -13,7 +13,7 @@ namespace usbcamera {
 bool ReadWholeFile(const std::string& path, std::string& content) {
     content.clear();
     const platform::posix::Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.IsOpen()) {
+    if (file.IsEmpty()) {
         return false;
     }
     char buffer[4096];

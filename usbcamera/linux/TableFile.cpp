@@ -16,7 +16,7 @@ bool ReadTableFile(const std::string& path, std::string& text, std::string& prob
     // A link is followed (a packager may keep the table elsewhere), but opening waits for
     // no FIFO's writer and takes no terminal; what was opened is then looked at.
     const platform::posix::Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!file.IsOpen()) {
+    if (file.IsEmpty()) {
         problem = std::strerror(errno);
         return false;
     }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "SysfsFile.h"
+#include "platform/posix/Directory.h"
 
 namespace usbcamera {
 
@@ -22,17 +23,16 @@ std::string Parent(const std::string& path) {
 
 std::vector<std::string> BlockDeviceNames() {
     std::vector<std::string> names;
-    DIR* folder = opendir(kBlockClass);
-    if (folder == nullptr) {
+    const platform::posix::Directory folder(opendir(kBlockClass));
+    if (folder.IsEmpty()) {
         return names;
     }
-    while (const dirent* entry = readdir(folder)) {
+    while (const dirent* entry = readdir(folder.Get())) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") {
             names.push_back(name);
         }
     }
-    closedir(folder);
     std::sort(names.begin(), names.end());
     return names;
 }

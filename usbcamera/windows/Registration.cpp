@@ -14,15 +14,15 @@
 
 #include <string>
 
-#include "Win32Handles.h"
+#include "platform/win32/Handles.h"
 #include "cameraserver/ServerInterfaces.h"
 #include "cameraserver/ServerLog.h"
 #include "cameraserver/win32/Module.h"
 
 namespace {
 
-using usbcamera::FileHandle;
-using usbcamera::RegistryKey;
+using platform::win32::KernelHandle;
+using platform::win32::RegistryKey;
 
 const wchar_t kClassesKey[] = L"Software\\Classes\\CLSID";
 // The view of the DLL's own width (on 32-bit Windows, which has one view, the flag is ignored).
@@ -118,11 +118,11 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
         return true;
     }
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const FileHandle first(CreateFileW(a.c_str(), 0, share, nullptr, OPEN_EXISTING, 0, nullptr));
-    const FileHandle second(CreateFileW(b.c_str(), 0, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    const KernelHandle first(CreateFileW(a.c_str(), 0, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    const KernelHandle second(CreateFileW(b.c_str(), 0, share, nullptr, OPEN_EXISTING, 0, nullptr));
     BY_HANDLE_FILE_INFORMATION x{};
     BY_HANDLE_FILE_INFORMATION y{};
-    return first.IsValid() && second.IsValid() && GetFileInformationByHandle(first.Get(), &x) &&
+    return !first.IsEmpty() && !second.IsEmpty() && GetFileInformationByHandle(first.Get(), &x) &&
            GetFileInformationByHandle(second.Get(), &y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
            x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
 }

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "Win32Handles.h"
+#include "platform/win32/Handles.h"
 #include "cameraserver/Utf8.h"
 
 namespace usbcamera {
@@ -13,9 +13,10 @@ bool ReadTableFile(const std::string& path, std::string& text, std::string& prob
     text.clear();
     cameraserver::Units wide;
     cameraserver::AppendUtf8(path, wide);
-    const FileHandle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
+    const platform::win32::KernelHandle file(CreateFileW(wide.c_str(), GENERIC_READ,
+                                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.IsEmpty()) {
         problem = "cannot be opened (error " + std::to_string(GetLastError()) + ")";
         return false;
     }

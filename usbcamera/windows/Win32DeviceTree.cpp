@@ -1,5 +1,5 @@
 // The device tree as Windows shows it, through SetupAPI, the configuration manager and the
-// volume calls.  Every device information set, search and handle is owned (Win32Handles.h)
+// volume calls.  Every device information set, search and handle is owned (platform/win32/Handles.h)
 // and released on every path.
 #include "platform/Platform.h"
 
@@ -11,11 +11,15 @@
 #include <cwchar>
 
 #include "Win32DeviceTree.h"
-#include "Win32Handles.h"
+#include "platform/win32/Handles.h"
 
 namespace usbcamera {
 
 namespace {
+
+using platform::win32::DeviceList;
+using platform::win32::KernelHandle;
+using platform::win32::VolumeSearch;
 
 // GUID_DEVINTERFACE_DISK and the two property keys, defined here: the system headers
 // declare them without a definition unless INITGUID comes first in the whole unit.
@@ -27,9 +31,9 @@ constexpr DEVPROPKEY kFriendlyName = {{0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 
 
 // Opens a disk or a volume for questions only: no read or write access, which would need
 // an administrator.
-FileHandle OpenForQuestions(const Units& path) {
-    return FileHandle(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
+KernelHandle OpenForQuestions(const Units& path) {
+    return KernelHandle(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
 }
 
 bool DeviceNumber(HANDLE device, STORAGE_DEVICE_NUMBER& number) {
@@ -45,7 +49,7 @@ public:
     std::vector<DiskInterface> Disks() override {
         std::vector<DiskInterface> disks;
         const DeviceList list(SetupDiGetClassDevsW(&kDiskInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-        if (!list.IsValid()) {
+        if (list.IsEmpty()) {
             return disks;
         }
         SP_DEVICE_INTERFACE_DATA entry{};
@@ -109,9 +113,9 @@ public:
     }
 
     bool DiskNumber(const Units& interfacePath, std::uint32_t& number) override {
-        const FileHandle disk = OpenForQuestions(interfacePath);
+        const KernelHandle disk = OpenForQuestions(interfacePath);
         STORAGE_DEVICE_NUMBER found{};
-        if (!disk.IsValid() || !DeviceNumber(disk.Get(), found)) {
+        if (disk.IsEmpty() || !DeviceNumber(disk.Get(), found)) {
             return false;
         }
         number = found.DeviceNumber;
@@ -122,7 +126,7 @@ public:
         std::vector<Units> volumes;
         WCHAR name[MAX_PATH + 1] = {};
         const VolumeSearch search(FindFirstVolumeW(name, MAX_PATH + 1));
-        if (!search.IsValid()) {
+        if (search.IsEmpty()) {
             return volumes;
         }
         do {
@@ -138,8 +142,8 @@ public:
         if (!device.empty() && device.back() == L'\\') {
             device.pop_back();
         }
-        const FileHandle handle = OpenForQuestions(device);
-        if (!handle.IsValid()) {
+        const KernelHandle handle = OpenForQuestions(device);
+        if (handle.IsEmpty()) {
             return {};
         }
         // A partition of a basic disk answers with its disk; a CD or DVD has numbers of its

@@ -27,15 +27,13 @@ WideStringHandle Handle(const Units& units) {
     return WideStringHandle::Attach(SysAllocStringLen(units.data(), static_cast<UINT>(units.size())));
 }
 
-Units UnitsOf(const WideStringHandle& handle) { return Units(handle.Wide(), handle.Length()); }
-
 // What one conversation came to.
 struct Conversation {
     std::string failedStep;  // open, walk, select or presence; empty when nothing was raised
     Raised raised;
     LONG matches = -1;
     LONG position = -1;  // the position of the last match
-    Units drivePath;
+    std::string drive;   // the selected camera's drive folder, as its card's layout keeps it
 };
 
 // The utility's conversation with the session: activate, open, count the cameras of
@@ -62,10 +60,8 @@ Conversation Converse(const WideStringHandle& model, bool select, Presence prese
     step("walk", [&] { result.matches = session.CountMatching(model, item, index, trace); });
     result.position = index.Value().vt == VT_I4 ? index.Value().lVal : -1;
     if (select) {
-        WideStringHandle drivePath;
         TextString driveLetter;
-        step("select", [&] { session.Select(model, item, index, drivePath, driveLetter); });
-        result.drivePath = UnitsOf(drivePath);
+        step("select", [&] { result.drive = session.Select(model, item, index, driveLetter).Drive(); });
         step("presence", [&] {
             presence();
             session.CheckPresent();
@@ -122,8 +118,7 @@ TEST_F(SessionTest, WalkFindsTheCameraWhoseNameIsExactlyTheModel) {
         EXPECT_EQ(result.matches, row.matches);
         EXPECT_EQ(result.position, row.position);
         if (row.drive != nullptr) {
-            const std::string drive = Beside(row.drive);
-            EXPECT_EQ(result.drivePath, Units(drive.begin(), drive.end()));
+            EXPECT_EQ(result.drive, Beside(row.drive));
         }
     }
     EXPECT_TRUE(Logged("GetCameraAt index=VT_I4:3 -> 0x00000000"));

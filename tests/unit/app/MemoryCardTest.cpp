@@ -5,24 +5,31 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/SystemApi.h"
-#include "support/CardFolders.h"
 #include "support/CardSteps.h"
 #include "support/FaultInjection.h"
 #include "support/InMemoryCard.h"
 #include "support/RowName.h"
 
 namespace {
+
+// A card as the seam hands it out, for the probe's and the volume's replaced services.
+const HANDLE kCard = reinterpret_cast<HANDLE>(std::uintptr_t{0xCA4D});
+
+BOOL CloseTheCard(HANDLE card) {
+    EXPECT_EQ(card, kCard);
+    return TRUE;
+}
 
 ULARGE_INTEGER U64(ULONGLONG v) {
     ULARGE_INTEGER u;
@@ -45,9 +52,11 @@ struct ProbeScript {
     size_t next = 0;
 };
 ProbeScript* g_probe = nullptr;
-const char* const kProbedFolder = "E:\\Current\\Firmware\\";
+const char* const kProbedFolder = "Current\\Firmware\\";
 
-BOOL ScriptedFreeSpace(LPCSTR directory, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER totalFree) {
+BOOL ScriptedFreeSpace(HANDLE card, LPCSTR directory, PULARGE_INTEGER available, PULARGE_INTEGER total,
+                       PULARGE_INTEGER totalFree) {
+    EXPECT_EQ(card, kCard) << "queried on another card than the one given";
     g_probe->events.push_back(std::string("query ") + directory);
     if (g_probe->next == 0) {
         EXPECT_EQ(available->QuadPart, 0u) << "counters are zeroed before the first query";
@@ -67,32 +76,33 @@ protected:
 
     bool Probe(std::vector<QueryAnswer> answers) {
         script.answers = std::move(answers);
-        available.QuadPart = 7;  // stale values from an earlier run must not count
-        return ProbeMemoryCard(TextString(kProbedFolder), &available, &total, &totalFree);
+        space.freeBytesAvailable.QuadPart = 7;  // stale values from an earlier run must not count
+        return ProbeMemoryCard(card, kProbedFolder, space);
     }
 
     ProbeScript script;
-    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceExA)> freeSpace{
-        &platform::SystemApi::GetDiskFreeSpaceExA, [](LPCSTR d, PULARGE_INTEGER a, PULARGE_INTEGER t, PULARGE_INTEGER f) {
-            return ScriptedFreeSpace(d, a, t, f);
-        }};
+    ScopedOverride<decltype(platform::SystemApi::CloseCardFolder)> closeCard{&platform::SystemApi::CloseCardFolder,
+                                                                              CloseTheCard};
+    const platform::CardFolder card{kCard};
+    ScopedOverride<decltype(platform::SystemApi::CardGetDiskFreeSpaceExA)> freeSpace{
+        &platform::SystemApi::CardGetDiskFreeSpaceExA, ScriptedFreeSpace};
     ScopedOverride<decltype(platform::SystemApi::Sleep)> sleep{&platform::SystemApi::Sleep,
                                                                [](DWORD ms) { RecordedSleep(ms); }};
-    ULARGE_INTEGER available{}, total{}, totalFree{};
+    CardSpace space{};
 };
 
 TEST_F(ProbeTest, QueriesTwiceAroundTheSettlingPauseAndTheSecondCounts) {
     EXPECT_TRUE(Probe({{1, 100, 200, 100}, {1, 5000, 8000, 6000}}));
-    EXPECT_EQ(script.events, (std::vector<std::string>{"query E:\\Current\\Firmware\\", "sleep 1000",
-                                                       "query E:\\Current\\Firmware\\"}));
-    EXPECT_EQ(available.QuadPart, 5000u);
-    EXPECT_EQ(total.QuadPart, 8000u);
-    EXPECT_EQ(totalFree.QuadPart, 6000u);
+    EXPECT_EQ(script.events, (std::vector<std::string>{"query Current\\Firmware\\", "sleep 1000",
+                                                       "query Current\\Firmware\\"}));
+    EXPECT_EQ(space.freeBytesAvailable.QuadPart, 5000u);
+    EXPECT_EQ(space.totalBytes.QuadPart, 8000u);
+    EXPECT_EQ(space.totalFreeBytes.QuadPart, 6000u);
 }
 
 TEST_F(ProbeTest, FailedFirstQueryStillPausesAndIsNotRepeated) {
     EXPECT_FALSE(Probe({{0, 0, 0, 0}}));
-    EXPECT_EQ(script.events, (std::vector<std::string>{"query E:\\Current\\Firmware\\", "sleep 1000"}));
+    EXPECT_EQ(script.events, (std::vector<std::string>{"query Current\\Firmware\\", "sleep 1000"}));
 }
 
 TEST_F(ProbeTest, OnlyAResultOfExactlyOneCountsAsASuccessfulFirstQuery) {
@@ -173,9 +183,14 @@ TEST(AllocationUnitTest, ClusterOfTheVolumeOrOneWhereItIsNotTold) {
         DWORD bytesPerSector;
     };
     static Answer answer{};
-    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> sectors{
-        &platform::SystemApi::GetDiskFreeSpaceA,
-        [](LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters, LPDWORD total) -> BOOL {
+    ScopedOverride<decltype(platform::SystemApi::CloseCardFolder)> closeCard{&platform::SystemApi::CloseCardFolder,
+                                                                              CloseTheCard};
+    const platform::CardFolder card{kCard};
+    ScopedOverride<decltype(platform::SystemApi::CardGetDiskFreeSpaceA)> sectors{
+        &platform::SystemApi::CardGetDiskFreeSpaceA,
+        [](HANDLE onCard, LPCSTR root, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+           LPDWORD total) -> BOOL {
+            EXPECT_EQ(onCard, kCard);
             EXPECT_EQ(root, std::string(kProbedFolder));
             *perCluster = answer.sectorsPerCluster;
             *bytesPerSector = answer.bytesPerSector;
@@ -184,24 +199,24 @@ TEST(AllocationUnitTest, ClusterOfTheVolumeOrOneWhereItIsNotTold) {
             return answer.result;
         }};
     answer = Answer{TRUE, 64, 512};
-    EXPECT_EQ(AllocationUnit(kProbedFolder), 32768u);
+    EXPECT_EQ(AllocationUnit(card, kProbedFolder), 32768u);
     answer = Answer{TRUE, 0xFFFFFFFFu, 0xFFFFFFFFu};
-    EXPECT_EQ(AllocationUnit(kProbedFolder), 0xFFFFFFFE00000001ull) << "the product in 64 bits";
+    EXPECT_EQ(AllocationUnit(card, kProbedFolder), 0xFFFFFFFE00000001ull) << "the product in 64 bits";
     answer = Answer{FALSE, 64, 512};
-    EXPECT_EQ(AllocationUnit(kProbedFolder), 1u);
+    EXPECT_EQ(AllocationUnit(card, kProbedFolder), 1u);
     answer = Answer{TRUE, 0, 512};
-    EXPECT_EQ(AllocationUnit(kProbedFolder), 1u);
+    EXPECT_EQ(AllocationUnit(card, kProbedFolder), 1u);
 }
 
 // The package write against a card in memory, whose calls are logged and failed by step.
-const char* const kFolder = "E:\\Current\\Firmware\\";
-const char* const kPackage = "E:\\Current\\Firmware\\R5610200.fw";
-const char* const kStaging = "E:\\Current\\Firmware\\R5610200.fw~";
+const char* const kFolder = "Current\\Firmware\\";
+const char* const kPackage = "Current\\Firmware\\R5610200.fw";
+const char* const kStaging = "Current\\Firmware\\R5610200.fw~";
 
 class WriteTest : public ::testing::Test {
 protected:
     bool Write() {
-        outcome = WritePackageFile(PackagePaths{kFolder, kPackage, kStaging}, payload.data(),
+        outcome = WritePackageFile(folder, PackagePaths("R5610200.fw"), payload.data(),
                                    static_cast<DWORD>(payload.size()), &written);
         return outcome == WriteOutcome::Written;
     }
@@ -214,6 +229,7 @@ protected:
 
     InMemoryCard card{kFolder};
     CardSteps steps;
+    const platform::CardFolder folder = card.Open();
     std::vector<BYTE> payload = Pattern(150000);  // two whole chunks and a part
     const std::vector<BYTE> older = std::vector<BYTE>(70000, 0x0D);
     DWORD written = 99;
@@ -423,8 +439,9 @@ TEST_F(WriteTest, StagingFileLeftByAnInterruptedRunIsReplaced) {
     EXPECT_TRUE(card.files[kPackage] == payload);
 }
 
-// Two runs at once on one card, with the real file services: run A is held inside its write
-// sequence, its staging file verified and about to be moved, while run B tries the card.
+// Two runs at once on one card, each with the card opened for itself, with the real file
+// services: run A is held inside its write sequence, its staging file verified and about to
+// be moved, while run B tries the card.
 struct Hold {
     std::mutex mutex;
     std::condition_variable changed;
@@ -434,7 +451,7 @@ struct Hold {
 };
 Hold* g_hold = nullptr;
 
-BOOL HeldMove(LPCSTR existing, LPCSTR newName, DWORD flags) {
+BOOL HeldMove(HANDLE card, LPCSTR existing, LPCSTR newName, DWORD flags) {
     {
         std::unique_lock<std::mutex> lock(g_hold->mutex);
         if (std::this_thread::get_id() == g_hold->holder) {
@@ -443,7 +460,7 @@ BOOL HeldMove(LPCSTR existing, LPCSTR newName, DWORD flags) {
             g_hold->changed.wait(lock, [] { return g_hold->go; });
         }
     }
-    return platform::kSystemDefaults.MoveFileExA(existing, newName, flags);
+    return platform::kSystemDefaults.CardMoveFileExA(card, existing, newName, flags);
 }
 
 class TwoRunsTest : public testing::Test {
@@ -451,24 +468,24 @@ protected:
     void SetUp() override {
         root_ = std::filesystem::temp_directory_path() / ("fw-two-runs-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(root_ / "Current" / "Firmware");
-        folder_ = (root_ / "Current" / "Firmware").string() + static_cast<char>(std::filesystem::path::preferred_separator);
-        package_ = folder_ + "R5610200.fw";
+        drive_ = root_.string() + static_cast<char>(std::filesystem::path::preferred_separator);
+        package_ = (root_ / "Current" / "Firmware" / "R5610200.fw").string();
         staging_ = package_ + "~";
         std::ofstream(package_, std::ios::binary) << "an older package";
         g_hold = &hold_;
-        bounds_.emplace(root_.string() + static_cast<char>(std::filesystem::path::preferred_separator));
     }
     void TearDown() override {
-        bounds_.reset();
         g_hold = nullptr;
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
     }
 
-    bool Write(const std::vector<BYTE>& payload) {
+    // Each run opens the card for itself, as the driver does.
+    platform::CardFolder OpenCard() const { return platform::CardFolder(platform::sys.OpenCardFolder(drive_.c_str())); }
+    static bool Write(const platform::CardFolder& card, const std::vector<BYTE>& payload) {
         DWORD written = 0;
-        return WritePackageFile(PackagePaths{folder_.c_str(), package_.c_str(), staging_.c_str()}, payload.data(),
-                                static_cast<DWORD>(payload.size()), &written) == WriteOutcome::Written;
+        return WritePackageFile(card, PackagePaths("R5610200.fw"), payload.data(), static_cast<DWORD>(payload.size()),
+                                &written) == WriteOutcome::Written;
     }
     static std::vector<BYTE> Contents(const std::string& path) {
         std::ifstream file(path, std::ios::binary);
@@ -476,10 +493,10 @@ protected:
     }
 
     std::filesystem::path root_;
-    std::string folder_, package_, staging_;
+    std::string drive_, package_, staging_;
     Hold hold_;
-    std::optional<DeclaredCardBounds> bounds_;  // the card's, as the driver declares them
-    ScopedOverride<decltype(platform::SystemApi::MoveFileExA)> move_{&platform::SystemApi::MoveFileExA, HeldMove};
+    ScopedOverride<decltype(platform::SystemApi::CardMoveFileExA)> move_{&platform::SystemApi::CardMoveFileExA,
+                                                                         HeldMove};
 };
 
 TEST_F(TwoRunsTest, SecondRunFailsAndNeverTouchesTheFirstRunsVerifiedFile) {
@@ -491,7 +508,7 @@ TEST_F(TwoRunsTest, SecondRunFailsAndNeverTouchesTheFirstRunsVerifiedFile) {
             std::lock_guard<std::mutex> lock(hold_.mutex);
             hold_.holder = std::this_thread::get_id();
         }
-        firstWritten = Write(first);
+        firstWritten = Write(OpenCard(), first);
     });
     {
         std::unique_lock<std::mutex> lock(hold_.mutex);
@@ -500,8 +517,9 @@ TEST_F(TwoRunsTest, SecondRunFailsAndNeverTouchesTheFirstRunsVerifiedFile) {
 
     // Run B, start to end, while A waits at its move: the leftover removal before the probe,
     // then the write.
-    RemoveLeftoverStaging(staging_.c_str());
-    const bool secondWritten = Write(second);
+    const platform::CardFolder card = OpenCard();
+    RemoveLeftoverStaging(card, kStaging);
+    const bool secondWritten = Write(card, second);
     const std::vector<BYTE> stagedMeanwhile = Contents(staging_);
 
     {

@@ -15,8 +15,8 @@
 
 namespace {
 
-const char* const kFolder = "E:\\Current\\Firmware\\";
-const char* const kFile = "E:\\Current\\Firmware\\R5610200.fw~";
+const char* const kFolder = "Current\\Firmware\\";
+const char* const kFile = "Current\\Firmware\\R5610200.fw~";
 
 std::vector<BYTE> Pattern(std::size_t size) {
     std::vector<BYTE> bytes(size);
@@ -30,8 +30,8 @@ std::vector<BYTE> Pattern(std::size_t size) {
 class ReadBackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        writer_ = platform::sys.CreateFileA(kFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        writer_ = platform::sys.CardCreateFileA(folder.Get(), kFile, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(writer_, INVALID_HANDLE_VALUE);
         steps.ClearLog();
     }
@@ -41,11 +41,12 @@ protected:
     }
 
     bool ReadBack() {
-        return ReadBackMatches(kFile, kFolder, expected.data(), static_cast<DWORD>(expected.size()));
+        return ReadBackMatches(folder, kFile, kFolder, expected.data(), static_cast<DWORD>(expected.size()));
     }
 
     InMemoryCard card{kFolder};
     CardSteps steps;
+    const platform::CardFolder folder = card.Open();
     HANDLE writer_ = INVALID_HANDLE_VALUE;
     std::vector<BYTE> expected = Pattern(150000);  // two whole chunks and a part
 };

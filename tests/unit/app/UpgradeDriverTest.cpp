@@ -54,42 +54,49 @@ struct Box {
     std::string text;
     std::string caption;
     UINT style;
-    bool withinCardBounds;
+    bool whileCardOpen;
 };
 
-// The card's bounds as the driver declares them: how often begun and ended, the drive folder
-// declared, whether they are in force, and the path services called outside them.
-struct BoundsWatch {
-    int begun = 0;
-    int ended = 0;
+// The card as the driver opens it: how often opened (and how often the drive folder could
+// not be), how often closed, the drive folder it was opened on, the card handed out while it
+// is open, and the card services given any other card.
+struct CardWatch {
+    int opens = 0;
+    int unopened = 0;
+    int closes = 0;
     std::string drive;
-    bool inForce = false;
-    int outside = 0;
+    bool open = false;
+    HANDLE given = nullptr;  // the last open's card (or INVALID_HANDLE_VALUE) until it is closed
+    int elsewhere = 0;
 };
-BoundsWatch* g_bounds = nullptr;
+CardWatch* g_cards = nullptr;
 
-void WatchedBegin(LPCSTR driveFolder) {
-    ++g_bounds->begun;
-    g_bounds->drive = driveFolder;
-    g_bounds->inForce = true;
-    platform::kSystemDefaults.BeginCardBounds(driveFolder);
+HANDLE WatchedOpen(LPCSTR driveFolder) {
+    ++g_cards->opens;
+    g_cards->drive = driveFolder;
+    g_cards->given = platform::kSystemDefaults.OpenCardFolder(driveFolder);
+    g_cards->open = g_cards->given != INVALID_HANDLE_VALUE;
+    g_cards->unopened += g_cards->open ? 0 : 1;
+    return g_cards->given;
 }
 
-void WatchedEnd() {
-    ++g_bounds->ended;
-    g_bounds->inForce = false;
-    platform::kSystemDefaults.EndCardBounds();
+BOOL WatchedClose(HANDLE card) {
+    ++g_cards->closes;
+    EXPECT_EQ(card, g_cards->given) << "a card closed that the driver did not open";
+    g_cards->open = false;
+    g_cards->given = nullptr;
+    return platform::kSystemDefaults.CloseCardFolder(card);
 }
 
-// A path service, counted when it is called outside the card's bounds.
+// A card service, counted when it is given another card than the one the driver opened.
 template <auto Entry, typename = decltype(Entry)>
-struct WithinBounds;
+struct OnTheCard;
 
 template <auto Entry, typename R, typename... A>
-struct WithinBounds<Entry, R (*platform::SystemApi::*)(A...)> {
-    static R Call(A... args) {
-        g_bounds->outside += g_bounds->inForce ? 0 : 1;
-        return (platform::kSystemDefaults.*Entry)(args...);
+struct OnTheCard<Entry, R (*platform::SystemApi::*)(HANDLE, A...)> {
+    static R Call(HANDLE card, A... args) {
+        g_cards->elsewhere += card == g_cards->given && card != nullptr ? 0 : 1;
+        return (platform::kSystemDefaults.*Entry)(card, args...);
     }
 };
 
@@ -108,7 +115,7 @@ Dialogue* g_dialogue = nullptr;
 int AnswerBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     EXPECT_EQ(owner, nullptr);
     const size_t index = g_dialogue->boxes.size();
-    g_dialogue->boxes.push_back(Box{text, caption, style, g_bounds->inForce});
+    g_dialogue->boxes.push_back(Box{text, caption, style, g_cards->open});
     if (g_dialogue->beforeAnswer) {
         g_dialogue->beforeAnswer(index);
     }
@@ -132,12 +139,12 @@ protected:
         std::filesystem::remove_all(card_);
         std::filesystem::create_directories(card_ + "Current/Firmware");
         g_dialogue = &dialogue_;
-        g_bounds = &bounds_;
+        g_cards = &cards_;
     }
     void TearDown() override {
-        EXPECT_EQ(bounds_.begun, bounds_.ended) << "the card's bounds left in force";
-        EXPECT_EQ(bounds_.outside, 0) << "a path service called outside the card's bounds";
-        g_bounds = nullptr;
+        EXPECT_EQ(cards_.opens - cards_.unopened, cards_.closes) << "a card left open";
+        EXPECT_EQ(cards_.elsewhere, 0) << "a card service given another card than the one opened, or none";
+        g_cards = nullptr;
         g_dialogue = nullptr;
     }
 
@@ -193,22 +200,24 @@ protected:
 
     std::string card_;
     Dialogue dialogue_;
-    BoundsWatch bounds_;
-    ScopedOverride<decltype(platform::SystemApi::BeginCardBounds)> begin_{&platform::SystemApi::BeginCardBounds,
-                                                                          WatchedBegin};
-    ScopedOverride<decltype(platform::SystemApi::EndCardBounds)> end_{&platform::SystemApi::EndCardBounds, WatchedEnd};
-    Watched<&platform::SystemApi::CreateFileA> create_{&platform::SystemApi::CreateFileA,
-                                                       WithinBounds<&platform::SystemApi::CreateFileA>::Call};
-    Watched<&platform::SystemApi::DeleteFileA> delete_{&platform::SystemApi::DeleteFileA,
-                                                       WithinBounds<&platform::SystemApi::DeleteFileA>::Call};
-    Watched<&platform::SystemApi::MoveFileExA> move_{&platform::SystemApi::MoveFileExA,
-                                                     WithinBounds<&platform::SystemApi::MoveFileExA>::Call};
-    Watched<&platform::SystemApi::GetFileAttributesExA> attributes_{
-        &platform::SystemApi::GetFileAttributesExA, WithinBounds<&platform::SystemApi::GetFileAttributesExA>::Call};
-    Watched<&platform::SystemApi::GetDiskFreeSpaceExA> freeSpace_{
-        &platform::SystemApi::GetDiskFreeSpaceExA, WithinBounds<&platform::SystemApi::GetDiskFreeSpaceExA>::Call};
-    Watched<&platform::SystemApi::GetDiskFreeSpaceA> sectors_{
-        &platform::SystemApi::GetDiskFreeSpaceA, WithinBounds<&platform::SystemApi::GetDiskFreeSpaceA>::Call};
+    CardWatch cards_;
+    ScopedOverride<decltype(platform::SystemApi::OpenCardFolder)> open_{&platform::SystemApi::OpenCardFolder,
+                                                                        WatchedOpen};
+    ScopedOverride<decltype(platform::SystemApi::CloseCardFolder)> close_{&platform::SystemApi::CloseCardFolder,
+                                                                          WatchedClose};
+    Watched<&platform::SystemApi::CardCreateFileA> create_{&platform::SystemApi::CardCreateFileA,
+                                                           OnTheCard<&platform::SystemApi::CardCreateFileA>::Call};
+    Watched<&platform::SystemApi::CardDeleteFileA> delete_{&platform::SystemApi::CardDeleteFileA,
+                                                           OnTheCard<&platform::SystemApi::CardDeleteFileA>::Call};
+    Watched<&platform::SystemApi::CardMoveFileExA> move_{&platform::SystemApi::CardMoveFileExA,
+                                                         OnTheCard<&platform::SystemApi::CardMoveFileExA>::Call};
+    Watched<&platform::SystemApi::CardGetFileAttributesExA> attributes_{
+        &platform::SystemApi::CardGetFileAttributesExA,
+        OnTheCard<&platform::SystemApi::CardGetFileAttributesExA>::Call};
+    Watched<&platform::SystemApi::CardGetDiskFreeSpaceExA> freeSpace_{
+        &platform::SystemApi::CardGetDiskFreeSpaceExA, OnTheCard<&platform::SystemApi::CardGetDiskFreeSpaceExA>::Call};
+    Watched<&platform::SystemApi::CardGetDiskFreeSpaceA> sectors_{
+        &platform::SystemApi::CardGetDiskFreeSpaceA, OnTheCard<&platform::SystemApi::CardGetDiskFreeSpaceA>::Call};
     ScopedOverride<decltype(platform::SystemApi::MessageBoxA)> boxes_{&platform::SystemApi::MessageBoxA, AnswerBox};
     ScopedOverride<decltype(platform::SystemApi::Sleep)> pause_{&platform::SystemApi::Sleep,
                                                                 [](DWORD) { ++g_dialogue->sleeps; }};
@@ -422,10 +431,12 @@ TEST_P(CardEndingTest, CardStateDecidesTheLastMessage) {
     const CardRow& row = GetParam();
     row.prepare(card_, Payload().size());
     g_reportedFree = row.freeBytes;
-    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceExA)> space{
-        &platform::SystemApi::GetDiskFreeSpaceExA,
-        [](LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER totalFree) -> BOOL {
-            const BOOL result = platform::kSystemDefaults.GetDiskFreeSpaceExA(folder, available, total, totalFree);
+    ScopedOverride<decltype(platform::SystemApi::CardGetDiskFreeSpaceExA)> space{
+        &platform::SystemApi::CardGetDiskFreeSpaceExA,
+        [](HANDLE card, LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER total,
+           PULARGE_INTEGER totalFree) -> BOOL {
+            const BOOL result =
+                platform::kSystemDefaults.CardGetDiskFreeSpaceExA(card, folder, available, total, totalFree);
             if (result != 0 && g_reportedFree != 0) {
                 available->QuadPart = g_reportedFree;
             }
@@ -433,11 +444,12 @@ TEST_P(CardEndingTest, CardStateDecidesTheLastMessage) {
         }};
     // Clusters of 4 KiB, whatever the folder's volume; its sectors stay as they are for the
     // read-back.
-    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceA)> clusters{
-        &platform::SystemApi::GetDiskFreeSpaceA,
-        [](LPCSTR folder, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters, LPDWORD total) -> BOOL {
-            const BOOL result =
-                platform::kSystemDefaults.GetDiskFreeSpaceA(folder, perCluster, bytesPerSector, freeClusters, total);
+    ScopedOverride<decltype(platform::SystemApi::CardGetDiskFreeSpaceA)> clusters{
+        &platform::SystemApi::CardGetDiskFreeSpaceA,
+        [](HANDLE card, LPCSTR folder, LPDWORD perCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
+           LPDWORD total) -> BOOL {
+            const BOOL result = platform::kSystemDefaults.CardGetDiskFreeSpaceA(card, folder, perCluster,
+                                                                                bytesPerSector, freeClusters, total);
             if (result != 0 && *bytesPerSector != 0) {
                 *perCluster = kCluster / *bytesPerSector;
             }
@@ -450,11 +462,11 @@ TEST_P(CardEndingTest, CardStateDecidesTheLastMessage) {
     ASSERT_EQ(dialogue_.boxes.size(), 2u);
     EXPECT_EQ(dialogue_.boxes[1].text, row.lastText);
     EXPECT_EQ(dialogue_.boxes[1].style, static_cast<UINT>(MB_OK));
-    // The card's part, and only it, within the card's bounds, the drive path its drive folder.
-    EXPECT_EQ(bounds_.begun, 1);
-    EXPECT_EQ(bounds_.drive, card_);
-    EXPECT_FALSE(dialogue_.boxes[0].withinCardBounds);
-    EXPECT_FALSE(dialogue_.boxes[1].withinCardBounds);
+    // The card opened once, on the drive path, for the card's part and only for it.
+    EXPECT_EQ(cards_.opens, 1);
+    EXPECT_EQ(cards_.drive, card_);
+    EXPECT_FALSE(dialogue_.boxes[0].whileCardOpen);
+    EXPECT_FALSE(dialogue_.boxes[1].whileCardOpen);
     EXPECT_EQ(formatting.Calls(), 1);
     EXPECT_EQ(dialogue_.sleeps, 1);
     if (row.written) {
@@ -473,6 +485,7 @@ const std::string kFailed =
 
 void AsPrepared(const std::string&, ULONGLONG) {}
 void WithoutFolders(const std::string& card, ULONGLONG) { std::filesystem::remove_all(card + "Current"); }
+void WithoutDriveFolder(const std::string& card, ULONGLONG) { std::filesystem::remove_all(card); }
 void PackageNameTakenByAFolder(const std::string& card, ULONGLONG) {
     std::filesystem::create_directories(card + "Current/Firmware/R5610200.fw");
 }
@@ -480,6 +493,8 @@ void PackageNameTakenByAFolder(const std::string& card, ULONGLONG) {
 INSTANTIATE_TEST_SUITE_P(
     Cards, CardEndingTest,
     testing::Values(CardRow{"foldersMissing", WithoutFolders, 0, kNoCard, false},
+                    // The card cannot be opened: the probe pauses all the same, and finds none.
+                    CardRow{"driveFolderMissing", WithoutDriveFolder, 0, kNoCard, false},
                     CardRow{"oneByteShortOfThePayload", AsPrepared, 1935179, kCardFull, false},
                     CardRow{"roomForThePayloadsBytesOnly", AsPrepared, 1935180, kCardFull, false},
                     CardRow{"oneByteShortOfItsClusters", AsPrepared, kPayloadRoom - 1, kCardFull, false},
@@ -616,11 +631,13 @@ TEST_F(UpgradeDriverTest, StagingFileOfAnInterruptedRunIsReplaced) {
     EXPECT_TRUE(Package() == Payload());
 }
 
-// A card of a fixed capacity: what its files take is not free.
+// A card of a fixed capacity at the drive folder g_drive: what its files take is not free.
 ULONGLONG g_capacity = 0;
+std::string g_drive;
 
-BOOL FixedCapacity(LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER totalFree) {
-    std::string path(folder);
+BOOL FixedCapacity(HANDLE, LPCSTR folder, PULARGE_INTEGER available, PULARGE_INTEGER total,
+                   PULARGE_INTEGER totalFree) {
+    std::string path = g_drive + folder;
     std::replace(path.begin(), path.end(), '\\', '/');  // both systems take '/'
     ULONGLONG used = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
@@ -637,8 +654,9 @@ TEST_F(UpgradeDriverTest, LeftoverStagingFileIsRemovedBeforeTheProbeSoThatItsSpa
     WriteFileOf(StagingPath(), std::string(room, '\xEE'));
     WriteFileOf(PackagePath(), kOlderPackage);
     g_capacity = kOlderPackage.size() + room;  // the older package stays, and still counts
-    ScopedOverride<decltype(platform::SystemApi::GetDiskFreeSpaceExA)> space{&platform::SystemApi::GetDiskFreeSpaceExA,
-                                                                          FixedCapacity};
+    g_drive = card_;
+    ScopedOverride<decltype(platform::SystemApi::CardGetDiskFreeSpaceExA)> space{
+        &platform::SystemApi::CardGetDiskFreeSpaceExA, FixedCapacity};
     PlayOurCamera();
     Run();
     EXPECT_EQ(Texts(), (std::vector<std::string>{kConfirm, kDone}));

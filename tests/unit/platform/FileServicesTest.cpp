@@ -1,14 +1,14 @@
 // The file services of the package write, with paths spelled as the core spells them
 // (backslash separators below the drive folder); the errors are those Windows reports.  Each
-// test of a path runs two ways: through the system's own calls with no card's bounds declared
-// (under Wine, Windows itself; natively the POSIX substitute's ordinary paths), and through
-// the seam within the card's bounds, as the core calls them (the POSIX walk below the drive
-// folder; Windows' held folders).  Under Wine the first checks the Windows behaviour that
-// the others reproduce.
+// test of a path runs two ways: through the system's own calls by the whole path (under
+// Wine, Windows itself; natively the POSIX substitute's ordinary paths), and through the
+// seam's card opened on the drive folder with the path below it, as the core calls them (the
+// POSIX walk below the drive folder; Windows' held folders).  Under Wine the first checks the
+// Windows behaviour that the others reproduce.
 #include "platform/Platform.h"
 
+#include "platform/CardFolder.h"
 #include "platform/SystemApi.h"
-#include "support/CardFolders.h"
 #include "support/RowName.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,6 @@
 #include <fstream>
 #include <random>
 #include <ostream>
-#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -56,55 +55,61 @@ protected:
         drive_ = root_.string() + static_cast<char>(fs::path::preferred_separator);
     }
     void TearDown() override {
-        bounds_.reset();
+        card_.Reset();
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
 
-    // Through the seam, the folder is the card's drive folder within the card's bounds.
+    // Through the seam, the folder is the drive folder of a card opened on it.
     void Use(Through through) {
         through_ = through;
         if (through == Through::kSeam) {
-            bounds_.emplace(drive_);
+            card_.Reset(platform::sys.OpenCardFolder(drive_.c_str()));
+            ASSERT_FALSE(card_.IsEmpty());
         }
     }
 
-    // `relative` uses backslashes, as the core writes paths.
-    std::string Path(const char* relative) const { return drive_ + relative; }
+    // `relative` uses backslashes, as the core writes paths: below the card's drive folder
+    // through the seam, the whole path through the system.
+    std::string Path(const char* relative) const { return through_ == Through::kSeam ? relative : drive_ + relative; }
 
     HANDLE Create(const std::string& path, DWORD disposition = CREATE_ALWAYS, DWORD access = GENERIC_WRITE,
                   DWORD share = FILE_SHARE_READ, DWORD flags = FILE_ATTRIBUTE_NORMAL) const {
         return through_ == Through::kSeam
-                   ? platform::sys.CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr)
+                   ? platform::sys.CardCreateFileA(card_.Get(), path.c_str(), access, share, nullptr, disposition,
+                                                   flags, nullptr)
                    : CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
     }
     BOOL Delete(const std::string& path) const {
-        return through_ == Through::kSeam ? platform::sys.DeleteFileA(path.c_str()) : DeleteFileA(path.c_str());
+        return through_ == Through::kSeam ? platform::sys.CardDeleteFileA(card_.Get(), path.c_str())
+                                          : DeleteFileA(path.c_str());
     }
     BOOL Move(const std::string& from, const std::string& to, DWORD flags) const {
-        return through_ == Through::kSeam ? platform::sys.MoveFileExA(from.c_str(), to.c_str(), flags)
+        return through_ == Through::kSeam ? platform::sys.CardMoveFileExA(card_.Get(), from.c_str(), to.c_str(), flags)
                                           : MoveFileExA(from.c_str(), to.c_str(), flags);
     }
     BOOL Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* found) const {
-        return through_ == Through::kSeam ? platform::sys.GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, found)
-                                          : GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, found);
+        return through_ == Through::kSeam
+                   ? platform::sys.CardGetFileAttributesExA(card_.Get(), path.c_str(), GetFileExInfoStandard, found)
+                   : GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, found);
     }
     BOOL FreeSpace(const std::string& path, PULARGE_INTEGER available, PULARGE_INTEGER total,
                    PULARGE_INTEGER totalFree) const {
-        return through_ == Through::kSeam ? platform::sys.GetDiskFreeSpaceExA(path.c_str(), available, total, totalFree)
-                                          : GetDiskFreeSpaceExA(path.c_str(), available, total, totalFree);
+        return through_ == Through::kSeam
+                   ? platform::sys.CardGetDiskFreeSpaceExA(card_.Get(), path.c_str(), available, total, totalFree)
+                   : GetDiskFreeSpaceExA(path.c_str(), available, total, totalFree);
     }
     BOOL Sectors(const std::string& path, DWORD (&counts)[4]) const {
-        return through_ == Through::kSeam ? platform::sys.GetDiskFreeSpaceA(path.c_str(), &counts[0], &counts[1],
-                                                                            &counts[2], &counts[3])
-                                          : GetDiskFreeSpaceA(path.c_str(), &counts[0], &counts[1], &counts[2],
-                                                              &counts[3]);
+        return through_ == Through::kSeam
+                   ? platform::sys.CardGetDiskFreeSpaceA(card_.Get(), path.c_str(), &counts[0], &counts[1], &counts[2],
+                                                         &counts[3])
+                   : GetDiskFreeSpaceA(path.c_str(), &counts[0], &counts[1], &counts[2], &counts[3]);
     }
 
     fs::path root_;
     std::string drive_;
     Through through_ = Through::kSystem;
-    std::optional<DeclaredCardBounds> bounds_;
+    platform::CardFolder card_;
 };
 
 // The tests of a path, once each way.

@@ -32,7 +32,8 @@ protected:
 
     bool Write() {
         DWORD written = 0;
-        return WritePackageFile(PackagePaths{folder_.c_str(), package_.c_str(), staging_.c_str()}, payload_.data(),
+        const platform::CardFolder card(platform::sys.OpenCardFolder(card_.Path().c_str()));
+        return WritePackageFile(card, PackagePaths("R5610200.fw"), payload_.data(),
                                 static_cast<DWORD>(payload_.size()), &written) == WriteOutcome::Written;
     }
     std::vector<std::string> Folder() const {
@@ -47,7 +48,6 @@ protected:
     RamfsFolder card_;
     const std::string folder_ = card_.Path() + "Current/Firmware/";
     const std::string package_ = folder_ + "R5610200.fw";
-    const std::string staging_ = package_ + "~";
     const std::vector<BYTE> payload_ = std::vector<BYTE>(150000, 0xA5);
 };
 
