@@ -10,7 +10,7 @@ failed"; exits 77 (skipped) with the reason when a tool or right it needs is mis
       Leaves the package as DIR/fwupgrade.deb for the next check.
 
   check_deb.py install --work-dir DIR --devices DIR --data-dir DIR --catalogue Messages.rc
-               --simcamera simcamera.so --register register-posix.sh
+               --simcamera simcamera.so --register register-plugin.sh
       installs DIR/fwupgrade.deb with dpkg -i (root), runs the installed program on a
       pseudo-terminal against the Linux camera component inside umockdev-run with no
       setting at all (the system's registry finds the component), checks that a component

@@ -3,8 +3,8 @@
 # regsvr32 registers the DLL on Windows: writes CLSID/{clsid}/InprocServer32 holding the
 # plugin's absolute path into the registry directory.
 #
-#   register-posix.sh PLUGIN [REGISTRY_DIR]     register
-#   register-posix.sh -u [REGISTRY_DIR]         remove the entry
+#   register-plugin.sh PLUGIN [REGISTRY_DIR]     register
+#   register-plugin.sh -u [REGISTRY_DIR]         remove the entry
 #
 # REGISTRY_DIR defaults to $POSIXCOM_REGISTRY, else $HOME/.posixcom.
 set -eu
