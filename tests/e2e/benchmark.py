@@ -149,8 +149,8 @@ class Bench:
         self.catalogue = Catalogue(catalogue_path)
         self.payload = os.path.join(build_dir, "resources", "data", "Payload.bin")
         self.program = os.path.join(build_dir, "app", "fwupgrade")
-        self.boxpair = os.path.join(build_dir, "tools", "boxpair", "boxpair")
-        self.reference = os.path.join(build_dir, "tools", "durablereplace", "durablereplace")
+        self.boxpair = os.path.join(build_dir, "tools", "harness", "boxpair", "boxpair")
+        self.reference = os.path.join(build_dir, "tools", "harness", "durablereplace", "durablereplace")
         self.component = os.path.join(build_dir, "simcamera", "simcamera.so")
         self.rounds = 0
 

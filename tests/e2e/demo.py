@@ -56,7 +56,7 @@ def verdict(card, product):
 def windows(build_dir, product, work_dir, arch):
     platform = WindowsPlatform(os.path.join(SOURCE, "cmake", "wine-run.sh"), os.path.join(build_dir, "demo-prefix"),
                                arch, os.path.join(build_dir, "app", "fwupgrade.exe"),
-                               os.path.join(build_dir, "tools", "boxharness", "boxharness.exe"),
+                               os.path.join(build_dir, "tools", "harness", "boxharness", "boxharness.exe"),
                                os.path.join(build_dir, "simcamera", "simcamera.dll"))
     print(f"Preparing the Wine prefix {platform.wine.prefix} and registering the simulated camera ...")
     platform.prepare()

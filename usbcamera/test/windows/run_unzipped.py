@@ -20,7 +20,7 @@ the machine's or the user's classes, in either registry view (the stand-in's own
 aside, which stays as it was).
 
   run_unzipped.py --kind win64|wow64|win32 --wine-run cmake/wine-run.sh --prefix DIR
-                  --zip-script tools/release/release_zip.py --program fwupgrade.exe
+                  --zip-script tools/packaging/release/release_zip.py --program fwupgrade.exe
                   --component usbcamera.dll --model-table usb-models.txt
                   --recorded usbcamera_recorded.dll --other-width DIR/usbcamera.dll
                   --stand-in simcamera.dll --trees DIR --harness boxharness.exe

@@ -28,8 +28,8 @@ import sys
 from types import SimpleNamespace
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "tests", "e2e"))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "usbcamera", "test"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "..", "usbcamera", "test"))
 import terminal  # noqa: E402
 from card import Card  # noqa: E402
 from catalogue import Catalogue  # noqa: E402

@@ -11,7 +11,7 @@ import os
 import re
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resgen"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "resgen"))
 from rcscript import read_ids, read_strings  # noqa: E402  (the build's own reader of the script)
 
 # Primary language of a catalogue language id -> the locale suffix of a desktop entry's

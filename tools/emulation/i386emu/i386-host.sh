@@ -13,7 +13,7 @@
 # the Wine processes started through the loader it names are emulated.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-state=${FWUPGRADE_I386_STATE:-$(cd "$here/../.." && pwd)/build/i386emu}
+state=${FWUPGRADE_I386_STATE:-$(cd "$here/../../.." && pwd)/build/i386emu}
 choice=${FWUPGRADE_I386:-auto}
 qemu=/usr/bin/qemu-i386-static
 wine32=/usr/lib/wine/wine

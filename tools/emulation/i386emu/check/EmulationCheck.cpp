@@ -1,5 +1,5 @@
 // emulationcheck: what a 32-bit Windows program needs from the Wine it runs on, in the places
-// where user-mode emulation of x86 goes wrong without tools/i386emu's fix-ups:
+// where user-mode emulation of x86 goes wrong without tools/emulation/i386emu's fix-ups:
 //   - faults are classified as the processor reports them (read or write access violation,
 //     guard page, integer division by zero), which needs the trap number;
 //   - memory can be reserved at a chosen address, which needs exact MAP_FIXED_NOREPLACE;

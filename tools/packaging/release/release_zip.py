@@ -23,7 +23,7 @@ import sys
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "resgen"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "build", "resgen"))
 from rcscript import ScriptError, read_ids, read_strings  # noqa: E402  (the build's own reader of the script)
 
 # The earliest time a zip can hold; nothing of the build's own time goes in.
