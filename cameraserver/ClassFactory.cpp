@@ -1,6 +1,6 @@
 #include "ClassFactory.h"
 
-#include "Component.h"
+#include "ComponentDescription.h"
 #include "Manager.h"
 
 namespace cameraserver {

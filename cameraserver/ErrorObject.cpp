@@ -1,6 +1,6 @@
 #include "ErrorObject.h"
 
-#include "Component.h"
+#include "ComponentDescription.h"
 
 namespace cameraserver {
 

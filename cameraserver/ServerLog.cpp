@@ -7,7 +7,7 @@
 #include <map>
 
 #include "ServerInterfaces.h"
-#include "Component.h"
+#include "ComponentDescription.h"
 #include "LogFile.h"
 
 namespace cameraserver {

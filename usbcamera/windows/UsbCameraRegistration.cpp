@@ -17,7 +17,7 @@
 #include "Win32Handles.h"
 #include "cameraserver/ServerInterfaces.h"
 #include "cameraserver/ServerLog.h"
-#include "cameraserver/win32/Module.h"
+#include "cameraserver/win32/Win32ModulePath.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The simulated camera component: the server's objects as the scenario makes them behave,
 // and its own DllGetClassObject, which the scenario may fail.
 #include "SimObjects.h"
-#include "cameraserver/Component.h"
+#include "cameraserver/ComponentDescription.h"
 
 namespace {
 

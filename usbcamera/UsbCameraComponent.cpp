@@ -1,7 +1,7 @@
 // The USB camera component: the server's objects over the USB mass-storage devices the
 // system sees, named by the id table installed beside the module.
 #include "SystemCameras.h"
-#include "cameraserver/Component.h"
+#include "cameraserver/ComponentDescription.h"
 
 namespace {
 

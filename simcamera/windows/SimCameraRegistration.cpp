@@ -4,7 +4,7 @@
 
 #include "cameraserver/ServerInterfaces.h"
 #include "cameraserver/ServerLog.h"
-#include "cameraserver/win32/Module.h"
+#include "cameraserver/win32/Win32ModulePath.h"
 
 namespace {
 

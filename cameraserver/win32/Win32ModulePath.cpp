@@ -1,7 +1,7 @@
 // Where the DLL was loaded from, for the files the component keeps beside it and for registration.
-#include "Module.h"
+#include "Win32ModulePath.h"
 
-#include "../Component.h"
+#include "../ComponentDescription.h"
 
 namespace cameraserver {
 
