@@ -6,7 +6,6 @@
 #include "platform/Platform.h"
 
 #include <memory>
-#include <string>
 
 #include "Source.h"
 
@@ -23,11 +22,5 @@ struct ComponentDescription {
 };
 
 const ComponentDescription& ThisComponent();
-
-// The file the component's module was loaded from, and its folder, for the files the
-// component keeps beside it; UTF-8 (on Windows converted from the wide name, so that any
-// folder name is kept).  OS-specific, in this library.
-std::string ModulePath();
-std::string ModuleDirectory();
 
 }  // namespace cameraserver

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cameraserver/ComponentDescription.h"
+#include "cameraserver/ModulePath.h"
 #include "cameraserver/ServerLog.h"
 
 namespace sim {

@@ -2,6 +2,7 @@
 // system sees, named by the id table installed beside the module.
 #include "SystemCameras.h"
 #include "cameraserver/ComponentDescription.h"
+#include "cameraserver/ModulePath.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Where the plugin was loaded from, for the files the component keeps beside it.
 #include <dlfcn.h>
 
-#include "../ComponentDescription.h"
+#include "cameraserver/ModulePath.h"
 
 namespace cameraserver {
 

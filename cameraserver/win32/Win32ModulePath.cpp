@@ -1,7 +1,7 @@
 // Where the DLL was loaded from, for the files the component keeps beside it and for registration.
 #include "Win32ModulePath.h"
 
-#include "../ComponentDescription.h"
+#include "cameraserver/ModulePath.h"
 
 namespace cameraserver {
 
