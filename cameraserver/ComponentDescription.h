@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "Source.h"
+#include "cameraserver/Source.h"
 
 namespace cameraserver {
 

@@ -4,7 +4,7 @@
 // and, when the module ends, whether every object was released.
 #pragma once
 
-#include "ReportedText.h"
+#include "cameraserver/ReportedText.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "FaultySource.h"
+#include "simcamera/FaultySource.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -4,8 +4,8 @@
 // factory creates a manager; it counts the calls per operation from which faults fire.
 #pragma once
 
-#include "ListedCameras.h"
-#include "Scenario.h"
+#include "simcamera/ListedCameras.h"
+#include "simcamera/Scenario.h"
 
 #include <map>
 #include <memory>

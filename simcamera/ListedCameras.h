@@ -2,7 +2,7 @@
 // written, all of them connected for as long as the manager lives.
 #pragma once
 
-#include "Scenario.h"
+#include "simcamera/Scenario.h"
 #include "cameraserver/Source.h"
 
 #include <vector>

@@ -1,4 +1,4 @@
-#include "Scenario.h"
+#include "simcamera/Scenario.h"
 
 #include "cameraserver/Utf8.h"
 

@@ -1,6 +1,6 @@
 // The simulated camera component: the server's objects as the scenario makes them behave,
 // and its own DllGetClassObject, which the scenario may fail.
-#include "SimObjects.h"
+#include "simcamera/SimObjects.h"
 #include "cameraserver/ComponentDescription.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "SimObjects.h"
+#include "simcamera/SimObjects.h"
 
 namespace sim {
 

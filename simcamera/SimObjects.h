@@ -3,7 +3,7 @@
 // what is no camera, as the scenario says; otherwise the server's own work is done.
 #pragma once
 
-#include "FaultySource.h"
+#include "simcamera/FaultySource.h"
 #include "cameraserver/Camera.h"
 #include "cameraserver/ClassFactory.h"
 #include "cameraserver/Collection.h"

@@ -1,6 +1,6 @@
 // The USB camera component: the server's objects over the USB mass-storage devices the
 // system sees, named by the id table installed beside the module.
-#include "SystemCameras.h"
+#include "usbcamera/SystemCameras.h"
 #include "cameraserver/ComponentDescription.h"
 #include "cameraserver/ModulePath.h"
 

@@ -1,4 +1,4 @@
-#include "../LogFile.h"
+#include "cameraserver/LogFile.h"
 
 #include "platform/Platform.h"
 

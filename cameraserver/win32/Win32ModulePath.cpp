@@ -1,5 +1,5 @@
 // Where the DLL was loaded from, for the files the component keeps beside it and for registration.
-#include "Win32ModulePath.h"
+#include "cameraserver/win32/Win32ModulePath.h"
 
 #include "cameraserver/ModulePath.h"
 

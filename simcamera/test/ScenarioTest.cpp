@@ -1,6 +1,6 @@
 // The scenario file as the component reads it: how values become reported texts, how
 // fault lines become rules, and that a refusal names the line and the reason.
-#include "Scenario.h"
+#include "simcamera/Scenario.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "TableFile.h"
+#include "usbcamera/TableFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "UsbDisks.h"
+#include "usbcamera/linux/UsbDisks.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "SysfsFile.h"
+#include "usbcamera/linux/SysfsFile.h"
 
 namespace usbcamera {
 

@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "Win32Handles.h"
+#include "usbcamera/windows/Win32Handles.h"
 #include "cameraserver/ServerInterfaces.h"
 #include "cameraserver/ServerLog.h"
 #include "cameraserver/win32/Win32ModulePath.h"

@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cwchar>
 
-#include "Win32DeviceTree.h"
-#include "Win32Handles.h"
+#include "usbcamera/windows/Win32DeviceTree.h"
+#include "usbcamera/windows/Win32Handles.h"
 
 namespace usbcamera {
 

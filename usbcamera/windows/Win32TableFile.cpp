@@ -1,10 +1,10 @@
 // The id table read through the wide calls, so that any folder name serves: a regular
 // file of bounded size only (never a device or a pipe, which could hold the read for ever).
-#include "TableFile.h"
+#include "usbcamera/TableFile.h"
 
 #include <utility>
 
-#include "Win32Handles.h"
+#include "usbcamera/windows/Win32Handles.h"
 #include "cameraserver/Utf8.h"
 
 namespace usbcamera {

@@ -7,10 +7,10 @@
 // The harness exits with 0 after the "exit" line, 2 on a timeout, 3 on another failure
 // (the program does not start, a marker file cannot be made, Cancel asked of a box
 // without a Cancel button) and 64 on a usage error.  Options: HarnessOptions.h.
-#include "ChildProcess.h"
-#include "HarnessOptions.h"
-#include "JsonLine.h"
-#include "MessageBoxWatcher.h"
+#include "tools/harness/boxharness/ChildProcess.h"
+#include "tools/harness/boxharness/HarnessOptions.h"
+#include "tools/harness/boxharness/JsonLine.h"
+#include "tools/harness/boxharness/MessageBoxWatcher.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "tools/harness/boxharness/ChildProcess.h"
 
 ChildProcess::~ChildProcess() {
     if (process_ != nullptr) {

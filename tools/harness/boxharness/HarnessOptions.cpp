@@ -1,4 +1,4 @@
-#include "HarnessOptions.h"
+#include "tools/harness/boxharness/HarnessOptions.h"
 
 #include <cwchar>
 

@@ -1,4 +1,4 @@
-#include "JsonLine.h"
+#include "tools/harness/boxharness/JsonLine.h"
 
 #include "platform/win32/Win32Headers.h"
 

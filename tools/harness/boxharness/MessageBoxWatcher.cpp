@@ -1,4 +1,4 @@
-#include "MessageBoxWatcher.h"
+#include "tools/harness/boxharness/MessageBoxWatcher.h"
 
 #include <vector>
 

@@ -1,5 +1,5 @@
 // The id table's file on POSIX: what an owner or packager may have put at its name.
-#include "UsbModels.h"
+#include "usbcamera/UsbModels.h"
 
 #include <gtest/gtest.h>
 

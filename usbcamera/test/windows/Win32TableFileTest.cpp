@@ -1,7 +1,7 @@
 // The id table's reader on Windows: through the wide calls, so that a folder name the ANSI
 // code page lacks still serves, and only a regular file of at most 1 MiB (never a device,
 // whose read could go on for ever, nor a folder).
-#include "TableFile.h"
+#include "usbcamera/TableFile.h"
 
 #include <gtest/gtest.h>
 

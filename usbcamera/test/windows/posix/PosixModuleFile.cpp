@@ -1,4 +1,4 @@
-#include "../ModuleFile.h"
+#include "usbcamera/test/windows/ModuleFile.h"
 
 #include <dlfcn.h>
 
