@@ -16,7 +16,7 @@
 
   run_wine.py --kind win64|wow64|win32 --wine-run cmake/wine-run.sh --prefix DIR
               --program fwupgrade.exe --harness boxharness.exe --component usbcamera.dll
-              --recorded usbcamera_recorded.dll --trees DIR --data-dir <build>/resources/data
+              --recorded DIR/usbcamera.dll --trees DIR --data-dir <build>/resources/data
               --catalogue resources/Messages.rc --work-dir DIR [--only NAME-PART]
 
 The kinds of prefix: win64 for the x64 programs; for the x86 ones win32, a 32-bit prefix,
