@@ -1,6 +1,6 @@
 # The release's signing step: the credentials of whoever makes the release, and the signed
-# copies of the shipped programs, made by tools/packaging/release/sign_program.py; and its test with a
-# throwaway authority.  Included by cmake/Release.cmake.
+# copies of the shipped programs, made by tools/packaging/release/sign_program.py; and its
+# test with a throwaway authority.  Included by cmake/Release.cmake.
 #
 #   fwupgrade_signed_release(<out> <target>...)   <out>: the files the release ships for the
 #                                                  targets, signed copies when a key is named

@@ -24,7 +24,8 @@ packages=(
   # The Linux camera component's tests: a fake sysfs (umockdev), and a virtual machine
   # with a busybox initramfs over a FAT32 card image (usbcamera/test/vm)
   umockdev qemu-system-x86 busybox-static cpio fdisk dosfstools mtools
-  # the Debian package: made, checked, installed against the umockdev camera (tools/packaging/debian)
+  # the Debian package: made, checked, installed against the umockdev camera
+  # (tools/packaging/debian)
   dpkg-dev lintian desktop-file-utils
 )
 for preset in "$@"; do

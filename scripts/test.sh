@@ -7,9 +7,9 @@
 # Fails if any build or any test fails.
 #
 # The windows-x86 tests run the 32-bit programs the way this host can: natively, or under
-# user-mode emulation where the kernel runs no 32-bit code (tools/emulation/i386emu; FWUPGRADE_I386=
-# emulate takes that path on any host).  Where neither is possible CTest reports those tests
-# as skipped, and the last line here says so.
+# user-mode emulation where the kernel runs no 32-bit code (tools/emulation/i386emu;
+# FWUPGRADE_I386=emulate takes that path on any host).  Where neither is possible CTest
+# reports those tests as skipped, and the last line here says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
