@@ -11,7 +11,7 @@ namespace {
 constexpr DWORD kActivationContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
 
 // The camera component the release carries in a folder of its own beside the program
-// (tools/release/release_zip.py), relative to the program's folder.
+// (tools/packaging/release/release_zip.py), relative to the program's folder.
 const OLECHAR kComponentBesideProgram[] = OLESTR("usbcamera\\usbcamera.dll");
 
 const char* Why(platform::SideBySideStep step) {

@@ -1,6 +1,6 @@
-#include "Camera.h"
+#include "cameraserver/Camera.h"
 
-#include "ErrorObject.h"
+#include "cameraserver/ErrorObject.h"
 
 namespace cameraserver {
 

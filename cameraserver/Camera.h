@@ -2,9 +2,9 @@
 // carry it.
 #pragma once
 
-#include "ErrorInfoSupport.h"
-#include "ServerInterfaces.h"
-#include "ServerObject.h"
+#include "cameraserver/ErrorInfoSupport.h"
+#include "cameraserver/ServerInterfaces.h"
+#include "cameraserver/ServerObject.h"
 
 namespace cameraserver {
 

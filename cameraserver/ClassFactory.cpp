@@ -1,7 +1,7 @@
-#include "ClassFactory.h"
+#include "cameraserver/ClassFactory.h"
 
-#include "Component.h"
-#include "Manager.h"
+#include "cameraserver/ComponentDescription.h"
+#include "cameraserver/Manager.h"
 
 namespace cameraserver {
 

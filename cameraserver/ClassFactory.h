@@ -2,7 +2,7 @@
 // life of the component with its source of cameras opened afresh.
 #pragma once
 
-#include "ServerObject.h"
+#include "cameraserver/ServerObject.h"
 
 namespace cameraserver {
 

@@ -1,5 +1,5 @@
 // DllGetClassObject of a component whose class factory is the server's own.
-#include "ClassFactory.h"
+#include "cameraserver/ClassFactory.h"
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     return cameraserver::Guarded([&] {

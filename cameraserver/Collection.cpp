@@ -1,7 +1,7 @@
-#include "Collection.h"
+#include "cameraserver/Collection.h"
 
-#include "Camera.h"
-#include "Enumerator.h"
+#include "cameraserver/Camera.h"
+#include "cameraserver/Enumerator.h"
 
 namespace cameraserver {
 

@@ -1,9 +1,9 @@
 // The list of connected cameras that the manager hands out.
 #pragma once
 
-#include "ErrorInfoSupport.h"
-#include "ServerInterfaces.h"
-#include "ServerObject.h"
+#include "cameraserver/ErrorInfoSupport.h"
+#include "cameraserver/ServerInterfaces.h"
+#include "cameraserver/ServerObject.h"
 
 namespace cameraserver {
 

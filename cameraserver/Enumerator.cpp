@@ -1,6 +1,6 @@
-#include "Enumerator.h"
+#include "cameraserver/Enumerator.h"
 
-#include "Camera.h"
+#include "cameraserver/Camera.h"
 
 namespace cameraserver {
 

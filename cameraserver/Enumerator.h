@@ -1,7 +1,7 @@
 // The object that GetCameraEnumerator hands out: IEnumVARIANT over the camera list.
 #pragma once
 
-#include "ServerObject.h"
+#include "cameraserver/ServerObject.h"
 
 namespace cameraserver {
 

@@ -1,6 +1,6 @@
-#include "ErrorInfoSupport.h"
+#include "cameraserver/ErrorInfoSupport.h"
 
-#include "ServerLog.h"
+#include "cameraserver/ServerLog.h"
 
 namespace cameraserver {
 

@@ -1,6 +1,6 @@
-#include "ErrorObject.h"
+#include "cameraserver/ErrorObject.h"
 
-#include "Component.h"
+#include "cameraserver/ComponentDescription.h"
 
 namespace cameraserver {
 

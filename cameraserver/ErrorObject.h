@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ServerObject.h"
+#include "cameraserver/ServerObject.h"
 
 namespace cameraserver {
 

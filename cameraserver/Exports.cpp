@@ -1,6 +1,6 @@
 // DllCanUnloadNow, the same for every component built on this library, on Windows (DLL)
 // and POSIX (plugin).  DllGetClassObject is ClassObject.cpp's, or a component's own.
-#include "ServerLog.h"
+#include "cameraserver/ServerLog.h"
 
 STDAPI DllCanUnloadNow() {
     return cameraserver::Guarded([&] {

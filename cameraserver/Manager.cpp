@@ -1,6 +1,6 @@
-#include "Manager.h"
+#include "cameraserver/Manager.h"
 
-#include "Collection.h"
+#include "cameraserver/Collection.h"
 
 namespace cameraserver {
 

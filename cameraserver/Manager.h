@@ -2,9 +2,9 @@
 // (IRunnableObject, which OleRun uses) and hands out the camera collection.
 #pragma once
 
-#include "ErrorInfoSupport.h"
-#include "ServerInterfaces.h"
-#include "ServerObject.h"
+#include "cameraserver/ErrorInfoSupport.h"
+#include "cameraserver/ServerInterfaces.h"
+#include "cameraserver/ServerObject.h"
 
 namespace cameraserver {
 

@@ -1,4 +1,4 @@
-#include "ServerLog.h"
+#include "cameraserver/ServerLog.h"
 
 #include <atomic>
 #include <cstdio>
@@ -6,9 +6,9 @@
 #include <mutex>
 #include <map>
 
-#include "ServerInterfaces.h"
-#include "Component.h"
-#include "LogFile.h"
+#include "cameraserver/ServerInterfaces.h"
+#include "cameraserver/ComponentDescription.h"
+#include "cameraserver/LogFile.h"
 
 namespace cameraserver {
 

@@ -1,10 +1,10 @@
 // The component's call log: one line per event, appended to the file that the
-// component's log variable names (no log without it).  tools/simcamera/README.md describes
+// component's log variable names (no log without it).  simcamera/README.md describes
 // the lines.  Also the register of live objects, from which the log reports reference counts
 // and, when the module ends, whether every object was released.
 #pragma once
 
-#include "ReportedText.h"
+#include "cameraserver/ReportedText.h"
 
 #include <string>
 

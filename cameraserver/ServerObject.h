@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "Source.h"
-#include "ServerLog.h"
+#include "cameraserver/Source.h"
+#include "cameraserver/ServerLog.h"
 
 namespace cameraserver {
 

@@ -6,7 +6,7 @@
 // camera a scenario file.
 #pragma once
 
-#include "ReportedText.h"
+#include "cameraserver/ReportedText.h"
 
 #include <cstddef>
 

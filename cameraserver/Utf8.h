@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ReportedText.h"
+#include "cameraserver/ReportedText.h"
 
 namespace cameraserver {
 

@@ -1,6 +1,6 @@
 # The release's signing step: the credentials of whoever makes the release, and the signed
-# copies of the shipped programs, made by tools/release/sign_program.py; and its test with a
-# throwaway authority.  Included by cmake/Release.cmake.
+# copies of the shipped programs, made by tools/packaging/release/sign_program.py; and its
+# test with a throwaway authority.  Included by cmake/Release.cmake.
 #
 #   fwupgrade_signed_release(<out> <target>...)   <out>: the files the release ships for the
 #                                                  targets, signed copies when a key is named
@@ -23,7 +23,7 @@ if(WIN32)
   find_program(FWUPGRADE_OPENSSL openssl)
 endif()
 
-# The arguments of tools/release/sign_program.py for the credentials named above, in
+# The arguments of tools/packaging/release/sign_program.py for the credentials named above, in
 # <out>; empty when none are named.  Stops the configuration when they are incomplete,
 # missing, or inside the source folder.
 function(_fwupgrade_signing_arguments out)
@@ -76,7 +76,7 @@ endfunction()
 # named, signed copies in release/signed.  The built files themselves are never signed, so
 # they stay the same from every build.
 function(fwupgrade_signed_release out)
-  set(sign_script ${PROJECT_SOURCE_DIR}/tools/release/sign_program.py)
+  set(sign_script ${PROJECT_SOURCE_DIR}/tools/packaging/release/sign_program.py)
   _fwupgrade_signing_arguments(sign_args)
   set(shipped)
   foreach(target ${ARGN})
@@ -110,8 +110,8 @@ function(fwupgrade_signing_test target component)
     add_test(NAME ${target}_signed
              COMMAND ${FWUPGRADE_PYTHON} ${PROJECT_SOURCE_DIR}/tests/release/check_signing.py
                      --program $<TARGET_FILE:${target}> --work-dir ${signing_dir}
-                     --sign-script ${PROJECT_SOURCE_DIR}/tools/release/sign_program.py
-                     --zip-script ${PROJECT_SOURCE_DIR}/tools/release/release_zip.py
+                     --sign-script ${PROJECT_SOURCE_DIR}/tools/packaging/release/sign_program.py
+                     --zip-script ${PROJECT_SOURCE_DIR}/tools/packaging/release/release_zip.py
                      --openssl ${FWUPGRADE_OPENSSL} --osslsigncode ${FWUPGRADE_OSSLSIGNCODE}
                      --component $<TARGET_FILE:${component}> -- ${ARGN})
     set_tests_properties(${target}_signed PROPERTIES LABELS release FIXTURES_SETUP signed_program)

@@ -6,19 +6,19 @@
 #                                                                    manifest and version
 #
 # Windows builds compile a script with the resource compiler; POSIX builds embed what the
-# same script defines as a generated C++ resource directory.  The generator, tools/resgen,
+# same script defines as a generated C++ resource directory.  The generator, tools/build/resgen,
 # is Python 3 run on the build host, so cross builds need nothing of the target for it.
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(FWUPGRADE_PYTHON ${Python3_EXECUTABLE})
 
-set(FWUPGRADE_RESGEN ${PROJECT_SOURCE_DIR}/tools/resgen/resgen.py)
+set(FWUPGRADE_RESGEN ${PROJECT_SOURCE_DIR}/tools/build/resgen/resgen.py)
 set(FWUPGRADE_RESGEN_SOURCES
-    ${PROJECT_SOURCE_DIR}/tools/resgen/resgen.py
-    ${PROJECT_SOURCE_DIR}/tools/resgen/rcscript.py
-    ${PROJECT_SOURCE_DIR}/tools/resgen/camera_icon.py
-    ${PROJECT_SOURCE_DIR}/tools/resgen/component_manifest.py
-    ${PROJECT_SOURCE_DIR}/tools/resgen/program_info.py)
+    ${PROJECT_SOURCE_DIR}/tools/build/resgen/resgen.py
+    ${PROJECT_SOURCE_DIR}/tools/build/resgen/rcscript.py
+    ${PROJECT_SOURCE_DIR}/tools/build/resgen/camera_icon.py
+    ${PROJECT_SOURCE_DIR}/tools/build/resgen/component_manifest.py
+    ${PROJECT_SOURCE_DIR}/tools/build/resgen/program_info.py)
 
 # A resource compiler that writes .res files, for checking the embedded directory of
 # native builds against it; Windows builds use their own.

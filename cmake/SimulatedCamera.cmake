@@ -1,4 +1,4 @@
-# Tests that play against the simulated camera component (tools/simcamera):
+# Tests that play against the simulated camera component (simcamera):
 #
 #   simcamera_use_in_test(<test>)
 
@@ -10,7 +10,7 @@ function(simcamera_add_registration_fixture name registry_dir)
     add_test(NAME ${name} COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} regsvr32 /s "Z:$<TARGET_FILE:simcamera>")
   else()
     add_test(NAME ${name}
-             COMMAND sh ${PROJECT_SOURCE_DIR}/tools/simcamera/register-posix.sh $<TARGET_FILE:simcamera> ${registry_dir})
+             COMMAND sh ${PROJECT_SOURCE_DIR}/platform/posix/register-plugin.sh $<TARGET_FILE:simcamera> ${registry_dir})
   endif()
   set_tests_properties(${name} PROPERTIES FIXTURES_SETUP ${name})
 endfunction()

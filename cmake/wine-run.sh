@@ -5,8 +5,8 @@
 #
 # 64-bit programs always start through the 64-bit loader: Debian's `wine` script picks the
 # 32-bit one whenever wine32 is installed, which fails on hosts that cannot execute 32-bit
-# code.  How 32-bit programs run is decided once per host by tools/i386emu/i386-host.sh:
-# natively in a 32-bit prefix, or, where the kernel runs no 32-bit code, as 32-bit processes
+# code.  How 32-bit programs run is decided once per host by
+# tools/emulation/i386emu/i386-host.sh: natively in a 32-bit prefix, or, where the kernel runs no 32-bit code, as 32-bit processes
 # of a 64-bit prefix under user-mode emulation (only the 32-bit processes are emulated; the
 # Wine services run natively).  win32-prefix asks for a 32-bit prefix on either kind of
 # host; emulated, every process of such a prefix runs under the emulator, which is slower,
@@ -20,7 +20,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 case "$arch" in
   win64) layout=win64 loader=/usr/lib/wine/wine64 ;;
   win32|win32-prefix)
-    host=$(sh "$here/../tools/i386emu/i386-host.sh" ensure) || {
+    host=$(sh "$here/../tools/emulation/i386emu/i386-host.sh" ensure) || {
       echo "wine-run: could not find out how this host runs 32-bit programs" >&2; exit 1; }
     case "$host" in
       native) layout=win32 loader=/usr/lib/wine/wine ;;

@@ -1,6 +1,6 @@
 /* The utility's resource ids, named once: the message texts (string table block 9) and the
    data resources.  The resource scripts include this file, the program's code includes it,
-   and the build's own reader of the scripts (tools/resgen/rcscript.py) reads it for the
+   and the build's own reader of the scripts (tools/build/resgen/rcscript.py) reads it for the
    tests and tools written in Python.  Only #define lines of decimal numbers belong here. */
 #pragma once
 

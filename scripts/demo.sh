@@ -23,7 +23,7 @@ arch=()
 case "${1:-windows}" in
   windows)
     platform=windows preset=windows-x86 targets=(fwupgrade simcamera boxharness)
-    host=$(sh tools/i386emu/i386-host.sh ensure)
+    host=$(sh tools/emulation/i386emu/i386-host.sh ensure)
     case "$host" in
       native) echo "This host runs 32-bit programs: the demo runs the x86 release program." ;;
       emulated*) echo "This host cannot execute 32-bit programs itself: the x86 release program runs under user-mode emulation (qemu-i386)." ;;

@@ -14,7 +14,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386
-  # 32-bit Windows programs on hosts whose kernel runs no 32-bit code (tools/i386emu)
+  # 32-bit Windows programs on hosts whose kernel runs no 32-bit code (tools/emulation/i386emu)
   qemu-user-static
   # the release's Authenticode signature, and the throwaway authority its test signs with
   osslsigncode openssl
@@ -24,7 +24,8 @@ packages=(
   # The Linux camera component's tests: a fake sysfs (umockdev), and a virtual machine
   # with a busybox initramfs over a FAT32 card image (usbcamera/test/vm)
   umockdev qemu-system-x86 busybox-static cpio fdisk dosfstools mtools
-  # the Debian package: made, checked, installed against the umockdev camera (tools/debian)
+  # the Debian package: made, checked, installed against the umockdev camera
+  # (tools/packaging/debian)
   dpkg-dev lintian desktop-file-utils
 )
 for preset in "$@"; do

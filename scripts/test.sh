@@ -7,9 +7,9 @@
 # Fails if any build or any test fails.
 #
 # The windows-x86 tests run the 32-bit programs the way this host can: natively, or under
-# user-mode emulation where the kernel runs no 32-bit code (tools/i386emu; FWUPGRADE_I386=
-# emulate takes that path on any host).  Where neither is possible CTest reports those tests
-# as skipped, and the last line here says so.
+# user-mode emulation where the kernel runs no 32-bit code (tools/emulation/i386emu;
+# FWUPGRADE_I386=emulate takes that path on any host).  Where neither is possible CTest
+# reports those tests as skipped, and the last line here says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,10 +22,10 @@ for preset in "${presets[@]}"; do
   started=$SECONDS
   echo "=== $preset"
   if [ "$preset" = windows-x86 ]; then
-    host=$(sh tools/i386emu/i386-host.sh ensure)
+    host=$(sh tools/emulation/i386emu/i386-host.sh ensure)
     case "$host" in
       native) echo "32-bit programs run natively on this host." ;;
-      emulated*) echo "This host cannot execute 32-bit programs: they run under user-mode emulation (qemu-i386 with tools/i386emu's fix-ups)." ;;
+      emulated*) echo "This host cannot execute 32-bit programs: they run under user-mode emulation (qemu-i386 with tools/emulation/i386emu's fix-ups)." ;;
       *) skipped=${host#unavailable }
          echo "32-bit programs cannot run on this host ($skipped): the Wine tests of this preset are reported as skipped." ;;
     esac

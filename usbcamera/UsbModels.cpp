@@ -1,10 +1,10 @@
-#include "UsbModels.h"
+#include "usbcamera/UsbModels.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "TableFile.h"
-#include "Trimmed.h"
+#include "usbcamera/TableFile.h"
+#include "usbcamera/Trimmed.h"
 
 namespace usbcamera {
 

@@ -1,6 +1,6 @@
 // The resource directory embedded in a POSIX program.
 //
-// The build writes its definition (tools/resgen) from the same resource script that the
+// The build writes its definition (tools/build/resgen) from the same resource script that the
 // Windows build compiles, with every resource's bytes as the resource compiler lays them
 // out, string tables included; Resources.cpp answers FindResourceExA and the other
 // resource calls from it.

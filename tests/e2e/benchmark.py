@@ -149,14 +149,14 @@ class Bench:
         self.catalogue = Catalogue(catalogue_path)
         self.payload = os.path.join(build_dir, "resources", "data", "Payload.bin")
         self.program = os.path.join(build_dir, "app", "fwupgrade")
-        self.boxpair = os.path.join(build_dir, "tools", "boxpair", "boxpair")
-        self.reference = os.path.join(build_dir, "tools", "durablereplace", "durablereplace")
-        self.component = os.path.join(build_dir, "tools", "simcamera", "simcamera.so")
+        self.boxpair = os.path.join(build_dir, "tools", "harness", "boxpair", "boxpair")
+        self.reference = os.path.join(build_dir, "tools", "harness", "durablereplace", "durablereplace")
+        self.component = os.path.join(build_dir, "simcamera", "simcamera.so")
         self.rounds = 0
 
     def platform(self, prefix=()):
         platform = TimedPlatform(self.program, self.component,
-                                 os.path.join(SOURCE, "tools", "simcamera", "register-posix.sh"),
+                                 os.path.join(SOURCE, "platform", "posix", "register-plugin.sh"),
                                  os.path.join(self.work_dir, "com"), settle=self.card.settle, prefix=prefix)
         platform.prepare()
         return platform

@@ -6,7 +6,7 @@ import os
 import re
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "resgen"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "build", "resgen"))
 from rcscript import read_ids, read_strings  # noqa: E402  (the build's own reader of the script)
 
 # The resource ids by name, from their one home.

@@ -56,8 +56,8 @@ def verdict(card, product):
 def windows(build_dir, product, work_dir, arch):
     platform = WindowsPlatform(os.path.join(SOURCE, "cmake", "wine-run.sh"), os.path.join(build_dir, "demo-prefix"),
                                arch, os.path.join(build_dir, "app", "fwupgrade.exe"),
-                               os.path.join(build_dir, "tools", "boxharness", "boxharness.exe"),
-                               os.path.join(build_dir, "tools", "simcamera", "simcamera.dll"))
+                               os.path.join(build_dir, "tools", "harness", "boxharness", "boxharness.exe"),
+                               os.path.join(build_dir, "simcamera", "simcamera.dll"))
     print(f"Preparing the Wine prefix {platform.wine.prefix} and registering the simulated camera ...")
     platform.prepare()
     with Stage(rows.SUCCESS, platform, product, work_dir, locale=None) as stage:
@@ -76,8 +76,8 @@ def windows(build_dir, product, work_dir, arch):
 
 def posix(build_dir, product, work_dir):
     platform = PosixPlatform(os.path.join(build_dir, "app", "fwupgrade"),
-                             os.path.join(build_dir, "tools", "simcamera", "simcamera.so"),
-                             os.path.join(SOURCE, "tools", "simcamera", "register-posix.sh"), work_dir + "-com")
+                             os.path.join(build_dir, "simcamera", "simcamera.so"),
+                             os.path.join(SOURCE, "platform", "posix", "register-plugin.sh"), work_dir + "-com")
     platform.prepare()
     with Stage(rows.SUCCESS, platform, product, work_dir, locale=None) as stage:
         card = stage.cards["E"]

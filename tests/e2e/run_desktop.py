@@ -5,7 +5,7 @@ text is read back from the screen with OCR; and the runs in which the box must f
 to the terminal dialog. Prints each row's name with PASS or FAIL (and why), then
 "N passed, M failed"; exits with 77 (skipped) when a tool the rows need is missing.
 
-  run_desktop.py desktop|desktop-no-gtk --register tools/simcamera/register-posix.sh
+  run_desktop.py desktop|desktop-no-gtk --register platform/posix/register-plugin.sh
                  --screenshots DIR COMMON... [--only LABEL-PART]
 
 desktop:        success (two boxes), Cancel at the confirmation by Escape, a Japanese run;

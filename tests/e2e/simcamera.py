@@ -1,5 +1,5 @@
 """The simulated camera component from the outside: the scenario file it plays and the call
-log it writes (tools/simcamera/README.md describes both)."""
+log it writes (simcamera/README.md describes both)."""
 
 
 def _quoted(text):

@@ -1,5 +1,5 @@
 """Windows programs under Wine: a private prefix made and entered through cmake/wine-run.sh,
-drive letters mapped to card folders, and a program run under tools/boxharness, which
+drive letters mapped to card folders, and a program run under tools/harness/boxharness, which
 reports each message box and answers it."""
 
 import json

@@ -25,7 +25,7 @@ set(here ${CMAKE_CURRENT_LIST_DIR})
 file(READ ${here}/Dutch.rc dutch)
 file(APPEND ${copy}/resources/Messages.rc "${dutch}")
 file(READ ${here}/ReadMe-Dutch.txt dutch_read_me)
-file(APPEND ${copy}/tools/release/ReadMe.txt "${dutch_read_me}")
+file(APPEND ${copy}/tools/packaging/release/ReadMe.txt "${dutch_read_me}")
 
 function(run what)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
@@ -51,7 +51,7 @@ endforeach()
 
 # The owners' read-me of the release takes the new language's caption.
 run("the release package"
-    ${PYTHON} ${copy}/tools/release/release_zip.py --program ${build}/app/fwupgrade
+    ${PYTHON} ${copy}/tools/packaging/release/release_zip.py --program ${build}/app/fwupgrade
     --data-dir ${build}/resources/data --catalogue ${copy}/resources/Messages.rc --output ${WORK}/release.zip)
 file(ARCHIVE_EXTRACT INPUT ${WORK}/release.zip DESTINATION ${WORK}/release)
 file(READ ${WORK}/release/ReadMe.txt output)

@@ -9,7 +9,7 @@
 // a unit short.  Round trips are checked where they hold: Latin-1 bytes and well-formed
 // UTF-8 come back unchanged, a UTF-8 conversion of UTF-16 is exact with U+FFFD for an
 // unpaired surrogate, and a single-byte code page keeps every unit it has.
-#include "FuzzCheck.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include "com/WideStringHandle.h"
 #include "text/TextString.h"

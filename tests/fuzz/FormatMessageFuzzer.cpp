@@ -10,7 +10,7 @@
 // least its width; text without '%' comes back with its line ends made CR LF;
 // TextString::Format gives the same text and count, also when the format is the
 // string's own text; one number used as two types is refused.
-#include "FuzzCheck.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include "text/TextString.h"
 

@@ -6,7 +6,7 @@
 //
 // Folders give every regular file inside them, in name order.  An input that ends the
 // program is written to <target>-crash.bin in the current folder, for replaying it alone.
-#include "FuzzCheck.h"
+#include "tests/fuzz/FuzzCheck.h"
 #include "support/FileContent.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 // The simulated component's scenario parser with arbitrary text.  Checked: a refusal
 // names a line of the text; a parse fills the scenario afresh, so parsing the same text
 // into a scenario that already holds another gives the same result.
-#include "FuzzCheck.h"
+#include "tests/fuzz/FuzzCheck.h"
 
-#include "Scenario.h"
+#include "simcamera/Scenario.h"
 
 #include <algorithm>
 #include <string>

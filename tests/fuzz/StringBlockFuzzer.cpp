@@ -9,7 +9,7 @@
 // language finds a text only in a block that lies wholly within its size and only when
 // the code page holds its characters, and gives it up to its first zero unit; the no-language path (LoadStringA) needs the block only up
 // to the wanted entry and cuts the text at whole characters before its buffer ends.
-#include "FuzzCheck.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 #include "platform/posix/ResourceDirectory.h"
 #include "text/Catalogue.h"

@@ -8,7 +8,7 @@ the folder usbcamera/ with usbcamera.dll (the built component itself) and usb-mo
 (the built id table, Windows line ends), where the program looks for its component; the
 zip's own checksum file beside it is right too. Prints what it checked; exit 1 on a fault.
 
-  check_release_zip.py --script tools/release/release_zip.py --work-dir DIR
+  check_release_zip.py --script tools/packaging/release/release_zip.py --work-dir DIR
                        -- <release_zip.py arguments but --output>"""
 
 import hashlib

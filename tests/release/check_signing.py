@@ -11,7 +11,7 @@ PKCS#12-signed program at <work-dir>/fwupgrade.exe for the whole-program rows. P
 it checked; exit 1 on a fault.
 
   check_signing.py --program fwupgrade.exe --component usbcamera.dll --work-dir DIR
-                   --sign-script tools/release/sign_program.py --zip-script tools/release/release_zip.py
+                   --sign-script tools/packaging/release/sign_program.py --zip-script tools/packaging/release/release_zip.py
                    --openssl PATH --osslsigncode PATH
                    -- <release_zip.py arguments but --program, --component and --output>"""
 

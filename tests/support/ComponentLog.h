@@ -1,5 +1,5 @@
 // A test fixture that reads the call log of a camera component built on cameraserver/
-// (tools/simcamera, usbcamera): the calls it received, the objects it created and
+// (simcamera, usbcamera): the calls it received, the objects it created and
 // destroyed.  The environment variable named at construction, set by the test's CTest
 // entry, names the log file.
 #pragma once

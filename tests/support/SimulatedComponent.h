@@ -1,4 +1,4 @@
-// A test fixture around the simulated camera component (tools/simcamera), registered for
+// A test fixture around the simulated camera component (simcamera), registered for
 // the test by its CTest entry, which also names the scenario file and the component's log
 // (SIMCAMERA_SCENARIO, SIMCAMERA_LOG).  A test plays a scenario, runs, then reads the log:
 // the calls the component received, the objects it created and destroyed.

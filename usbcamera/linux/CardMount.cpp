@@ -1,4 +1,4 @@
-#include "CardMount.h"
+#include "usbcamera/linux/CardMount.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "MountTable.h"
+#include "usbcamera/linux/MountTable.h"
 #include "platform/posix/Descriptor.h"
-#include "SysfsFile.h"
+#include "usbcamera/linux/SysfsFile.h"
 #include "cameraserver/ServerLog.h"
 
 extern char** environ;

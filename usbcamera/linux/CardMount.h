@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "UsbDisks.h"
+#include "usbcamera/linux/UsbDisks.h"
 
 namespace usbcamera {
 

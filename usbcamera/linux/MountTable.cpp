@@ -1,4 +1,4 @@
-#include "MountTable.h"
+#include "usbcamera/linux/MountTable.h"
 
 #include <sstream>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "SysfsCameras.h"
+#include "usbcamera/linux/SysfsCameras.h"
 
-#include "CardMount.h"
-#include "SysfsFile.h"
-#include "SystemCameras.h"
-#include "UsbModels.h"
+#include "usbcamera/linux/CardMount.h"
+#include "usbcamera/linux/SysfsFile.h"
+#include "usbcamera/SystemCameras.h"
+#include "usbcamera/UsbModels.h"
 #include "cameraserver/ServerLog.h"
 #include "cameraserver/Utf8.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "UsbDisks.h"
+#include "usbcamera/linux/UsbDisks.h"
 #include "cameraserver/Source.h"
 
 namespace usbcamera {

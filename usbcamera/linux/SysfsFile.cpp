@@ -1,4 +1,4 @@
-#include "SysfsFile.h"
+#include "usbcamera/linux/SysfsFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "Trimmed.h"
+#include "usbcamera/Trimmed.h"
 
 namespace usbcamera {
 

@@ -1,4 +1,4 @@
-#include "UsbDisks.h"
+#include "usbcamera/linux/UsbDisks.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "SysfsFile.h"
 #include "platform/posix/Directory.h"
+#include "usbcamera/linux/SysfsFile.h"
 
 namespace usbcamera {
 

@@ -1,6 +1,6 @@
 // The id table owners and packagers edit by hand: what counts as an entry, and the table
 // the build installs.
-#include "UsbModels.h"
+#include "usbcamera/UsbModels.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@ row fakes the system's USB devices with a device description and the mount table
 mountinfo file whose mount points are real folders, runs fwupgrade on a pseudo-terminal,
 answers its boxes, and checks the boxes, the card folder and the component's log.
 
-  run_umockdev_e2e.py --program fwupgrade --component usbcamera.so --register register-posix.sh
+  run_umockdev_e2e.py --program fwupgrade --component usbcamera.so --register register-plugin.sh
                       --devices DIR --data-dir <build>/resources/data --catalogue Messages.rc
                       --work-dir DIR
 

@@ -1,8 +1,8 @@
-#include "SetupApiCameras.h"
+#include "usbcamera/windows/SetupApiCameras.h"
 
 #include <algorithm>
 
-#include "UsbModels.h"
+#include "usbcamera/UsbModels.h"
 #include "cameraserver/ServerLog.h"
 #include "cameraserver/Utf8.h"
 

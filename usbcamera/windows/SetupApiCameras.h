@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "DeviceTree.h"
+#include "usbcamera/windows/DeviceTree.h"
 #include "cameraserver/Source.h"
 
 namespace usbcamera {

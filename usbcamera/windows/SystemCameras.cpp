@@ -1,8 +1,8 @@
 // The product DLL's cameras: the discovery over the device tree the system shows.
-#include "SystemCameras.h"
+#include "usbcamera/SystemCameras.h"
 
-#include "SetupApiCameras.h"
-#include "Win32DeviceTree.h"
+#include "usbcamera/windows/SetupApiCameras.h"
+#include "usbcamera/windows/Win32DeviceTree.h"
 
 namespace usbcamera {
 

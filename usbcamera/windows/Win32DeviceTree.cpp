@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cwchar>
 
-#include "Win32DeviceTree.h"
 #include "platform/win32/Handles.h"
+#include "usbcamera/windows/Win32DeviceTree.h"
 
 namespace usbcamera {
 

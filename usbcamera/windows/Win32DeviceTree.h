@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "DeviceTree.h"
+#include "usbcamera/windows/DeviceTree.h"
 
 namespace usbcamera {
 

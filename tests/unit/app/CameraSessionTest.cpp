@@ -1,5 +1,5 @@
 // The camera session through the real COM runtime against the simulated component
-// (tools/simcamera), registered for these tests: the walk that counts the cameras of a
+// (simcamera), registered for these tests: the walk that counts the cameras of a
 // model, the selection, the presence check, where each injected fault ends the
 // conversation, and every reference released.
 #include "app/CameraSession.h"

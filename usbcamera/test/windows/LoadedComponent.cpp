@@ -1,4 +1,4 @@
-#include "LoadedComponent.h"
+#include "usbcamera/test/windows/LoadedComponent.h"
 
 #include "cameraserver/ServerInterfaces.h"
 

@@ -4,7 +4,7 @@
 // the simulated camera under the same class.
 #pragma once
 
-#include "ModuleFile.h"
+#include "usbcamera/test/windows/ModuleFile.h"
 
 #include "platform/Platform.h"
 

@@ -19,10 +19,10 @@
 #include <map>
 #include <sstream>
 
-#include "DeviceTree.h"
-#include "SetupApiCameras.h"
-#include "SystemCameras.h"
-#include "TableFile.h"
+#include "usbcamera/windows/DeviceTree.h"
+#include "usbcamera/windows/SetupApiCameras.h"
+#include "usbcamera/SystemCameras.h"
+#include "usbcamera/TableFile.h"
 #include "cameraserver/ServerLog.h"
 #include "cameraserver/Utf8.h"
 

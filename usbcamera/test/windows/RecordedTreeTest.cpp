@@ -3,7 +3,7 @@
 // build of the component afresh, plays a tree, and checks the component's own account: every
 // object it created destroyed (its log), and none left when asked before it is unloaded.
 #include "support/CameraClient.h"
-#include "LoadedComponent.h"
+#include "usbcamera/test/windows/LoadedComponent.h"
 
 #include <gtest/gtest.h>
 

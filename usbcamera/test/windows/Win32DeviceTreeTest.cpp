@@ -2,7 +2,7 @@
 // a USB camera: the volumes and their mount points (the system drive's at least), and what
 // the tree answers for what is not there.  Under Wine, which lists no disk through SetupAPI,
 // the disks' side finds nothing; on Windows the system disk at least.
-#include "Win32DeviceTree.h"
+#include "usbcamera/windows/Win32DeviceTree.h"
 
 #include "platform/Platform.h"
 

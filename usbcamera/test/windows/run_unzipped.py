@@ -11,18 +11,20 @@ table of layouts of the unzipped folder and what the program shows in each.
   maker's software  a stand-in for the maker's component registered per machine (the
                     simulated camera, playing two cameras): it serves (132), not the zip's
   program alone, component beside the program (no folder), no DLL, the other width's DLL,
-  a manifest that names another file: 137
-  recorded camera   the test build of the component in the folder, over a recorded device
-                    tree: the card on a mapped drive upgraded, side by side
+  a DLL renamed from the file its manifest names: 137
+  recorded camera   the test build of the component in the folder in the product's place,
+                    over a recorded device tree: the card on a mapped drive upgraded, side
+                    by side
 
 After every run: exit code 0, the unzipped folder as it was, and no class registration in
 the machine's or the user's classes, in either registry view (the stand-in's own entry
 aside, which stays as it was).
 
   run_unzipped.py --kind win64|wow64|win32 --wine-run cmake/wine-run.sh --prefix DIR
-                  --zip-script tools/release/release_zip.py --program fwupgrade.exe
+                  --zip-script tools/packaging/release/release_zip.py --program fwupgrade.exe
                   --component usbcamera.dll --model-table usb-models.txt
-                  --recorded usbcamera_recorded.dll --other-width DIR/usbcamera.dll
+                  --recorded DIR/usbcamera.dll --renamed DIR/usbcamera.dll
+                  --other-width DIR/usbcamera.dll
                   --stand-in simcamera.dll --trees DIR --harness boxharness.exe
                   --data-dir <build>/resources/data --catalogue resources/Messages.rc
                   --work-dir DIR [--only NAME-PART]
@@ -104,10 +106,9 @@ def not_a_dll(run, folder):
 
 
 def recorded_camera(run, folder):
-    """The test build under the name the program looks for, whose manifest names its own
-    file, and that file beside it: COM loads the file the manifest names."""
-    for name in (COMPONENT, os.path.basename(run.args.recorded)):
-        shutil.copyfile(run.args.recorded, os.path.join(folder, FOLDER, name))
+    """The test build in the product's place: built as usbcamera.dll, its manifest names that
+    file, the one COM loads."""
+    shutil.copyfile(run.args.recorded, os.path.join(folder, FOLDER, COMPONENT))
 
 
 def register_stand_in(run, folder):
@@ -133,7 +134,7 @@ LAYOUTS = [
     Layout("the folder's DLL no DLL: 137", not_a_dll, [SOFTWARE_MISSING], "none"),
     Layout("the folder's DLL of the other width: 137", replace_component("other_width"), [SOFTWARE_MISSING], "none",
            every_kind=True),
-    Layout("the folder's DLL with a manifest that names another file: 137", replace_component("recorded"),
+    Layout("the folder's DLL renamed from the file its manifest names: 137", replace_component("renamed"),
            [SOFTWARE_MISSING], "none"),
     Layout("recorded camera with a partitioned card: upgraded side by side", recorded_camera, [CONFIRM, DONE],
            "recorded", tree="partitioned"),
@@ -278,8 +279,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--kind", required=True, choices=["win64", "wow64", "win32"])
     for option in ("--wine-run", "--prefix", "--zip-script", "--program", "--component", "--model-table",
-                   "--recorded", "--other-width", "--stand-in", "--trees", "--harness", "--data-dir", "--catalogue",
-                   "--work-dir"):
+                   "--recorded", "--renamed", "--other-width", "--stand-in", "--trees", "--harness", "--data-dir",
+                   "--catalogue", "--work-dir"):
         parser.add_argument(option, required=True)
     parser.add_argument("--only", help="run only the rows whose name contains this")
     args = parser.parse_args()

@@ -16,13 +16,13 @@
 
   run_wine.py --kind win64|wow64|win32 --wine-run cmake/wine-run.sh --prefix DIR
               --program fwupgrade.exe --harness boxharness.exe --component usbcamera.dll
-              --recorded usbcamera_recorded.dll --trees DIR --data-dir <build>/resources/data
+              --recorded DIR/usbcamera.dll --trees DIR --data-dir <build>/resources/data
               --catalogue resources/Messages.rc --work-dir DIR [--only NAME-PART]
 
 The kinds of prefix: win64 for the x64 programs; for the x86 ones win32, a 32-bit prefix,
 and wow64, a 64-bit prefix whose 32-bit side runs them.  Where the host cannot execute
-32-bit programs, both run under user-mode emulation (tools/i386emu): in a 32-bit prefix
-every process, in a 64-bit one only the 32-bit ones; where it can, wow64 is forced to the
+32-bit programs, both run under user-mode emulation (tools/emulation/i386emu): in a 32-bit
+prefix every process, in a 64-bit one only the 32-bit ones; where it can, wow64 is forced to the
 emulated path with FWUPGRADE_I386=emulate, so that a native host sees both.  The recorded
 rows play in one x86 kind only, the one the x86 programs' other tests use on the host.
 Where the kind cannot be had this prints "skipped: REASON" and ends with 77.  Prints one PASS/FAIL line per row and
@@ -347,7 +347,7 @@ def recorded_rows(session):
 
 def host_kind():
     """How this host runs 32-bit programs: "native", "emulated" or "unavailable REASON"."""
-    script = os.path.join(SOURCE, "tools", "i386emu", "i386-host.sh")
+    script = os.path.join(SOURCE, "tools", "emulation", "i386emu", "i386-host.sh")
     line = subprocess.run(["sh", script, "ensure"], stdout=subprocess.PIPE, text=True, check=True).stdout.strip()
     return "emulated" if line.startswith("emulated") else line
 
